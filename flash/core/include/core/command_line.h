@@ -1,0 +1,16 @@
+// Brimlet's command line.
+#pragma once
+#include <string>
+
+#include "core/flash_settings.h"
+
+namespace brim {
+
+// Upper-cases text in place and sets the fields of s that its options name.
+void ParseCommandLine(std::string& text, FlashSettings& s);
+
+// Joins argv[1..] into one command-line text. Inside a "/F:" argument every
+// '/' becomes '\', so a Linux path stays one name instead of starting options.
+std::string JoinArguments(int argc, const char* const* argv);
+
+}  // namespace brim

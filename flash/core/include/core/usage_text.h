@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+namespace brim {
+
+// The text shown for "/?".
+const std::string& UsageText();
+
+}  // namespace brim

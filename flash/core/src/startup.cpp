@@ -1,0 +1,100 @@
+#include "core/startup.h"
+
+#include "core/command_line.h"
+#include "core/settings_file.h"
+#include "core/settings_word.h"
+#include "core/usage_text.h"
+#include "platform/file_system.h"
+#include "platform/message_box.h"
+#include "platform/named_mutex.h"
+
+namespace brim {
+
+const char kAlreadyRunningText[] = "Brimlet have been running !";
+
+namespace {
+const char kErrorTitle[] = "Brimlet Error";
+
+// Exit status: errorCode, and never 0 for a start-up that failed.
+int FailedExit(FlashSettings& s) {
+  if (s.errorCode == 0) s.errorCode = kErrDevice;
+  return s.errorCode;
+}
+}  // namespace
+
+void RunAutomaticFlash(FlashSettings& s, StartupHost& host) {
+  host.LoadNewImage();
+  if (s.keepAll) s.settingsWord |= kKeepAllBits;
+  BuildSettingsWord(s);
+  s.autoFlashPending = 0;
+  host.RunFlashSequence();
+}
+
+int RunStartup(const std::string& commandLine, const std::string& exePath, StartupHost& host) {
+  FlashSettings& s = Settings();
+
+  plat::NamedMutex mutex("Brimlet");
+  if (!mutex.TryAcquire()) {
+    s.alreadyRunning = 1;
+    plat::MessageBox(kAlreadyRunningText, "Brimlet", plat::MB_OK | plat::MB_ICONINFORMATION);
+    // A second instance must not touch the driver service while the first may be flashing.
+    return 0;
+  }
+  s.alreadyRunning = 0;
+
+  // The folder is cut at the last separator, so a folder named like the
+  // program cannot shorten it.
+  s.exeFileName = plat::BaseName(exePath);
+  s.exeDir = plat::DirectoryOf(exePath);
+  s.iniPath = s.exeDir + "setting.ini";
+  const std::string driverFile = s.exeDir + "flash.sys";
+
+  if (!host.OpenDriverService(driverFile)) {
+    plat::MessageBox("Open flash.sys Fail", kErrorTitle,
+                     plat::MB_OK | plat::MB_TOPMOST | plat::MB_ICONINFORMATION);
+    return FailedExit(s);
+  }
+  if (!host.OpenFlashDevice()) {
+    plat::MessageBox("Device Driver Open Fail !", kErrorTitle,
+                     plat::MB_OK | plat::MB_TOPMOST | plat::MB_ICONEXCLAMATION);
+    s.errorCode = kErrDevice;
+    ImageStatus() |= kStatusDeviceOpenFailed;
+    host.CloseFlashDevice();
+    return s.errorCode;
+  }
+  if (!host.CheckBiosSupport()) {
+    host.CloseFlashDevice();
+    return FailedExit(s);
+  }
+  host.CloseFlashDevice();
+
+  SetStartupDefaults(s);
+  if (!commandLine.empty()) {
+    std::string text = commandLine;
+    ParseCommandLine(text, s);
+  } else {
+    s.commandLineOptions = 0;
+  }
+  ReadSettingsFile(s, s.iniPath);
+  s.autoFlashPending = 1;
+
+  if (s.showHelp) {
+    plat::MessageBox(UsageText(), "Brimlet", plat::MB_OK | plat::MB_ICONINFORMATION);
+    return 0;
+  }
+
+  host.ConstructMainWindow();
+  if ((ImageStatus() & kStatusNoMainWindow) == 0) {
+    if (s.silentMode) {
+      RunAutomaticFlash(s, host);
+    } else {
+      BuildSettingsWord(s);
+      host.ShowMainWindow();
+    }
+  }
+  host.DestroyMainWindow();
+  if (s.errorCode == 0 && (ImageStatus() & kStatusNoMainWindow) != 0) return kErrDevice;
+  return s.errorCode;
+}
+
+}  // namespace brim
