@@ -1,0 +1,65 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "temp_dir.h"
+
+namespace plat {
+namespace {
+
+TEST(FileSystem, BothSeparatorsAndCaseInsensitiveResolution) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "Images/Sub");
+  std::ofstream(dir / "Images/Sub/Bios.Bin") << "x";
+  const std::string expected = dir / "Images/Sub/Bios.Bin";
+  EXPECT_EQ(ResolvePath(dir.path() + "\\IMAGES\\SUB\\BIOS.BIN"), expected);
+  EXPECT_EQ(ResolvePath(dir.path() + "/images/sub/bios.bin"), expected);
+  EXPECT_TRUE(FileExists(dir.path() + "\\images\\SUB\\bios.BIN"));
+  EXPECT_EQ(FileSize(dir / "IMAGES/SUB/BIOS.BIN"), 1);
+}
+
+TEST(FileSystem, ExactNameWinsAndAmbiguousNameIsNotGuessed) {
+  TempDir dir;
+  std::ofstream(dir / "a.bin") << "1";
+  std::ofstream(dir / "A.bin") << "22";
+  EXPECT_EQ(FileSize(dir / "A.bin"), 2);
+  EXPECT_EQ(FileSize(dir / "a.BIN"), -1);  // two candidates: no guess
+}
+
+TEST(FileSystem, MissingFileKeepsWrittenNameSoItCanBeCreated) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "Out");
+  EXPECT_EQ(ResolvePath(dir.path() + "\\OUT\\new.txt"), dir / "Out/new.txt");
+  ASSERT_TRUE(WriteWholeFile(dir.path() + "\\OUT\\new.txt", "abc", 3));
+  std::vector<uint8_t> back;
+  ASSERT_TRUE(ReadWholeFile(dir / "out/NEW.TXT", back));
+  EXPECT_EQ(std::string(back.begin(), back.end()), "abc");
+}
+
+TEST(FileSystem, CopyRenameDelete) {
+  TempDir dir;
+  std::ofstream(dir / "src") << "data";
+  EXPECT_TRUE(CopyFile(dir / "SRC", dir / "dst", true));
+  EXPECT_FALSE(CopyFile(dir / "src", dir / "dst", true));
+  EXPECT_TRUE(RenameFile(dir / "dst", dir / "moved"));
+  EXPECT_EQ(FileSize(dir / "moved"), 4);
+  EXPECT_TRUE(DeleteFile(dir / "MOVED"));
+  EXPECT_FALSE(FileExists(dir / "moved"));
+  EXPECT_FALSE(CopyFile(dir / "nothing", dir / "x", false));
+}
+
+TEST(FileSystem, PathPieces) {
+  EXPECT_EQ(DirectoryOf("C:\\A\\B.EXE"), "C:\\A\\");
+  EXPECT_EQ(DirectoryOf("/opt/brimlet/brimlet"), "/opt/brimlet/");
+  EXPECT_EQ(DirectoryOf("brimlet"), "");
+  EXPECT_EQ(BaseName("/a\\b/c.bin"), "c.bin");
+  EXPECT_EQ(ToUpper("new bios.bin"), "NEW BIOS.BIN");
+  EXPECT_TRUE(EqualsNoCase("VerifyPOWER", "VERIFYPOWER"));
+  EXPECT_FALSE(EqualsNoCase("KEEPNVS", "KEEPNV"));
+}
+
+}  // namespace
+}  // namespace plat
