@@ -24,6 +24,8 @@ constexpr uint32_t kStatusDeviceOpenFailed = 0x80000;
 constexpr uint32_t kStatusRomInfoFailed = 0x100000;
 constexpr uint32_t kStatusPasswordRefused = 0x200000;
 constexpr uint32_t kStatusNoMainWindow = 0x380000;
+// The current ROM could not be read: nothing may be merged from it or flashed over it.
+constexpr uint32_t kStatusRomReadFailed = 0x400000;
 
 struct FlashSettings {
   int32_t errorCode = 0;

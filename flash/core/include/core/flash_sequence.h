@@ -1,0 +1,56 @@
+// The one operation that writes a new BIOS into the flash ROM.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "core/flash_settings.h"
+
+namespace brim {
+
+// What the sequence asks of the image and firmware rooms.
+class FlashSteps {
+ public:
+  virtual ~FlashSteps() = default;
+  virtual int CheckNewImage() = 0;  // 0 when the new image may be flashed
+  virtual void MergeKeptRegions() = 0;
+  virtual bool OpenFlashDevice() = 0;
+  virtual bool WSBICheck() = 0;
+  virtual void CloseFlashDevice() = 0;
+  // Runs on the worker thread and blocks until the firmware has finished.
+  virtual bool ProgramFlashROM() = 0;
+  virtual uint32_t CurrentRomFlag() = 0;
+  // Re-reads the ROM and shows its information.
+  virtual void RefreshCurrentRom() = 0;
+  // Frees the new image's bytes, sets its size to 0, empties its information list.
+  virtual void DiscardNewImage() = 0;
+};
+
+// What the sequence shows: the General page's status list and the
+// Programming dialog. Not called in silent mode.
+class FlashView {
+ public:
+  virtual ~FlashView() = default;
+  virtual void AppendStatusLine(const std::string& line) = 0;  // appended and selected
+  virtual void ShowProgrammingDialog(bool shown) = 0;
+  virtual void SetProgress(int position) = 0;  // range 0..20000
+  virtual void StepProgress() = 0;             // by 10, wrapping past the end
+  virtual void PumpMessages() = 0;
+  virtual void Pause(std::chrono::milliseconds duration) = 0;
+};
+
+// Confirmations, power check, image check, merge, interface check,
+// programming, result and after-flash action, as the settings say.
+void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view);
+
+// Runs ProgramFlashROM on a worker thread beside a 1 ms ticker, moving the
+// progress bar, and stores the result in s.programResult.
+void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view);
+
+// The power check: AC online, charge known and at least 20 %, a battery that is not critical.
+bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batteryLifePercent);
+
+extern const char kUpdateQuestion[];
+extern const char kRestartOffer[];
+
+}  // namespace brim

@@ -1,0 +1,165 @@
+#include "core/flash_sequence.h"
+
+#include <atomic>
+#include <thread>
+
+#include "core/system_restart.h"
+#include "platform/auto_reset_event.h"
+#include "platform/message_box.h"
+#include "platform/power_status.h"
+
+namespace brim {
+
+const char kUpdateQuestion[] =
+    "The current BIOS will be replaced by another one.\nChoosing the wrong BIOS file may render your "
+    "\nsystem inoperable.\nPlease close all other applications before \nupdating the BIOS.\n\nAre you "
+    "sure you want to update the BIOS ?\n";
+const char kRestartOffer[] =
+    "The system BIOS has been successfully updated.\nThe new BIOS take effect after you reboot.\n\n"
+    "Would you like to reboot now ?";
+
+namespace {
+
+const char kWarningTitle[] = "Brimlet Warning";
+const char kErrorTitle[] = "Brimlet Error";
+
+bool Confirm(const char* text) {
+  return plat::MessageBox(text, kWarningTitle,
+                          plat::MB_YESNO | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST) == plat::IDYES;
+}
+
+void Error(const char* text) {
+  plat::MessageBox(text, kErrorTitle, plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
+}
+
+}  // namespace
+
+bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batteryLifePercent) {
+  return acLineStatus == 1 && batteryLifePercent != 255 && batteryLifePercent >= 20 &&
+         batteryFlag != 128 && batteryFlag != 4;
+}
+
+void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view) {
+  const bool silent = s.silentMode != 0;
+  if (!silent) view.SetProgress(0);
+
+  plat::AutoResetEvent done, tick, stop;
+  std::atomic<int32_t> result{0};
+
+  std::thread ticker([&] {
+    for (;;) {
+      if (stop.TryWait()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      tick.Set();
+    }
+  });
+  std::thread worker([&] {
+    result.store(steps.ProgramFlashROM() ? 1 : 0);
+    s.programResult = result.load();
+    stop.Set();
+    done.Set();
+  });
+
+  // Waiting on the tick instead of spinning keeps this thread idle while the firmware works.
+  while (!done.TryWait()) {
+    if (!silent) view.PumpMessages();
+    if (tick.WaitFor(std::chrono::milliseconds(2)) && !silent) view.StepProgress();
+  }
+  worker.join();
+  ticker.join();
+  s.programResult = result.load();
+
+  if (!silent) {
+    view.SetProgress(16000);
+    view.Pause(std::chrono::seconds(2));
+    view.SetProgress(20000);
+    view.Pause(std::chrono::seconds(2));
+  }
+}
+
+void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
+  const bool silent = s.silentMode != 0;
+  s.flashInProgress = 1;
+
+  if (s.clearDmi && !silent && !Confirm("Are you sure want to clear DMI Data?")) return;
+  if (s.writeBootBlock && !silent && !Confirm("Are you sure want to write BootBlock?")) return;
+
+  if (s.verifyPower && (steps.CurrentRomFlag() & 0x02)) {
+    plat::SystemPowerStatus power{};
+    plat::GetSystemPowerStatus(&power);
+    if (!PowerIsSufficient(power.acLineStatus, power.batteryFlag, power.batteryLifePercent)) {
+      if (!silent)
+        Error("No AC adapter connected or battery is lower than 20%.\nFlash procedure will be cancelled.");
+      return;
+    }
+  }
+
+  if (!s.fileFromCommandLine && !silent &&
+      plat::MessageBox(kUpdateQuestion, kWarningTitle,
+                       plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST) != plat::IDOK)
+    return;
+
+  // Merging from or checking against an unread ROM would destroy the machine's own data.
+  if (ImageStatus() & kStatusRomReadFailed) {
+    s.errorCode = kErrDevice;
+    if (!silent) {
+      Error("The current BIOS could not be read.\nFlash procedure will be cancelled.");
+      view.AppendStatusLine("Read current BIOS Error !!!!!!");
+    }
+    return;
+  }
+
+  if (steps.CheckNewImage() != 0) return;
+  steps.MergeKeptRegions();
+
+  if (!steps.OpenFlashDevice()) {
+    s.errorCode = kErrDevice;
+    if (!silent) Error("Device Driver Open Fail !");
+    return;
+  }
+  if ((ImageStatus() & kStatusGeometryFromIni) == 0 && !steps.WSBICheck()) {
+    s.errorCode = kErrDevice;
+    if (!silent) Error("Check BIOS Support Fail !");
+    steps.CloseFlashDevice();
+    return;
+  }
+
+  if (!silent) {
+    view.ShowProgrammingDialog(true);
+    view.AppendStatusLine("Programming.........");
+  }
+  ProgrammingRunner(s, steps, view);
+  s.flashInProgress = 0;
+  s.imageLoaded = 0;
+
+  if (s.programResult == 0) {
+    s.errorCode = kErrProgramming;
+    steps.CloseFlashDevice();
+    if (!silent) {
+      view.ShowProgrammingDialog(false);
+      Error("Program ROM Fail !");
+      view.AppendStatusLine("Program BIOS Error !!!!!!");
+    }
+    return;
+  }
+
+  if (!silent) {
+    view.ShowProgrammingDialog(false);
+    view.AppendStatusLine("Program BIOS OK !!!!!!");
+  }
+  steps.CloseFlashDevice();
+
+  if (s.rebootAfterFlash) RebootSystem();
+  if (s.shutdownAfterFlash) ShutdownSystem();
+  if (silent) return;
+
+  if (!s.rebootAfterFlash && !s.shutdownAfterFlash &&
+      plat::MessageBox(kRestartOffer, "Program Successfully", plat::MB_OKCANCEL | plat::MB_TOPMOST) ==
+          plat::IDOK)
+    RebootSystem();
+
+  steps.RefreshCurrentRom();
+  steps.DiscardNewImage();
+}
+
+}  // namespace brim

@@ -1,0 +1,303 @@
+#include "core/flash_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "platform/power_action.h"
+#include "scripted_message_box.h"
+#include "temp_dir.h"
+
+namespace brim {
+namespace {
+
+class FakeSteps : public FlashSteps {
+ public:
+  int checkResult = 0;
+  bool openOk = true, wsbiOk = true, programOk = true;
+  uint32_t flag = 0x02;
+  int programMillis = 0;
+  std::vector<std::string> calls;
+
+  int CheckNewImage() override {
+    calls.push_back("check");
+    return checkResult;
+  }
+  void MergeKeptRegions() override { calls.push_back("merge"); }
+  bool OpenFlashDevice() override {
+    calls.push_back("open");
+    return openOk;
+  }
+  bool WSBICheck() override {
+    calls.push_back("wsbi");
+    return wsbiOk;
+  }
+  void CloseFlashDevice() override { calls.push_back("close"); }
+  bool ProgramFlashROM() override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(programMillis));
+    programmed = true;
+    return programOk;
+  }
+  uint32_t CurrentRomFlag() override { return flag; }
+  void RefreshCurrentRom() override { calls.push_back("refresh"); }
+  void DiscardNewImage() override { calls.push_back("discard"); }
+  bool programmed = false;
+};
+
+class FakeView : public FlashView {
+ public:
+  std::vector<std::string> lines;
+  std::vector<int> progress;
+  int steps = 0;
+  bool dialogShown = false;
+  void AppendStatusLine(const std::string& line) override { lines.push_back(line); }
+  void ShowProgrammingDialog(bool shown) override { dialogShown = shown; }
+  void SetProgress(int p) override { progress.push_back(p); }
+  void StepProgress() override { ++steps; }
+  void PumpMessages() override {}
+  void Pause(std::chrono::milliseconds) override {}
+};
+
+class FlashSequenceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env.Set("BIOS_TOOLS_POWER_SUPPLY_ROOT", dir / "power");
+    SetSupply(true, 80, "Discharging");
+    plat::SetPowerActionHandler(
+        [this](plat::PowerAction a) {
+          actions.push_back(a);
+          return true;
+        },
+        [this] { return privileged; });
+    ImageStatus() = 0;
+    s = FlashSettings();
+    SetStartupDefaults(s);
+    s.imageLoaded = 1;
+  }
+  void TearDown() override { plat::SetPowerActionHandler(nullptr); }
+
+  void SetSupply(bool ac, int percent, const char* status, bool battery = true) {
+    std::filesystem::remove_all(dir / "power");
+    std::filesystem::create_directories(dir / "power/AC");
+    std::ofstream(dir / "power/AC/type") << "Mains\n";
+    std::ofstream(dir / "power/AC/online") << (ac ? "1\n" : "0\n");
+    if (battery) {
+      std::filesystem::create_directories(dir / "power/BAT0");
+      std::ofstream(dir / "power/BAT0/type") << "Battery\n";
+      std::ofstream(dir / "power/BAT0/present") << "1\n";
+      std::ofstream(dir / "power/BAT0/capacity") << percent << "\n";
+      std::ofstream(dir / "power/BAT0/status") << status << "\n";
+    }
+  }
+
+  plat::TempDir dir;
+  plat::ScopedEnv env;
+  plat::ScriptedMessageBox boxes;
+  FakeSteps steps;
+  FakeView view;
+  FlashSettings s;
+  std::vector<plat::PowerAction> actions;
+  bool privileged = true;
+};
+
+TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
+  boxes.Answer(plat::IDOK).Answer(plat::IDCANCEL);
+  FlashSequence(s, steps, view);
+  EXPECT_TRUE(steps.programmed);
+  EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "close",
+                                                    "refresh", "discard"}));
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[0].text, kUpdateQuestion);
+  EXPECT_EQ(boxes.boxes[0].flags, plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
+  EXPECT_EQ(boxes.boxes[1].caption, "Program Successfully");
+  EXPECT_EQ(boxes.boxes[1].flags, plat::MB_OKCANCEL | plat::MB_TOPMOST);
+  EXPECT_EQ(view.lines, (std::vector<std::string>{"Programming.........", "Program BIOS OK !!!!!!"}));
+  ASSERT_GE(view.progress.size(), 3u);
+  EXPECT_EQ(view.progress.front(), 0);
+  EXPECT_EQ(view.progress[view.progress.size() - 2], 16000);
+  EXPECT_EQ(view.progress.back(), 20000);
+  EXPECT_EQ(s.flashInProgress, 0);
+  EXPECT_EQ(s.imageLoaded, 0);
+  EXPECT_TRUE(actions.empty());
+}
+
+TEST_F(FlashSequenceTest, RestartOfferAcceptedRestarts) {
+  boxes.Answer(plat::IDOK).Answer(plat::IDOK);
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(actions, (std::vector<plat::PowerAction>{plat::PowerAction::Reboot}));
+}
+
+TEST_F(FlashSequenceTest, ProgressMovesWhileFirmwareWorks) {
+  steps.programMillis = 60;
+  boxes.Answer(plat::IDOK).Answer(plat::IDCANCEL);
+  FlashSequence(s, steps, view);
+  EXPECT_GT(view.steps, 5);
+}
+
+TEST_F(FlashSequenceTest, RefusedConfirmationsNeverProgram) {
+  s.clearDmi = 1;
+  boxes.Answer(plat::IDNO);
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(boxes.boxes[0].text, "Are you sure want to clear DMI Data?");
+  EXPECT_EQ(s.flashInProgress, 1);
+
+  s.clearDmi = 0;
+  s.writeBootBlock = 1;
+  s.fileFromCommandLine = 1;  // suppresses only the update question
+  boxes.Answer(plat::IDNO);
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(boxes.boxes[1].text, "Are you sure want to write BootBlock?");
+
+  s.writeBootBlock = 0;
+  s.fileFromCommandLine = 0;
+  boxes.Answer(plat::IDCANCEL);
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_TRUE(steps.calls.empty());
+}
+
+TEST_F(FlashSequenceTest, FileFromCommandLineSkipsUpdateQuestion) {
+  s.fileFromCommandLine = 1;
+  boxes.Answer(plat::IDCANCEL);  // the restart offer
+  FlashSequence(s, steps, view);
+  EXPECT_TRUE(steps.programmed);
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+TEST_F(FlashSequenceTest, PowerThresholds) {
+  s.verifyPower = 1;
+  s.silentMode = 1;
+  struct Case {
+    bool ac;
+    int percent;
+    bool battery;
+    bool passes;
+  } cases[] = {{true, 20, true, true}, {true, 19, true, false}, {false, 90, true, false},
+               {true, 100, false, false}};
+  for (const Case& c : cases) {
+    SetSupply(c.ac, c.percent, "Discharging", c.battery);
+    steps.programmed = false;
+    FlashSequence(s, steps, view);
+    EXPECT_EQ(steps.programmed, c.passes) << c.ac << " " << c.percent << " " << c.battery;
+  }
+}
+
+TEST_F(FlashSequenceTest, PowerCheckOnlyWhenFlagHasBit2) {
+  s.verifyPower = 1;
+  s.fileFromCommandLine = 1;
+  SetSupply(false, 5, "Discharging");
+  steps.flag = 0;
+  boxes.Answer(plat::IDCANCEL);
+  FlashSequence(s, steps, view);
+  EXPECT_TRUE(steps.programmed);
+
+  steps.programmed = false;
+  steps.flag = 0x02;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(boxes.boxes.back().text,
+            "No AC adapter connected or battery is lower than 20%.\nFlash procedure will be cancelled.");
+}
+
+TEST_F(FlashSequenceTest, PowerBitsMeaning) {
+  EXPECT_TRUE(PowerIsSufficient(1, 1, 20));
+  EXPECT_FALSE(PowerIsSufficient(1, 128, 100));
+  EXPECT_FALSE(PowerIsSufficient(1, 4, 50));
+  EXPECT_FALSE(PowerIsSufficient(1, 1, 255));
+  EXPECT_FALSE(PowerIsSufficient(255, 1, 90));
+}
+
+TEST_F(FlashSequenceTest, FailedChecksStopBeforeProgramming) {
+  s.silentMode = 1;
+  steps.checkResult = 3;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(steps.calls, (std::vector<std::string>{"check"}));
+
+  steps = FakeSteps();
+  steps.openOk = false;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(s.errorCode, 6);
+
+  steps = FakeSteps();
+  s.errorCode = 0;
+  steps.wsbiOk = false;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(s.errorCode, 6);
+  EXPECT_EQ(steps.calls.back(), "close");
+  EXPECT_TRUE(boxes.boxes.empty()) << "silent mode shows nothing";
+}
+
+TEST_F(FlashSequenceTest, GeometryFromIniSkipsInterfaceCheck) {
+  s.silentMode = 1;
+  ImageStatus() = kStatusGeometryFromIni;
+  steps.wsbiOk = false;
+  FlashSequence(s, steps, view);
+  EXPECT_TRUE(steps.programmed);
+  for (const std::string& c : steps.calls) EXPECT_NE(c, "wsbi");
+}
+
+TEST_F(FlashSequenceTest, UnreadRomNeverFlashes) {
+  ImageStatus() = kStatusRomReadFailed;
+  s.fileFromCommandLine = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_TRUE(steps.calls.empty());
+  EXPECT_EQ(s.errorCode, 6);
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+TEST_F(FlashSequenceTest, FailedProgrammingReports) {
+  steps.programOk = false;
+  s.fileFromCommandLine = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(s.errorCode, 5);
+  EXPECT_EQ(s.imageLoaded, 0);
+  EXPECT_EQ(s.programResult, 0);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "Program ROM Fail !");
+  EXPECT_EQ(view.lines.back(), "Program BIOS Error !!!!!!");
+  EXPECT_FALSE(view.dialogShown);
+  for (const std::string& c : steps.calls) EXPECT_NE(c, "refresh");
+}
+
+TEST_F(FlashSequenceTest, AfterFlashActions) {
+  s.silentMode = 1;
+  s.rebootAfterFlash = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(actions, (std::vector<plat::PowerAction>{plat::PowerAction::Reboot}));
+
+  // Reboot in interactive mode asks nothing and still refreshes.
+  actions.clear();
+  s.silentMode = 0;
+  s.fileFromCommandLine = 1;
+  steps.calls.clear();
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(actions.size(), 1u);
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_EQ(steps.calls.back(), "discard");
+
+  actions.clear();
+  s.rebootAfterFlash = 0;
+  s.shutdownAfterFlash = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(actions, (std::vector<plat::PowerAction>{plat::PowerAction::Shutdown}));
+
+  // Without the privilege nothing is requested and the sequence goes on.
+  actions.clear();
+  privileged = false;
+  steps.calls.clear();
+  FlashSequence(s, steps, view);
+  EXPECT_TRUE(actions.empty());
+  EXPECT_EQ(steps.calls.back(), "discard");
+}
+
+}  // namespace
+}  // namespace brim
