@@ -8,10 +8,10 @@ namespace brim {
 // errorCode values.
 enum ErrorCode : int32_t {
   kErrNone = 0,
-  kErrImageSize = 1,
-  kErrImageModel = 2,
-  kErrImageChecksum = 3,
-  kErrImageDate = 4,
+  kErrImageChecksum = 1,
+  kErrImageSize = 2,
+  kErrImageModel = 3,
+  kErrImageRelease = 4,
   kErrProgramming = 5,
   kErrDevice = 6,
   kErrOpenImage = 9,
