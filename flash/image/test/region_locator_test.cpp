@@ -331,3 +331,20 @@ TEST_F(QuorvelLocate, TagsCutByTheImageEndAreIgnored) {
 
 }  // namespace
 }  // namespace brim
+
+namespace brim {
+namespace {
+
+TEST_F(QuorvelLocate, KeptPointersBeyondAShorterReloadAreDropped) {
+  BiosImage& img = Locate(imagegen::BuildReferenceImage());
+  ASSERT_NE(img.flashModule, nullptr);
+  // Same buffer, shorter image: the old flash module and ESCD lie past its end.
+  img.size = 0x70000;
+  LocateRegions(img);
+  EXPECT_EQ(img.flashModule, nullptr);
+  EXPECT_EQ(img.Region(kRegionEscd).data, nullptr);
+  EXPECT_EQ(Offset(img, img.Region(kRegionPassword).data), 0x15000);
+}
+
+}  // namespace
+}  // namespace brim
