@@ -1,0 +1,63 @@
+#include "image/bios_image.h"
+
+namespace brim {
+
+BiosImage& CurrentRomImage() {
+  static BiosImage image;
+  return image;
+}
+
+BiosImage& NewImage() {
+  static BiosImage image;
+  return image;
+}
+
+namespace {
+
+void ClearPointers(BiosImage& image) {
+  image.bytes = nullptr;
+  image.size = 0;
+  image.identityBlock = nullptr;
+  image.flashModule = nullptr;
+  for (RegionPair& r : image.regions) r = RegionPair{};
+}
+
+}  // namespace
+
+void AllocateImageBuffer(BiosImage& image, size_t size) {
+  ClearPointers(image);
+  std::vector<uint8_t>(size, 0).swap(image.buffer);
+  image.bytes = image.buffer.data();
+}
+
+void FreeImageBuffer(BiosImage& image) {
+  ClearPointers(image);
+  std::vector<uint8_t>().swap(image.buffer);
+}
+
+bool RangeInImage(const BiosImage& image, const uint8_t* p, size_t length) {
+  if (!p || !image.bytes) return false;
+  // Compare as integers: pointers into different objects are not ordered.
+  uintptr_t start = reinterpret_cast<uintptr_t>(image.bytes);
+  uintptr_t at = reinterpret_cast<uintptr_t>(p);
+  if (at < start) return false;
+  uintptr_t offset = at - start;
+  return offset <= image.size && length <= image.size - offset;
+}
+
+int64_t OffsetInImage(const BiosImage& image, const uint8_t* p) {
+  if (!RangeInImage(image, p, 0)) return -1;
+  return static_cast<int64_t>(reinterpret_cast<uintptr_t>(p) -
+                              reinterpret_cast<uintptr_t>(image.bytes));
+}
+
+std::string IdentityText(const BiosImage& image) {
+  int64_t at = OffsetInImage(image, image.identityBlock);
+  if (at < 0) return {};
+  std::string text;
+  for (size_t i = static_cast<size_t>(at); i < image.size && image.bytes[i]; ++i)
+    text.push_back(static_cast<char>(image.bytes[i]));
+  return text;
+}
+
+}  // namespace brim

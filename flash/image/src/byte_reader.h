@@ -1,0 +1,100 @@
+// Bounds-checked little-endian reads from image bytes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace brim {
+
+class ByteReader {
+ public:
+  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(data ? size : 0) {}
+
+  size_t size() const { return size_; }
+  const uint8_t* data() const { return data_; }
+
+  // [offset, offset + length) lies inside the bytes.
+  bool Has(size_t offset, size_t length) const {
+    return offset <= size_ && length <= size_ - offset;
+  }
+  // The tag's bytes stand at offset (false when they would run past the end).
+  bool TagAt(size_t offset, const char* tag, size_t length) const {
+    return Has(offset, length) && std::memcmp(data_ + offset, tag, length) == 0;
+  }
+  bool Tag4(size_t offset, const char* tag) const { return TagAt(offset, tag, 4); }
+
+  bool U8(size_t offset, uint8_t& v) const {
+    if (!Has(offset, 1)) return false;
+    v = data_[offset];
+    return true;
+  }
+  bool U16(size_t offset, uint16_t& v) const {
+    if (!Has(offset, 2)) return false;
+    v = static_cast<uint16_t>(data_[offset] | (data_[offset + 1] << 8));
+    return true;
+  }
+  bool U32(size_t offset, uint32_t& v) const {
+    if (!Has(offset, 4)) return false;
+    v = uint32_t{data_[offset]} | (uint32_t{data_[offset + 1]} << 8) |
+        (uint32_t{data_[offset + 2]} << 16) | (uint32_t{data_[offset + 3]} << 24);
+    return true;
+  }
+
+  // NUL-terminated text at offset; stops at the end of the bytes. `terminated`
+  // tells whether a NUL was found.
+  std::string CString(size_t offset, bool* terminated = nullptr) const {
+    std::string s;
+    bool nul = false;
+    for (size_t i = offset; i < size_; ++i) {
+      if (!data_[i]) {
+        nul = true;
+        break;
+      }
+      s.push_back(static_cast<char>(data_[i]));
+    }
+    if (terminated) *terminated = nul;
+    return s;
+  }
+
+  // First position at or after `from` where the tag stands, or npos.
+  size_t Find(const char* tag, size_t length, size_t from = 0) const {
+    if (length == 0 || size_ < length) return npos;
+    const uint8_t first = static_cast<uint8_t>(tag[0]);
+    size_t last = size_ - length;
+    for (size_t i = from; i <= last;) {
+      const void* hit = std::memchr(data_ + i, first, last - i + 1);
+      if (!hit) return npos;
+      i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data_);
+      if (std::memcmp(data_ + i, tag, length) == 0) return i;
+      ++i;
+    }
+    return npos;
+  }
+
+  static constexpr size_t npos = static_cast<size_t>(-1);
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+};
+
+// Copies text into a fixed field, cut to fit with its NUL.
+template <size_t N>
+void CopyText(char (&field)[N], const std::string& text) {
+  size_t n = text.size() < N - 1 ? text.size() : N - 1;
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, 0, N - n);
+}
+
+// Decimal value of the leading digits of text.
+inline uint32_t LeadingNumber(const std::string& text) {
+  uint32_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    v = v * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return v;
+}
+
+}  // namespace brim

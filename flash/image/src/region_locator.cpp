@@ -1,0 +1,306 @@
+#include "image/region_locator.h"
+
+#include <cstring>
+
+#include "byte_reader.h"
+#include "core/flash_settings.h"
+#include "image/image_layout.h"
+
+namespace brim {
+
+namespace {
+
+constexpr size_t kStep = 16;
+constexpr uint32_t kBankSize = 0x10000;
+constexpr uint32_t kSmDmiLength = 0x800;
+constexpr uint32_t kQuorvelInvertEepromAddress = 0xFFF90000;
+constexpr uint32_t kQuorvelInvertEepromLength = 256;
+
+struct DirectoryTag {
+  const char* tag;
+  RegionId region;
+};
+
+// Tags a Quorvel directory entry may name.
+constexpr DirectoryTag kQuorvelDirectoryTags[] = {
+    {"A!PS", kRegionPassword},     {"A!SC", kRegionScPassword}, {"A!ES", kRegionEscd},
+    {"A!KB", kRegionKbc},          {"A!KC", kRegionCharger},    {"A!KN", kRegionNvs},
+    {"A!MP", kRegionBbvl},         {"A!NS", kRegionNs591},      {"A!PA", kRegionPanel},
+    {"A!PF", kRegionFingerprint},  {"A!TH", kRegionThermal},    {"A!42", kRegionMasterLogo},
+    {"A!43", kRegionSlaveLogo},    {"A!PE", kRegionPowerEvent},
+};
+
+// Sets a pair when [offset, offset + length) lies in the image; a pair that
+// would reach beyond it counts as not found.
+bool SetPair(BiosImage& image, RegionId id, size_t offset, uint32_t length) {
+  ByteReader r(image.bytes, image.size);
+  if (!r.Has(offset, length)) return false;
+  image.Region(id) = RegionPair{image.bytes + offset, length};
+  ImageStatus() |= PresenceBitOf(id);
+  return true;
+}
+
+void ClearCommon(BiosImage& image, bool clearBootBlockSeen) {
+  image.versionText[0] = 0;
+  image.dateText[0] = 0;
+  image.flashRomType[0] = 0;
+  image.identityBlock = nullptr;
+  image.Region(kRegionBuCode).data = nullptr;
+  image.Region(kRegionDmi) = RegionPair{};
+  image.Region(kRegionPassword).data = nullptr;
+  image.Region(kRegionScPassword) = RegionPair{};
+  image.releaseNumber = 0;
+  if (clearBootBlockSeen) image.bootBlockTagSeen = 0;
+  // Identity fields of an earlier image must not pass for this one's.
+  std::memset(image.modelCode, 0, sizeof image.modelCode);
+  image.buildTimeText[0] = 0;
+  image.buildTimeNumber = 0;
+}
+
+// ---- Tarvex ----
+
+// Length field of a tagged Tarvex area, relative to its tag.
+size_t TarvexLengthOffset(RegionId id) {
+  return (id == kRegionMasterLogo || id == kRegionSlaveLogo) ? 9 : 4;
+}
+
+void ReadTarvexModuleIndex(BiosImage& image, const ByteReader& r, size_t at) {
+  uint16_t listLength = 0;
+  if (!r.U16(at + 7, listLength)) return;
+  for (size_t e = 0; e + 12 <= listLength; e += 12) {
+    size_t entry = at + 9 + e;
+    uint32_t offset = 0, length = 0;
+    if (!r.Has(entry, 12)) return;
+    r.U32(entry + 4, offset);
+    r.U32(entry + 8, length);
+    if (r.Tag4(entry, "DMA!"))
+      SetPair(image, kRegionDmi, offset, length);
+    else if (r.Tag4(entry, "BUA!"))
+      SetPair(image, kRegionBuCode, offset, length);
+  }
+}
+
+void ReadTarvexIdentity(BiosImage& image, const ByteReader& r) {
+  size_t bank = size_t{image.fSegmentBank} * kBankSize;
+  uint16_t link = 0, blockOffset = 0;
+  if (r.U16(bank + 0x34, link) && r.U16(bank + link + 1, blockOffset)) {
+    size_t block = bank + blockOffset;
+    if (r.Has(block, 5)) {
+      image.identityBlock = image.bytes + block;
+      image.modelCode[0] = static_cast<char>(image.bytes[block + 3]);
+      image.modelCode[1] = static_cast<char>(image.bytes[block + 4]);
+      std::string digits;
+      for (size_t i = 0; i < 6 && r.Has(block + 13 + i, 1); ++i)
+        digits.push_back(static_cast<char>(image.bytes[block + 13 + i]));
+      image.releaseNumber = LeadingNumber(digits);
+    }
+  }
+  if (r.Has(bank + 0xE005, 1) && image.bytes[bank + 0xE005] == 'V')
+    CopyText(image.versionText, r.CString(bank + 0xE005));
+  if (r.Has(bank + 0xFFF5, 8)) {
+    std::memcpy(image.dateText, image.bytes + bank + 0xFFF5, 8);
+    image.dateText[8] = 0;
+  }
+}
+
+void LocateTarvex(BiosImage& image) {
+  ClearCommon(image, true);
+  ByteReader r(image.bytes, image.size);
+  for (size_t bank = 0; r.Has(bank * kBankSize, kBankSize); ++bank)
+    if (r.Tag4(bank * kBankSize + 8, "A!F0")) image.fSegmentBank = static_cast<uint32_t>(bank);
+
+  bool moduleIndex = false;
+  size_t bankStart = size_t{image.fSegmentBank} * kBankSize;
+  for (size_t p = bankStart; p < bankStart + kBankSize && r.Has(p, 4); p += kStep) {
+    if (r.Tag4(p, "A!MI")) {
+      moduleIndex = true;
+      ReadTarvexModuleIndex(image, r, p);
+      break;
+    }
+  }
+
+  static constexpr DirectoryTag kTagged[] = {{"A!PS", kRegionPassword},
+                                             {"A!SC", kRegionScPassword},
+                                             {"A!KA", kRegionInvertEeprom},
+                                             {"A!42", kRegionMasterLogo},
+                                             {"A!43", kRegionSlaveLogo}};
+  image.flashModule = nullptr;
+  for (size_t p = 0; r.Has(p, 4); p += kStep) {
+    if (r.Tag4(p, "A!FR")) {
+      image.flashModule = image.bytes + p;
+    } else if (r.Tag4(p, "A!B0")) {
+      image.bootBlockTagSeen = 1;
+    } else if (r.Tag4(p, "_SM_")) {
+      if (!moduleIndex) SetPair(image, kRegionDmi, p, kSmDmiLength);
+    } else {
+      for (const DirectoryTag& t : kTagged) {
+        if (!r.Tag4(p, t.tag)) continue;
+        uint16_t length = 0;
+        if (r.U16(p + TarvexLengthOffset(t.region), length)) SetPair(image, t.region, p, length);
+        break;
+      }
+    }
+  }
+  ReadTarvexIdentity(image, r);
+}
+
+// ---- Lindar ----
+
+void ReadLindarIdentity(BiosImage& image, const ByteReader& r, size_t tag) {
+  size_t block = tag + 16;
+  if (!r.Has(block, 1)) return;
+  image.identityBlock = image.bytes + block;
+  if (r.Has(block, 5)) {
+    image.modelCode[0] = static_cast<char>(image.bytes[block + 3]);
+    image.modelCode[1] = static_cast<char>(image.bytes[block + 4]);
+  }
+  std::string texts[5];
+  size_t at = block;
+  for (std::string& t : texts) {
+    bool terminated = false;
+    t = r.CString(at, &terminated);
+    if (!terminated) break;  // the rest would lie beyond the image
+    at += t.size() + 1;
+  }
+  CopyText(image.versionText, texts[2] + " " + texts[3]);
+  const std::string& d = texts[4];
+  if (d.size() >= 6) {
+    CopyText(image.dateText, d.substr(0, 2) + "/" + d.substr(2, 2) + "/" + d.substr(4, 2));
+    image.releaseNumber = LeadingNumber(d.substr(4, 2) + d.substr(0, 4) + d.substr(4, 2));
+  } else {
+    image.releaseNumber = LeadingNumber(d);
+  }
+}
+
+// Entry count of a directory; a partial last entry counts.
+size_t DirectoryEntries(uint16_t length) { return length < 8 ? 0 : (length - 8u + 11u) / 12u; }
+
+void ReadLindarDirectory(BiosImage& image, const ByteReader& r, size_t at, uint32_t base) {
+  uint16_t length = 0;
+  if (!r.U16(at + 4, length)) return;
+  size_t count = DirectoryEntries(length);
+  for (size_t i = 0; i < count; ++i) {
+    size_t entry = at + 8 + 12 * i;
+    if (!r.Has(entry, 12)) return;
+    uint32_t address = 0, areaLength = 0;
+    r.U32(entry + 4, address);
+    r.U32(entry + 8, areaLength);
+    uint32_t position = address - base;
+    if (r.Tag4(entry, "A!B0"))
+      image.bootBlockTagSeen = 1;
+    else if (r.Tag4(entry, "A!DM"))
+      SetPair(image, kRegionDmi, position, areaLength);
+    else if (r.Tag4(entry, "A!NV"))
+      SetPair(image, kRegionEscd, position, areaLength);
+  }
+}
+
+void LocateLindar(BiosImage& image, uint32_t base) {
+  ClearCommon(image, true);
+  ByteReader r(image.bytes, image.size);
+  for (size_t p = 0; r.Has(p, 4); p += kStep) {
+    if (r.Tag4(p, "A!FR")) {
+      image.flashModule = image.bytes + p;
+    } else if (r.Tag4(p, "A!ID")) {
+      ReadLindarIdentity(image, r, p);
+      p += kStep;
+    } else if (r.Tag4(p, "W!DA")) {
+      ReadLindarDirectory(image, r, p, base);
+    }
+  }
+}
+
+// ---- Quorvel ----
+
+void ReadQuorvelIdentity(BiosImage& image, const ByteReader& r, size_t tag) {
+  uint8_t bootByte = 0;
+  if (r.U8(tag + 8, bootByte)) {
+    image.bootBlockByte = bootByte;
+    if (bootByte) image.bootBlockTagSeen = 1;
+  }
+  if (r.Has(tag + 16, 1)) image.identityBlock = image.bytes + tag + 16;
+  if (r.Has(tag + 21, 3)) {
+    std::memcpy(image.modelCode, image.bytes + tag + 21, 3);
+    image.modelCode[3] = 0;
+  }
+  if (r.Has(tag + 32, 1)) CopyText(image.versionText, r.CString(tag + 32));
+}
+
+void ReadQuorvelDirectory(BiosImage& image, BiosImage& rom, const ByteReader& r, size_t at) {
+  uint16_t length = 0;
+  if (!r.U16(at + 4, length)) return;
+  size_t count = DirectoryEntries(length);
+  ByteReader romBytes(rom.bytes, rom.size);
+  for (size_t i = 0; i < count; ++i) {
+    size_t entry = at + 8 + 12 * i;
+    if (!r.Has(entry, 12)) return;
+    uint32_t address = 0, areaLength = 0;
+    r.U32(entry + 4, address);
+    r.U32(entry + 8, areaLength);
+    uint32_t position = address - rom.baseAddress;
+    for (const DirectoryTag& t : kQuorvelDirectoryTags) {
+      if (!r.Tag4(entry, t.tag)) continue;
+      SetPair(image, t.region, position, areaLength);
+      if (romBytes.Has(position, areaLength)) rom.Region(t.region).data = rom.bytes + position;
+      break;
+    }
+  }
+}
+
+void LocateQuorvel(BiosImage& image, BiosImage& rom) {
+  ClearCommon(image, false);
+  ByteReader r(image.bytes, image.size);
+  size_t devel = r.Find("DEVEL", 5);
+  if (devel != ByteReader::npos && r.Has(devel + 5, 3)) {
+    std::memcpy(image.modelCode, image.bytes + devel + 5, 3);
+    image.modelCode[3] = 0;
+  }
+  size_t bcpsys = r.Find("BCPSYS", 6);
+  if (bcpsys != ByteReader::npos) {
+    if (r.Has(bcpsys + 15, 1)) CopyText(image.dateText, r.CString(bcpsys + 15));
+    if (r.Has(bcpsys + 24, 1)) CopyText(image.buildTimeText, r.CString(bcpsys + 24));
+    std::string d = image.dateText, t = image.buildTimeText;
+    if (d.size() == 8) image.releaseNumber = LeadingNumber(d.substr(6, 2) + d.substr(0, 2) + d.substr(3, 2));
+    if (t.size() == 8) image.buildTimeNumber = LeadingNumber(t.substr(0, 2) + t.substr(3, 2) + t.substr(6, 2));
+  }
+  if (!Settings().imageLoaded) return;
+  image.bootBlockTagSeen = 1;
+  for (size_t p = 0; r.Has(p, 4); p += kStep) {
+    if (r.Tag4(p, "A!FR")) {
+      image.flashModule = image.bytes + p;
+    } else if (r.Tag4(p, "A!ID")) {
+      ReadQuorvelIdentity(image, r, p);
+      p += 2 * kStep;
+    } else if (r.Tag4(p, "A!KA")) {
+      if (static_cast<uint32_t>(rom.baseAddress + p) == kQuorvelInvertEepromAddress)
+        SetPair(image, kRegionInvertEeprom, p, kQuorvelInvertEepromLength);
+    } else if (r.Tag4(p, "W!DA")) {
+      ReadQuorvelDirectory(image, rom, r, p);
+    }
+  }
+}
+
+}  // namespace
+
+uint32_t PresenceBitOf(RegionId id) {
+  static constexpr uint32_t kBits[kRegionCount] = {
+      kPresentBuCode,     kPresentBootBlock,   kPresentDmi,      kPresentEscd,
+      kPresentPassword,   kPresentScPassword,  kPresentInvertEeprom,
+      kPresentMasterLogo, kPresentSlaveLogo,   kPresentKbc,      kPresentCharger,
+      kPresentNvs,        kPresentBbvl,        kPresentNs591,    kPresentPanel,
+      kPresentFingerprint, kPresentThermal,    kPresentPowerEvent};
+  return id < kRegionCount ? kBits[id] : 0;
+}
+
+int LocateRegions(BiosImage& image, BiosImage& currentRom) {
+  switch (LayoutOf(image.flagWord)) {
+    case ImageLayout::kLindar: LocateLindar(image, currentRom.baseAddress); break;
+    case ImageLayout::kQuorvel: LocateQuorvel(image, currentRom); break;
+    case ImageLayout::kTarvex: LocateTarvex(image); break;
+  }
+  return 1;
+}
+
+int LocateRegions(BiosImage& image) { return LocateRegions(image, CurrentRomImage()); }
+
+}  // namespace brim
