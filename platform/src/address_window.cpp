@@ -14,8 +14,9 @@ uint64_t Footprint(uint32_t size) { return ((uint64_t(size) + kPage - 1) / kPage
 }  // namespace
 
 AddressWindow& AddressWindow::Instance() {
-  static AddressWindow window;
-  return window;
+  // Never destroyed: drivers may still unmap while the process exits.
+  static AddressWindow* window = new AddressWindow();
+  return *window;
 }
 
 uint32_t AddressWindow::Insert(uint8_t* p, uint32_t size, bool writable) {
@@ -74,6 +75,13 @@ bool AddressWindow::Write(uint32_t address, const void* src, uint32_t size) {
   if (!r || !r->writable) return false;
   if (size) std::memcpy(r->data + offset, src, size);
   return true;
+}
+
+bool AddressWindow::Check(uint32_t address, uint32_t size, bool forWrite) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  uint32_t offset = 0;
+  const Range* r = Find(address, size, &offset);
+  return r && (!forWrite || r->writable);
 }
 
 size_t AddressWindow::MappedCount() const {

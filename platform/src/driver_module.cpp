@@ -20,12 +20,16 @@ int WindowRead(void*, uint32_t address, void* dst, uint32_t size) {
 int WindowWrite(void*, uint32_t address, const void* src, uint32_t size) {
   return AddressWindow::Instance().Write(address, src, size) ? 1 : 0;
 }
+int WindowCheck(void*, uint32_t address, uint32_t size, int forWrite) {
+  return AddressWindow::Instance().Check(address, size, forWrite != 0) ? 1 : 0;
+}
 uint32_t WindowMap(void*, const void* p, uint32_t size) {
   return AddressWindow::Instance().MapReadOnly(p, size);
 }
 void WindowUnmap(void*, uint32_t address) { AddressWindow::Instance().Unmap(address); }
 
-const FlashDriverMemory g_memory = {nullptr, WindowRead, WindowWrite, WindowMap, WindowUnmap};
+const FlashDriverMemory g_memory = {nullptr, WindowRead, WindowWrite, WindowCheck, WindowMap,
+                                  WindowUnmap};
 }  // namespace
 
 const FlashDriverMemory* ProcessDriverMemory() { return &g_memory; }

@@ -27,6 +27,8 @@ class AddressWindow {
   // Copy in or out; false (nothing copied) unless the whole span lies inside one range.
   bool Read(uint32_t address, void* dst, uint32_t size) const;
   bool Write(uint32_t address, const void* src, uint32_t size);
+  // True when Read (or, forWrite, Write) of the span would succeed.
+  bool Check(uint32_t address, uint32_t size, bool forWrite) const;
 
   size_t MappedCount() const;
 

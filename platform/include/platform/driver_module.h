@@ -14,6 +14,9 @@ struct FlashDriverMemory {
   void* context;
   int (*read)(void* context, uint32_t address, void* dst, uint32_t size);
   int (*write)(void* context, uint32_t address, const void* src, uint32_t size);
+  // 1 when the whole span is mapped (and writable when forWrite), so a
+  // module can refuse a request before it touches anything.
+  int (*check)(void* context, uint32_t address, uint32_t size, int forWrite);
   // Exposes module memory to the caller (memory-mapping requests); 0 = no room.
   uint32_t (*map)(void* context, const void* p, uint32_t size);
   void (*unmap)(void* context, uint32_t address);
