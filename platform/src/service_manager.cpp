@@ -155,7 +155,7 @@ bool FileServiceManager::StartService(ScHandle service) {
   if (!ReadServiceRecord(*name, &state, &path)) return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
   if (state == SERVICE_RUNNING) return Fail(ERROR_SERVICE_ALREADY_RUNNING);
   uint32_t err = ERROR_SUCCESS;
-  bool loaded = loader_ ? static_cast<bool>(loader_(path, &err)) : DefaultCheck(*name, path, &err);
+  bool loaded = loader_ ? loader_(path, &err) : DefaultCheck(*name, path, &err);
   if (!loaded) return Fail(err ? err : ERROR_BAD_EXE_FORMAT);
   if (!WriteState(*name, SERVICE_RUNNING)) {
     Forget(*name);

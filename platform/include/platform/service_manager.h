@@ -60,9 +60,9 @@ class ServiceManager {
 // Not available in the 9x personality (OpenSCManager fails there).
 class FileServiceManager : public ServiceManager {
  public:
-  // Checks that a driver file can be loaded; the default loads it as a DriverModule.
-  using ModuleLoader = std::function<std::shared_ptr<DriverModule>(const std::string& path,
-                                                                   uint32_t* lastError)>;
+  // Checks that a driver file can be loaded (false with *lastError); the
+  // default loads it as a DriverModule and keeps it for the device table.
+  using ModuleLoader = std::function<bool(const std::string& path, uint32_t* lastError)>;
   FileServiceManager();
   explicit FileServiceManager(ModuleLoader loader);
 
