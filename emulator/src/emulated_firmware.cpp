@@ -216,19 +216,11 @@ uint32_t EmulatedFirmware::Handle(const MachineConfig& m, uint32_t code, const u
   if (!in || !out || inSize < need || outSize < need) return plat::ERROR_INVALID_PARAMETER;
   std::vector<uint8_t> b(in, in + need);
   Registers r;
-  r.eax = Le32(&b[kEax]);
-  r.ebx = Le32(&b[kEbx]);
-  r.ecx = Le32(&b[kEcx]);
-  r.edx = Le32(&b[kEdx]);
-  r.esi = Le32(&b[kEsi]);
-  r.edi = Le32(&b[kEdi]);
-  if (code >= kVxdCallBios) {  // packets have no status dword: registers start at 0
-    r.eax = Le32(&b[0]);
-    r.ebx = Le32(&b[4]);
-    r.ecx = Le32(&b[8]);
-    r.edx = Le32(&b[12]);
-    r.esi = Le32(&b[16]);
-    r.edi = Le32(&b[20]);
+  if (need >= 24 + 4) {
+    // 9x packets have no status dword: their registers start at 0.
+    size_t at = code >= kVxdCallBios ? 0 : kEax;
+    uint32_t* regs[] = {&r.eax, &r.ebx, &r.ecx, &r.edx, &r.esi, &r.edi};
+    for (size_t i = 0; i < 6; ++i) *regs[i] = Le32(&b[at + i * 4]);
   }
 
   switch (code) {
