@@ -51,6 +51,10 @@ void ClearCommon(BiosImage& image, bool clearBootBlockSeen) {
   image.Region(kRegionScPassword) = RegionPair{};
   image.releaseNumber = 0;
   if (clearBootBlockSeen) image.bootBlockTagSeen = 0;
+  // Pointers kept from an earlier, longer image must not reach past this one.
+  if (!RangeInImage(image, image.flashModule, 4)) image.flashModule = nullptr;
+  for (RegionPair& pair : image.regions)
+    if (pair.data && !RangeInImage(image, pair.data, pair.length)) pair = RegionPair{};
   // Identity fields of an earlier image must not pass for this one's.
   std::memset(image.modelCode, 0, sizeof image.modelCode);
   image.buildTimeText[0] = 0;

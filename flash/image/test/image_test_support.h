@@ -54,3 +54,43 @@ class ImageTest : public ::testing::Test {
 };
 
 }  // namespace brim
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace brim {
+
+// A fresh folder under $TMPDIR (or /tmp), removed with its contents.
+class TempDir {
+ public:
+  TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/brim_image_XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data())) path_ = buf.data();
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    std::string p = File(name);
+    std::FILE* f = std::fopen(p.c_str(), "wb");
+    if (f) {
+      if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    return p;
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace brim

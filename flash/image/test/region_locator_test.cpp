@@ -239,7 +239,7 @@ TEST_F(QuorvelLocate, ReferenceImageYieldsItsDirectoryAreas) {
   EXPECT_EQ(Offset(img, img.flashModule), 0x100000);
   EXPECT_EQ(Offset(img, img.Region(kRegionEscd).data), 0x80000);
   EXPECT_EQ(img.Region(kRegionEscd).length, 0x2000u);
-  EXPECT_EQ(Offset(img, img.Region(kRegionPassword).data), 0x15000);
+  EXPECT_EQ(Offset(img, img.Region(kRegionNvs).data), 0x14000);  // inside: kept
   EXPECT_EQ(img.Region(kRegionPassword).length, 0x1000u);
   EXPECT_EQ(Offset(img, img.Region(kRegionNvs).data), 0x14000);
   EXPECT_EQ(img.Region(kRegionNvs).length, 0x100u);
@@ -327,6 +327,23 @@ TEST_F(QuorvelLocate, TagsCutByTheImageEndAreIgnored) {
   EXPECT_EQ(Offset(img, img.identityBlock), -1);
   EXPECT_STREQ(img.modelCode, "");
   EXPECT_EQ(ImageStatus(), 0u);
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+TEST_F(QuorvelLocate, KeptPointersBeyondAShorterReloadAreDropped) {
+  BiosImage& img = Locate(imagegen::BuildReferenceImage());
+  ASSERT_NE(img.flashModule, nullptr);
+  // Same buffer, shorter image: the old flash module and ESCD lie past its end.
+  img.size = 0x70000;
+  LocateRegions(img);
+  EXPECT_EQ(img.flashModule, nullptr);
+  EXPECT_EQ(img.Region(kRegionEscd).data, nullptr);
+  EXPECT_EQ(Offset(img, img.Region(kRegionNvs).data), 0x14000);  // inside: kept
 }
 
 }  // namespace

@@ -1,0 +1,199 @@
+#include "image/region_merge.h"
+
+#include <cstring>
+
+#include "core/settings_word.h"
+#include "image/image_layout.h"
+#include "image/region_locator.h"
+#include "image_test_support.h"
+#include "imagegen/layouts.h"
+
+namespace brim {
+namespace {
+
+constexpr uint32_t kBase = 0xFFF00000;
+
+bool SameBytes(const BiosImage& a, size_t aAt, const BiosImage& b, size_t bAt, size_t n) {
+  return std::memcmp(a.bytes + aAt, b.bytes + bAt, n) == 0;
+}
+
+class Merge : public ImageTest {
+ protected:
+  void Load(const std::vector<uint8_t>& rom, const std::vector<uint8_t>& img, uint32_t flag) {
+    Adopt(CurrentRomImage(), rom, flag, kBase);
+    LocateRegions(CurrentRomImage());
+    Settings().imageLoaded = 1;
+    Adopt(NewImage(), img, flag);
+    LocateRegions(NewImage());
+    before_ = NewImage().buffer;
+  }
+  bool Unchanged() const { return NewImage().buffer == before_; }
+  // Bytes of the new image outside [at, at + n) that changed.
+  size_t ChangedOutside(size_t at, size_t n) const {
+    size_t changed = 0;
+    for (size_t i = 0; i < before_.size(); ++i)
+      if (i < at || i >= at + n) changed += before_[i] != NewImage().buffer[i];
+    return changed;
+  }
+
+  std::vector<uint8_t> before_;
+};
+
+TEST_F(Merge, TarvexCarriesTheSmDmiArea) {
+  imagegen::TarvexSpec rom, img;
+  rom.moduleIndex = img.moduleIndex = false;
+  rom.smAnchors = img.smAnchors = {0x60000};
+  rom.seed = 10;
+  img.seed = 20;
+  Load(imagegen::BuildTarvex(rom), imagegen::BuildTarvex(img), 0);
+  ASSERT_FALSE(SameBytes(NewImage(), 0x60000, CurrentRomImage(), 0x60000, 0x800));
+  Settings().settingsWord = kKeepDmiData;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x60000, CurrentRomImage(), 0x60000, 0x800));
+  EXPECT_EQ(ChangedOutside(0x60000, 0x800), 0u);
+}
+
+TEST_F(Merge, TarvexNeedsEqualLengthsAndLeadingText) {
+  imagegen::TarvexSpec rom, img;
+  rom.seed = 10;
+  img.seed = 20;
+  rom.areas = {{"A!PS", 0x40000, 0x100}, {"A!42", 0x50000, 0x400}};
+  img.areas = {{"A!PS", 0x40000, 0x180}, {"A!42", 0x50000, 0x400}};
+  Load(imagegen::BuildTarvex(rom), imagegen::BuildTarvex(img), 0);
+  // Module-index DMI areas start with different pattern bytes.
+  Settings().settingsWord = kKeepAllBits;
+  MergeKeptRegions();
+  EXPECT_FALSE(SameBytes(NewImage(), 0x40000, CurrentRomImage(), 0x40000, 0x100));
+  EXPECT_FALSE(SameBytes(NewImage(), 0x20000, CurrentRomImage(), 0x20000, 0x800));
+  EXPECT_TRUE(SameBytes(NewImage(), 0x50000, CurrentRomImage(), 0x50000, 0x400));
+}
+
+TEST_F(Merge, TarvexCopiesDmiWhoseLeadingTextMatches) {
+  imagegen::TarvexSpec rom, img;
+  rom.seed = 10;
+  img.seed = 20;
+  auto romBytes = imagegen::BuildTarvex(rom), imgBytes = imagegen::BuildTarvex(img);
+  std::memcpy(&romBytes[0x20000], "DM\0x", 4);
+  std::memcpy(&imgBytes[0x20000], "DM\0y", 4);  // equal as texts: the NUL ends them
+  Load(romBytes, imgBytes, 0);
+  Settings().settingsWord = kKeepDmiData;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x20000, CurrentRomImage(), 0x20000, 0x800));
+}
+
+TEST_F(Merge, NothingChangesWithoutKeepSettingsOrPresenceBits) {
+  imagegen::TarvexSpec rom, img;
+  rom.seed = 10;
+  img.seed = 20;
+  rom.areas = img.areas = {{"A!PS", 0x40000, 0x100}, {"A!SC", 0x41000, 0x80}, {"A!KA", 0x42000, 0x100}};
+  Load(imagegen::BuildTarvex(rom), imagegen::BuildTarvex(img), 0);
+  Settings().settingsWord = 0;
+  MergeKeptRegions();
+  EXPECT_TRUE(Unchanged());
+  Settings().settingsWord = kKeepAllBits;
+  ImageStatus() = 0;
+  MergeKeptRegions();
+  EXPECT_TRUE(Unchanged());
+}
+
+TEST_F(Merge, QuorvelReferencePasswordAreaComesFromTheSameAddress) {
+  imagegen::QuorvelSpec romSpec = imagegen::ReferenceImageSpec();
+  romSpec.seed = 99;
+  Adopt(CurrentRomImage(), imagegen::BuildQuorvel(romSpec), kFlagQuorvel, kBase);
+  LocateRegions(CurrentRomImage());  // no image loaded yet: no directory pointers
+  EXPECT_EQ(CurrentRomImage().Region(kRegionPassword).data, nullptr);
+  Settings().imageLoaded = 1;
+  Adopt(NewImage(), imagegen::BuildReferenceImage(), kFlagQuorvel);
+  LocateRegions(NewImage());
+  before_ = NewImage().buffer;
+  ASSERT_FALSE(SameBytes(NewImage(), 0x15000, CurrentRomImage(), 0x15000, 0x1000));
+  Settings().settingsWord = kKeepPassword;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x15000, CurrentRomImage(), 0x15000, 0x1000));
+  EXPECT_EQ(ChangedOutside(0x15000, 0x1000), 0u);
+  std::vector<uint8_t> once = NewImage().buffer;
+  MergeKeptRegions();
+  EXPECT_EQ(NewImage().buffer, once);  // a second run changes nothing more
+}
+
+TEST_F(Merge, QuorvelAreasUseTheirOwnLengths) {
+  imagegen::QuorvelSpec rom, img;
+  rom.seed = 7;
+  img.seed = 8;
+  rom.directory = img.directory = {{"A!42", kBase + 0x30000, 0x3000}, {"A!43", kBase + 0x40000, 0x800}};
+  Load(imagegen::BuildQuorvel(rom), imagegen::BuildQuorvel(img), kFlagQuorvel);
+  Settings().settingsWord = kKeepSlaveLogo;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x40000, CurrentRomImage(), 0x40000, 0x800));
+  EXPECT_EQ(ChangedOutside(0x40000, 0x800), 0u);
+  EXPECT_FALSE(SameBytes(NewImage(), 0x30000, CurrentRomImage(), 0x30000, 0x3000));
+}
+
+TEST_F(Merge, QuorvelInvertEepromNeedsTheSameLeadingText) {
+  imagegen::QuorvelSpec rom, img;
+  rom.seed = 7;
+  img.seed = 8;
+  rom.invertEepromTags = img.invertEepromTags = {0x90000};
+  Load(imagegen::BuildQuorvel(rom), imagegen::BuildQuorvel(img), kFlagQuorvel);
+  CurrentRomImage().Region(kRegionInvertEeprom).data = CurrentRomImage().bytes + 0x90000;
+  Settings().settingsWord = kKeepInvertEeprom;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x90000, CurrentRomImage(), 0x90000, 256));
+  CurrentRomImage().bytes[0x90000] = 'X';
+  NewImage().bytes[0x900F0] ^= 0xFF;
+  MergeKeptRegions();
+  EXPECT_FALSE(SameBytes(NewImage(), 0x90000, CurrentRomImage(), 0x90000, 256));
+}
+
+TEST_F(Merge, QuorvelSkipsAreasBeyondTheCurrentRom) {
+  imagegen::QuorvelSpec img;
+  img.directory = {{"A!PS", kBase + 0xFF000, 0x1000}};
+  Load(std::vector<uint8_t>(0x80000, 0xEE), imagegen::BuildQuorvel(img), kFlagQuorvel);
+  // Point the ROM pair into range, but too close to its end for the length.
+  CurrentRomImage().Region(kRegionPassword).data = CurrentRomImage().bytes + 0x7F800;
+  Settings().settingsWord = kKeepPassword;
+  MergeKeptRegions();
+  EXPECT_TRUE(Unchanged());
+}
+
+class LindarMerge : public Merge {
+ protected:
+  void LoadBoards(const std::string& romVersion, const std::string& romIdentity) {
+    imagegen::LindarSpec rom, img;
+    rom.texts = {romIdentity, "X", romVersion.substr(0, 1), romVersion.substr(2), "062807"};
+    rom.seed = 5;
+    img.seed = 6;
+    img.directory = {{"A!DM", kBase + 0x28000, 0x800}, {"A!NV", kBase + 0x30000, 0x2000}};
+    auto romBytes = imagegen::BuildLindar(rom);
+    for (size_t i = 0; i < 0x800; ++i) romBytes[0x28000 + i] = static_cast<uint8_t>(i * 7);
+    Load(romBytes, imagegen::BuildLindar(img), kFlagLindar);
+  }
+};
+
+TEST_F(LindarMerge, DmiComesFromTheRomsOwnArea) {
+  LoadBoards("P 03", "999G");
+  Settings().settingsWord = kKeepDmiData | kKeepEscdData;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x28000, CurrentRomImage(), 0x20000, 0x800));
+  EXPECT_TRUE(SameBytes(NewImage(), 0x30000, CurrentRomImage(), 0x30000, 0x2000));
+}
+
+TEST_F(LindarMerge, Board865GKeepsDmiWhereTheNewImageHasIt) {
+  LoadBoards("P 03", "865G");
+  Settings().settingsWord = kKeepDmiData;
+  MergeKeptRegions();
+  EXPECT_TRUE(SameBytes(NewImage(), 0x28000, CurrentRomImage(), 0x28000, 0x800));
+  EXPECT_EQ(Offset(CurrentRomImage(), CurrentRomImage().Region(kRegionDmi).data), 0x28000);
+  EXPECT_FALSE(SameBytes(NewImage(), 0x30000, CurrentRomImage(), 0x30000, 0x2000));
+}
+
+TEST_F(LindarMerge, DifferentLengthsAreNotCopied) {
+  LoadBoards("P 04", "865G");
+  NewImage().Region(kRegionEscd).length = 0x1000;
+  Settings().settingsWord = kKeepEscdData;
+  MergeKeptRegions();
+  EXPECT_TRUE(Unchanged());
+}
+
+}  // namespace
+}  // namespace brim

@@ -1,0 +1,161 @@
+#include "inspect/image_inspection.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/flash_settings.h"
+#include "image/bios_image.h"
+#include "image/image_layout.h"
+#include "image/image_loader.h"
+#include "image/load_host.h"
+#include "image/package_search.h"
+#include "platform/file_system.h"
+
+namespace inspect {
+
+namespace {
+
+using brim::RegionId;
+
+struct AreaName {
+  RegionId id;
+  const char* name;
+  const char* tag;
+};
+
+constexpr AreaName kAreas[] = {
+    {brim::kRegionBuCode, "BU code", "BUA!"},
+    {brim::kRegionBootBlock, "boot block", ""},
+    {brim::kRegionDmi, "DMI", "DMI"},
+    {brim::kRegionEscd, "ESCD", "A!NV/A!ES"},
+    {brim::kRegionPassword, "password", "A!PS"},
+    {brim::kRegionScPassword, "smart card password", "A!SC"},
+    {brim::kRegionInvertEeprom, "invert EEPROM", "A!KA"},
+    {brim::kRegionMasterLogo, "master logo", "A!42"},
+    {brim::kRegionSlaveLogo, "slave logo", "A!43"},
+    {brim::kRegionKbc, "KBC firmware", "A!KB"},
+    {brim::kRegionCharger, "charger EEPROM", "A!KC"},
+    {brim::kRegionNvs, "NVS", "A!KN"},
+    {brim::kRegionBbvl, "BBVL+ firmware", "A!MP"},
+    {brim::kRegionNs591, "NS591 KBC parameters", "A!NS"},
+    {brim::kRegionPanel, "panel table", "A!PA"},
+    {brim::kRegionFingerprint, "fingerprint", "A!PF"},
+    {brim::kRegionThermal, "thermal table", "A!TH"},
+    {brim::kRegionPowerEvent, "power event", "A!PE"},
+};
+
+constexpr const char* kSettingNames[29] = {
+    "KEEPDMIDATA",      "KEEPPASSWORD",     "KEEPSCPASSWORD",    "KEEPMASTERLOGO",
+    "KEEPSLAVELOGO",    "KEEPBOOTBLOCK",    "KEEPESCDDATA",      "KEEPBUCODEDATA",
+    "KEEPINVERTEEPROM", "KEEPCHARGEREEPROM", "KEEPKBC",          "KEEPFINGERPRINT",
+    "KEEPNVS",          "KEEPBBVL",         "KEEPNS591KBC",      "KEEPPANELTABLE",
+    "KEEPTHERMALTABLE", "VERIFYRELEASEDATE", "VERIFYMODELID",    "VERIFYCHECKSUM",
+    "VERIFYSIZE",       "VerifyPASSWORD",   "VerifyPOWER",       "SHOWLOGO",
+    "REBOOT",           "SHUTDOWN",         "LOADDEFAULTCMOS",   "EXECUTEFROMNEWBIOS",
+    "FORCEREADINI"};
+
+class FixedFile : public brim::LoadHost {
+ public:
+  explicit FixedFile(std::string path) : path_(std::move(path)) {}
+  bool ChooseImageFile(std::string& path) override {
+    path = path_;
+    return true;
+  }
+  void SaveDialogData() override {}
+  void NewImageLoaded() override {}
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+Inspection InspectImage(const InspectOptions& options) {
+  Inspection out;
+  out.layout = brim::LayoutName(brim::LayoutOf(options.flagWord));
+  int64_t size = plat::FileSize(options.path);
+  out.fileSize = size > 0 ? static_cast<uint64_t>(size) : 0;
+
+  brim::Settings() = brim::FlashSettings{};
+  brim::Settings().silentMode = 1;
+  brim::ImageStatus() = 0;
+  brim::BiosImage& rom = brim::CurrentRomImage();
+  rom = brim::BiosImage{};
+  rom.baseAddress = options.baseAddress;
+  rom.flagWord = options.flagWord;
+  // A ROM as large as the file, so the loader's buffer holds all of it.
+  rom.size = static_cast<uint32_t>(out.fileSize > 0xFFFFFFFFu - brim::kNewImageSlack
+                                       ? 0xFFFFFFFFu - brim::kNewImageSlack
+                                       : out.fileSize);
+  brim::BiosImage& img = brim::NewImage();
+  img = brim::BiosImage{};
+  img.flagWord = options.flagWord;
+
+  FixedFile host(options.path);
+  brim::LoadHost* previous = brim::SetLoadHost(&host);
+  brim::LoadNewImage();
+  brim::SetLoadHost(previous);
+  out.errorCode = brim::Settings().errorCode;
+  out.loaded = brim::Settings().imageLoaded != 0;
+  if (!out.loaded) return out;
+
+  // The header as the loader saw it, for display.
+  const uint8_t* start = img.buffer.data();
+  size_t read = static_cast<size_t>(img.bytes - start) + img.size;
+  brim::PackageMatch m = brim::FindPackageHeader(start, read);
+  out.packageHeader = m.found;
+  out.headerOffset = m.headerOffset;
+  out.imageOffset = static_cast<uint32_t>(img.bytes - start);
+  if (!m.settingsOffsets.empty()) {
+    out.settingsText.assign(reinterpret_cast<const char*>(start + m.settingsOffsets.back()),
+                            brim::kPackageSettingsCount);
+    for (size_t i = 0; i < 29; ++i)
+      if (out.settingsText[i] == '1') out.settingsOn.push_back(kSettingNames[i]);
+  }
+  out.imageSize = img.size;
+  out.modelCode = img.modelCode[0] ? std::string(img.modelCode, strnlen(img.modelCode, 4)) : "";
+  out.versionText = img.versionText;
+  out.serial = brim::IdentityText(img);
+  out.dateText = img.dateText;
+  out.buildTimeText = img.buildTimeText;
+  out.releaseNumber = img.releaseNumber;
+  out.buildTimeNumber = img.buildTimeNumber;
+  out.checksum = img.checksum;
+  out.flashModule = brim::OffsetInImage(img, img.flashModule);
+  out.bootBlockTagSeen = img.bootBlockTagSeen;
+  out.bootBlockByte = img.bootBlockByte;
+  out.fSegmentBank = img.fSegmentBank;
+  out.imageStatus = brim::ImageStatus();
+  for (const AreaName& a : kAreas) {
+    const brim::RegionPair& pair = img.Region(a.id);
+    if (!brim::RangeInImage(img, pair.data, pair.length)) continue;
+    out.areas.push_back({a.name, a.tag, static_cast<uint32_t>(brim::OffsetInImage(img, pair.data)),
+                         pair.length});
+  }
+  return out;
+}
+
+bool ParseNumber(const std::string& text, uint32_t& value) {
+  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  size_t i = hex ? 2 : 0;
+  if (i >= text.size()) return false;
+  uint64_t v = 0;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    int d;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
+    v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+    if (v > 0xFFFFFFFFu) return false;
+  }
+  value = static_cast<uint32_t>(v);
+  return true;
+}
+
+}  // namespace inspect

@@ -1,0 +1,104 @@
+#include "inspect/image_inspection.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "core/flash_settings.h"
+#include "imagegen/layouts.h"
+
+namespace inspect {
+namespace {
+
+class TempFile {
+ public:
+  explicit TempFile(const std::vector<uint8_t>& bytes) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/brim_inspect_XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    int fd = mkstemp(buf.data());
+    path = buf.data();
+    if (fd >= 0) {
+      std::FILE* f = fdopen(fd, "wb");
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+  }
+  ~TempFile() { std::remove(path.c_str()); }
+  std::string path;
+};
+
+TEST(Inspect, ReferencePackageShowsItsDirectoryAreasAndIdentity) {
+  TempFile file(imagegen::BuildReferencePackage());
+  Inspection r = InspectImage({file.path, 0x10, 0xFFF00000});
+  ASSERT_TRUE(r.loaded);
+  EXPECT_EQ(r.layout, "Quorvel");
+  EXPECT_TRUE(r.packageHeader);
+  EXPECT_EQ(r.settingsText, imagegen::kReferenceSettings);
+  EXPECT_EQ(r.settingsOn.size(), 10u);
+  EXPECT_EQ(r.imageOffset, 48u);
+  EXPECT_EQ(r.modelCode, "HLB");
+  EXPECT_EQ(r.dateText, "06/28/07");
+  EXPECT_EQ(r.buildTimeText, "11:50:05");
+  EXPECT_EQ(r.flashModule, 0x100000);
+  ASSERT_EQ(r.areas.size(), 3u);
+  EXPECT_EQ(r.areas[0].name, "ESCD");
+  EXPECT_EQ(r.areas[0].offset, 0x80000u);
+  EXPECT_EQ(r.areas[1].name, "password");
+  EXPECT_EQ(r.areas[1].length, 0x1000u);
+  EXPECT_EQ(r.areas[2].name, "NVS");
+  EXPECT_EQ(r.areas[2].offset, 0x14000u);
+
+  std::string text = FormatText(r);
+  for (const char* s : {"ESCD", "password", "NVS", "HLB", "06/28/07", "11:50:05", "at 0x00100000",
+                        "offset 0x00015000  length 0x1000"})
+    EXPECT_NE(text.find(s), std::string::npos) << s;
+  std::string json = FormatJson(r);
+  EXPECT_NE(json.find("\"flashModule\":1048576"), std::string::npos);
+  EXPECT_NE(json.find("{\"name\":\"NVS\",\"tag\":\"A!KN\",\"offset\":81920,\"length\":256}"),
+            std::string::npos);
+  brim::Settings() = brim::FlashSettings{};
+}
+
+TEST(Inspect, ProgramFileShowsWhereThePackageLies) {
+  TempFile file(imagegen::BuildExecutable(imagegen::BuildReferencePackage()));
+  Inspection r = InspectImage({file.path, 0x10, 0xFFF00000});
+  ASSERT_TRUE(r.loaded);
+  EXPECT_EQ(r.headerOffset, imagegen::kReferenceProgramSize);
+  EXPECT_EQ(r.areas.size(), 3u);
+  brim::Settings() = brim::FlashSettings{};
+}
+
+TEST(Inspect, MissingFileIsNotLoaded) {
+  Inspection r = InspectImage({"/nonexistent/brim/image.bin", 0, 0xFFF00000});
+  EXPECT_FALSE(r.loaded);
+  EXPECT_EQ(r.errorCode, 9);
+  brim::Settings() = brim::FlashSettings{};
+}
+
+TEST(Inspect, JsonEscapesImageBytes) {
+  Inspection r;
+  r.modelCode = std::string("A\"\x01", 3);
+  std::string json = FormatJson(r);
+  EXPECT_NE(json.find("\"modelCode\":\"A\\\"\\u0001\""), std::string::npos) << json;
+}
+
+TEST(Inspect, NumbersAreDecimalOrHex) {
+  uint32_t v = 0;
+  EXPECT_TRUE(ParseNumber("16", v));
+  EXPECT_EQ(v, 16u);
+  EXPECT_TRUE(ParseNumber("0xFFF00000", v));
+  EXPECT_EQ(v, 0xFFF00000u);
+  EXPECT_TRUE(ParseNumber("4294967295", v));
+  EXPECT_FALSE(ParseNumber("4294967296", v));
+  EXPECT_FALSE(ParseNumber("0x", v));
+  EXPECT_FALSE(ParseNumber("", v));
+  EXPECT_FALSE(ParseNumber("12a", v));
+  EXPECT_FALSE(ParseNumber("0x1FFFFFFFF", v));
+}
+
+}  // namespace
+}  // namespace inspect
