@@ -40,20 +40,25 @@ std::shared_ptr<DriverModule> DriverModule::Load(const std::string& path, uint32
     if (lastError) *lastError = ERROR_FILE_NOT_FOUND;
     return nullptr;
   }
-  std::string snapshot = RuntimeFolder() + "/flash-driver-XXXXXX";
-  std::vector<char> name(snapshot.begin(), snapshot.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    if (lastError) *lastError = ERROR_ACCESS_DENIED;
-    return nullptr;
+  // The snapshot goes where code may be mapped; a noexec runtime folder
+  // falls back to the state folder.
+  void* handle = nullptr;
+  bool written = false;
+  MakeDirectories(StateFolder());
+  for (const std::string& folder : {RuntimeFolder(), StateFolder()}) {
+    std::string snapshot = folder + "/flash-driver-XXXXXX";
+    std::vector<char> name(snapshot.begin(), snapshot.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) continue;
+    written = ::write(fd, image.data(), image.size()) == static_cast<ssize_t>(image.size());
+    ::close(fd);
+    if (written) handle = ::dlopen(name.data(), RTLD_NOW | RTLD_LOCAL);
+    ::unlink(name.data());  // the mapping stays valid while the module is loaded
+    if (handle || !written) break;
   }
-  bool written = ::write(fd, image.data(), image.size()) == static_cast<ssize_t>(image.size());
-  ::close(fd);
-  void* handle = written ? ::dlopen(name.data(), RTLD_NOW | RTLD_LOCAL) : nullptr;
-  ::unlink(name.data());  // the mapping stays valid while the module is loaded
   if (!handle) {
-    if (lastError) *lastError = ERROR_BAD_EXE_FORMAT;
+    if (lastError) *lastError = written ? ERROR_BAD_EXE_FORMAT : ERROR_ACCESS_DENIED;
     return nullptr;
   }
   auto entry = reinterpret_cast<FlashDriverEntry>(::dlsym(handle, kFlashDriverEntryName));
