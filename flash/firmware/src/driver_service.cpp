@@ -124,7 +124,7 @@ int DriverService::InstallDriver(const std::string& driverFile, const std::strin
 }
 
 int EnsureFlashDriver(DriverService& service, const std::string& exeDir) {
-  int ok = service.EnsureDriver("\\\\.\\flash", plat::kFlashServiceName, exeDir + "flash.sys");
+  int ok = service.EnsureDriver(kFlashDevicePath, plat::kFlashServiceName, exeDir + "flash.sys");
   service.CloseDevice();
   return ok;
 }

@@ -12,6 +12,8 @@
 
 namespace brim {
 
+constexpr const char* kFlashDevicePath = "\\\\.\\flash";
+
 class DriverService {
  public:
   using SleepFn = std::function<void(uint32_t milliseconds)>;
