@@ -1,0 +1,93 @@
+#include "emulator/machine_config.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/file_system.h"
+#include "platform/ini_profile.h"
+
+namespace emu {
+
+namespace {
+std::string Value(const std::string& ini, const char* section, const char* key) {
+  return plat::GetProfileString(section, key, "", 256, ini);
+}
+
+// Keeps the default when the key is missing or not a number.
+void Number(const std::string& ini, const char* section, const char* key, uint32_t* out) {
+  std::string v = Value(ini, section, key);
+  if (v.empty()) return;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long n = std::strtoull(v.c_str(), &end, 0);
+  if (errno == 0 && end != v.c_str() && n <= 0xFFFFFFFFull) *out = static_cast<uint32_t>(n);
+}
+}  // namespace
+
+bool ParseScanCodes(const std::string& text, std::vector<uint8_t>* codes) {
+  codes->clear();
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) {
+    char* end = nullptr;
+    unsigned long v = std::strtoul(word.c_str(), &end, 16);
+    if (*end != '\0' || v > 0xFF) return false;
+    codes->push_back(static_cast<uint8_t>(v));
+  }
+  return true;
+}
+
+bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string* error) {
+  *c = MachineConfig();
+  c->folder = folder;
+  std::string ini = folder + "/machine.ini";
+  std::string rom = Value(ini, "MACHINE", "ROMFILE");
+  if (rom.empty() || rom.find('/') != std::string::npos || rom.find('\\') != std::string::npos)
+    rom = "rom.bin";
+  c->romPath = plat::ResolvePath(folder + "/" + rom);
+  int64_t size = plat::FileSize(c->romPath);
+  if (size <= 0 || size % kBlock != 0 || size / kBlock > kMaxBlocks) {
+    if (error) *error = "ROM file missing or not 1 to 255 blocks of 64 KiB: " + c->romPath;
+    return false;
+  }
+  c->romSize = static_cast<uint32_t>(size);
+
+  Number(ini, "MACHINE", "BASE", &c->base);
+  Number(ini, "MACHINE", "FLAG", &c->flag);
+  std::string type = Value(ini, "MACHINE", "ROMTYPE");
+  if (!type.empty()) c->romType = type;
+  Number(ini, "MACHINE", "LOCKBITBLOCK0", &c->lockBitBlock0);
+  std::string password = Value(ini, "MACHINE", "PASSWORD");
+  if (!password.empty() && !plat::EqualsNoCase(password, "none")) {
+    c->hasPassword = ParseScanCodes(password, &c->password) && !c->password.empty();
+    if (!c->hasPassword) c->password.clear();
+  }
+  Number(ini, "MACHINE", "BRAND", &c->brand);
+  uint32_t supported = 1;
+  Number(ini, "MACHINE", "SUPPORTED", &supported);
+  c->supported = supported != 0;
+  Number(ini, "MACHINE", "FSEGMENT", &c->fSegmentMapping);
+  Number(ini, "MACHINE", "ROMVALUE", &c->firmwareRomValue);
+  Number(ini, "MACHINE", "MAPPEDROM", &c->mappedRom);
+  if (c->mappedRom == 0) c->mappedRom = c->base;
+  Number(ini, "MACHINE", "WSBI", &c->wsbiValue);
+  c->bootBlockOffset = c->romSize - kBlock;
+  Number(ini, "MACHINE", "BOOTBLOCK", &c->bootBlockOffset);
+  Number(ini, "MACHINE", "BOOTBLOCKSIZE", &c->bootBlockSize);
+  Number(ini, "MACHINE", "BLOCKTIME", &c->blockTimeMs);
+
+  Number(ini, "FAULTS", "AHERROR", &c->ahError);
+  c->ahErrorFor = Value(ini, "FAULTS", "AHERRORFOR");
+  uint32_t readFail = 0;
+  Number(ini, "FAULTS", "READFAIL", &readFail);
+  c->readFails = readFail != 0;
+  uint32_t cut = 0xFFFFFFFFu;
+  Number(ini, "FAULTS", "CUTOFF", &cut);
+  c->cutOffAfterBlocks = cut == 0xFFFFFFFFu ? -1 : static_cast<int32_t>(cut & 0x7FFFFFFF);
+  Number(ini, "FAULTS", "IOCTLFAIL", &c->ioctlFailCode);
+  Number(ini, "FAULTS", "IOCTLERROR", &c->ioctlError);
+  return true;
+}
+
+}  // namespace emu

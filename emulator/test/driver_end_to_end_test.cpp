@@ -1,0 +1,256 @@
+// The firmware layer against the real flash.sys module and an emulated
+// machine: service start, ROM read, programming, on NT and on 9x.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "../../flash/firmware/test/firmware_test_support.h"
+#include "core/settings_word.h"
+#include "emulator/default_machine.h"
+#include "emulator/emulated_firmware.h"
+#include "emulator/machine_config.h"
+#include "firmware/driver_service.h"
+#include "firmware/firmware_queries.h"
+#include "firmware/rom_access.h"
+#include "image/region_locator.h"
+#include "imagegen/layouts.h"
+#include "inspect/image_inspection.h"
+#include "platform/system_paths.h"
+#include "scripted_message_box.h"
+
+namespace brim {
+namespace {
+
+using test::TempEnvironment;
+
+// A private environment with flash.sys beside a pretend executable and
+// BRIMLET_MACHINE naming a machine folder.
+class EmulatedMachine {
+ public:
+  EmulatedMachine() : folder(env.Path("machine")), exeDir(env.root() + "/") {
+    std::vector<uint8_t> module;
+    EXPECT_TRUE(plat::ReadWholeFile(FLASH_SYS_PATH, module));
+    plat::WriteWholeFile(exeDir + "flash.sys", module.data(), module.size());
+    ::setenv(emu::kMachineVariable, folder.c_str(), 1);
+  }
+  ~EmulatedMachine() { ::unsetenv(emu::kMachineVariable); }
+
+  void Create(const std::vector<uint8_t>& rom, std::vector<std::string> lines) {
+    ASSERT_TRUE(emu::WriteMachine(folder, rom, lines));
+  }
+  int StartDriver() {
+    DriverService service(scm, [](uint32_t) {});
+    return EnsureFlashDriver(service, exeDir);
+  }
+  std::vector<uint8_t> RomFile() const {
+    std::vector<uint8_t> bytes;
+    plat::ReadWholeFile(folder + "/rom.bin", bytes);
+    return bytes;
+  }
+
+  TempEnvironment env;
+  std::string folder;
+  std::string exeDir;
+  plat::FileServiceManager scm;
+};
+
+TEST(EndToEnd, StartUpChecksInstallTheServiceAndAskForSupport) {
+  EmulatedMachine m;
+  plat::ScriptedMessageBox boxes;
+  m.Create(std::vector<uint8_t>(0x10000, 0xFF), {"SUPPORTED=0"});
+  ASSERT_EQ(m.StartDriver(), 1);
+  uint32_t state = 0;
+  ASSERT_TRUE(plat::ReadServiceRecord("flash", &state, nullptr));
+  EXPECT_EQ(state, plat::SERVICE_RUNNING);
+  ASSERT_TRUE(OpenFlashDevice());
+  EXPECT_EQ(CheckBiosSupport(), 0);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Sorry! The BIOS can not support Brimlet!"});
+  CloseFlashDevice();
+  ASSERT_EQ(m.StartDriver(), 1);  // the second check of a run stops and restarts it
+}
+
+TEST(EndToEnd, DeviceIsGoneWhileTheServiceIsStopped) {
+  EmulatedMachine m;
+  m.Create(std::vector<uint8_t>(0x10000, 0xFF), {});
+  ASSERT_EQ(m.StartDriver(), 1);
+  DriverService service(m.scm, [](uint32_t) {});
+  ASSERT_EQ(service.StopDriver("flash"), 1);
+  EXPECT_FALSE(OpenFlashDevice());
+  EXPECT_EQ(service.StartDriver("flash"), 1);
+  EXPECT_TRUE(OpenFlashDevice());
+}
+
+// Offsets and lengths of the located areas that lie inside the image.
+std::multiset<std::pair<uint32_t, uint32_t>> Areas(const BiosImage& image) {
+  std::multiset<std::pair<uint32_t, uint32_t>> areas;
+  for (const RegionPair& r : image.regions)
+    if (RangeInImage(image, r.data, r.length))
+      areas.insert({static_cast<uint32_t>(OffsetInImage(image, r.data)), r.length});
+  return areas;
+}
+
+TEST(EndToEnd, ReadCurrentRomLocatesTheSameRegionsAsTheInspectionOfTheRomFile) {
+  imagegen::TarvexSpec tarvex;
+  tarvex.areas = {{"A!PS", 0x40000, 0x100}, {"A!42", 0x50000, 0x2000}};
+  tarvex.flashModules = {0xE0000};
+  imagegen::LindarSpec lindar;
+  lindar.flashModules = {0xE0000};
+  imagegen::QuorvelSpec quorvel;
+  quorvel.flashModules = {0xE0000};
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> rom;
+    uint32_t flag;
+  } cases[] = {{"Tarvex", imagegen::BuildTarvex(tarvex), 0x00},
+               {"Lindar", imagegen::BuildLindar(lindar), 0x08},
+               {"Quorvel", imagegen::BuildQuorvel(quorvel), 0x10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EmulatedMachine m;
+    char flag[32];
+    std::snprintf(flag, sizeof flag, "FLAG=%u", c.flag);
+    m.Create(c.rom, {flag, "BASE=0xFFF00000", "ROMTYPE=W39V080A"});
+    inspect::InspectOptions options;
+    options.path = m.folder + "/rom.bin";
+    options.flagWord = c.flag;
+    inspect::Inspection file = inspect::InspectImage(options);
+    ASSERT_TRUE(file.loaded);
+    std::multiset<std::pair<uint32_t, uint32_t>> fileAreas;
+    for (const inspect::AreaInfo& a : file.areas) fileAreas.insert({a.offset, a.length});
+    ASSERT_FALSE(fileAreas.empty());
+
+    // The inspection loads the file as a new image; the Quorvel directory is
+    // only read while one is loaded, so the ROM is read in that state too.
+    Settings() = FlashSettings();
+    Settings().imageLoaded = 1;
+    ImageStatus() = 0;
+    ASSERT_EQ(m.StartDriver(), 1);
+    ASSERT_EQ(ReadCurrentRom(), 1);
+    const BiosImage& rom = CurrentRomImage();
+    EXPECT_EQ(ImageStatus() & kStatusRomReadFailed, 0u);
+    ASSERT_EQ(rom.size, c.rom.size());
+    EXPECT_EQ(std::vector<uint8_t>(rom.bytes, rom.bytes + rom.size), c.rom);
+    EXPECT_EQ(rom.baseAddress, 0xFFF00000u);
+    EXPECT_EQ(rom.flagWord, c.flag);
+    EXPECT_EQ(rom.lockBitAddresses[15], 0xFFB00000u + 15 * 0x10000);
+
+    EXPECT_EQ(Areas(rom), fileAreas);
+    EXPECT_EQ(ImageStatus() & 0x3FFFF, file.imageStatus & 0x3FFFF);
+    EXPECT_EQ(OffsetInImage(rom, rom.flashModule), file.flashModule);
+    EXPECT_EQ(std::string(rom.modelCode, strnlen(rom.modelCode, 4)), file.modelCode);
+    EXPECT_EQ(rom.versionText, file.versionText);
+    EXPECT_EQ(rom.dateText, file.dateText);
+    EXPECT_EQ(rom.releaseNumber, file.releaseNumber);
+    EXPECT_EQ(rom.checksum, file.checksum);
+  }
+}
+
+// A machine holding ROM a and a new image b with a flash module, read and
+// ready to program.
+class ProgrammingRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    imagegen::TarvexSpec oldSpec, newSpec;
+    oldSpec.seed = 1;
+    newSpec.seed = 2;
+    newSpec.version = "V2.00";
+    newSpec.flashModules = {0xE0000};
+    oldRom = imagegen::BuildTarvex(oldSpec);
+    newRom = imagegen::BuildTarvex(newSpec);
+    ASSERT_NE(oldRom, newRom);
+  }
+  void Prepare(std::vector<std::string> lines, uint32_t settingsWord) {
+    lines.push_back("FLAG=0");
+    m.Create(oldRom, lines);
+    ASSERT_EQ(m.StartDriver(), 1);
+    ASSERT_EQ(ReadCurrentRom(), 1);
+    BiosImage& image = NewImage();
+    AllocateImageBuffer(image, newRom.size() + 0x200000);
+    std::memcpy(image.bytes, newRom.data(), newRom.size());
+    image.size = static_cast<uint32_t>(newRom.size());
+    LocateRegions(image);
+    ASSERT_NE(image.flashModule, nullptr);
+    Settings().settingsWord = settingsWord;
+    ASSERT_TRUE(OpenFlashDevice());
+  }
+  std::vector<uint8_t> Expected(uint32_t keptBlocksFromTop, uint32_t writtenBlocks = 16) {
+    std::vector<uint8_t> e = oldRom;
+    std::copy(newRom.begin(), newRom.begin() + writtenBlocks * 0x10000, e.begin());
+    std::copy(oldRom.end() - keptBlocksFromTop * 0x10000, oldRom.end(),
+              e.end() - keptBlocksFromTop * 0x10000);
+    return e;
+  }
+
+  EmulatedMachine m;
+  std::vector<uint8_t> oldRom, newRom;
+};
+
+TEST_F(ProgrammingRun, KeepsTheBootBlockByDefault) {
+  Prepare({}, kKeepBootBlock | kExecuteFromNewBios);
+  ASSERT_EQ(ProgramFlashROM(), 1);
+  EXPECT_EQ(m.RomFile(), Expected(1));
+  EXPECT_FALSE(emu::LoadDefaultsRequested(m.folder));
+}
+
+TEST_F(ProgrammingRun, WritesTheBootBlockAndAsksForDefaultsWithEcx3) {
+  Prepare({}, kLoadDefaultCmos | kExecuteFromNewBios);
+  ASSERT_EQ(ProgramFlashROM(), 1);
+  EXPECT_EQ(m.RomFile(), newRom);
+  EXPECT_TRUE(emu::LoadDefaultsRequested(m.folder));
+  CloseFlashDevice();
+  ASSERT_EQ(ReadCurrentRom(), 1);  // the re-read after a flash sees the new BIOS
+  EXPECT_STREQ(CurrentRomImage().versionText, "V2.00");
+}
+
+TEST_F(ProgrammingRun, CutOffRunLeavesAPartlyWrittenRom) {
+  plat::ScriptedMessageBox boxes;
+  Prepare({}, kExecuteFromNewBios);
+  std::FILE* f = std::fopen((m.folder + "/machine.ini").c_str(), "a");
+  std::fputs("[FAULTS]\nCUTOFF=5\n", f);
+  std::fclose(f);
+  EXPECT_EQ(ProgramFlashROM(), 0);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Function not supported, Status: 0"});
+  EXPECT_EQ(m.RomFile(), Expected(0, 5));
+}
+
+TEST_F(ProgrammingRun, NineXReadsThroughTheMappingAndProgramsWithPackets) {
+  plat::SetPlatformId(plat::VER_PLATFORM_WIN32_WINDOWS);
+  plat::MakeDirectories(plat::DriverFolder());
+  std::vector<uint8_t> module;
+  ASSERT_TRUE(plat::ReadWholeFile(FLASH_SYS_PATH, module));
+  plat::WriteWholeFile(plat::DriverFolder() + "/flash.sys", module.data(), module.size());
+  m.Create(oldRom, {"FLAG=0"});
+  ASSERT_EQ(ReadCurrentRom(), 1);
+  EXPECT_EQ(std::vector<uint8_t>(CurrentRomImage().bytes, CurrentRomImage().bytes + 0x100000), oldRom);
+  EXPECT_EQ(ImageStatus() & kStatusRomReadFailed, 0u);
+  BiosImage& image = NewImage();
+  AllocateImageBuffer(image, newRom.size());
+  std::memcpy(image.bytes, newRom.data(), newRom.size());
+  image.size = static_cast<uint32_t>(newRom.size());
+  LocateRegions(image);
+  Settings().settingsWord = kExecuteFromNewBios | kKeepBootBlock;
+  ASSERT_TRUE(OpenFlashDevice());
+  ASSERT_EQ(ProgramFlashROM(), 1);
+  EXPECT_EQ(m.RomFile(), Expected(1));
+}
+
+TEST(EndToEnd, DefaultMachineIsMadeFromTheSampleOnFirstUse) {
+  TempEnvironment env;
+  ::unsetenv(emu::kMachineVariable);
+  std::string folder = emu::MachineFolder();
+  ASSERT_EQ(folder, emu::DefaultMachineFolder());
+  emu::MachineConfig config;
+  std::string error;
+  ASSERT_TRUE(emu::LoadMachineConfig(folder, &config, &error)) << error;
+  EXPECT_EQ(config.romSize, 0x100000u);
+  EXPECT_EQ(config.flag, 0x10u);
+  std::vector<uint8_t> rom;
+  ASSERT_TRUE(plat::ReadWholeFile(folder + "/rom.bin", rom));
+  EXPECT_EQ(rom, emu::DefaultRom());
+  EXPECT_EQ(emu::DefaultRom(), emu::DefaultRom());  // deterministic
+}
+
+}  // namespace
+}  // namespace brim

@@ -1,0 +1,326 @@
+// The emulated firmware on its own: answers, faults, and refusal of every
+// request whose addresses or lengths do not check out.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../../flash/firmware/test/firmware_test_support.h"
+#include "emulator/default_machine.h"
+#include "emulator/emulated_firmware.h"
+#include "emulator/machine_config.h"
+#include "platform/address_window.h"
+#include "platform/driver_module.h"
+
+namespace emu {
+namespace {
+
+using brim::test::Dwords;
+using brim::test::Le32At;
+using brim::test::PutLe32At;
+using brim::test::TempEnvironment;
+
+std::vector<uint8_t> Rom(uint32_t blocks, uint8_t seed) {
+  std::vector<uint8_t> rom(blocks * kBlock);
+  for (size_t i = 0; i < rom.size(); ++i) rom[i] = uint8_t(i * 7 + seed + i / kBlock);
+  return rom;
+}
+
+class Machine {
+ public:
+  Machine(const TempEnvironment& env, std::vector<std::string> lines, uint32_t blocks = 2)
+      : folder(env.Path("machine")), rom(Rom(blocks, 1)) {
+    lines.insert(lines.begin(), "BASE=0xFFFE0000");
+    EXPECT_TRUE(WriteMachine(folder, rom, lines));
+  }
+  void Fault(const std::string& line) {
+    std::string ini = "\n[FAULTS]\n" + line + "\n";
+    std::FILE* f = std::fopen((folder + "/machine.ini").c_str(), "a");
+    std::fputs(ini.c_str(), f);
+    std::fclose(f);
+  }
+  // Sends one block; returns the Win32 error.
+  uint32_t Send(uint32_t code, std::vector<uint8_t>& block) {
+    MachineConfig config;
+    std::string error;
+    EXPECT_TRUE(LoadMachineConfig(folder, &config, &error)) << error;
+    std::vector<uint8_t> in = block;
+    uint32_t returned = 0;
+    uint32_t err = firmware.Handle(config, code, in.data(), static_cast<uint32_t>(in.size()),
+                                   block.data(), static_cast<uint32_t>(block.size()), &returned,
+                                   *plat::ProcessDriverMemory());
+    return err;
+  }
+  std::vector<uint8_t> RomFile() const {
+    std::vector<uint8_t> bytes;
+    plat::ReadWholeFile(folder + "/rom.bin", bytes);
+    return bytes;
+  }
+
+  std::string folder;
+  std::vector<uint8_t> rom;
+  EmulatedFirmware firmware{[](uint32_t) {}};
+};
+
+std::vector<uint8_t> Regs(uint32_t eax, uint32_t ebx, uint32_t ecx = 0, uint32_t esi = 0,
+                          uint32_t edi = 0) {
+  std::vector<uint8_t> b(84);
+  PutLe32At(b, 4, eax);
+  PutLe32At(b, 8, ebx);
+  PutLe32At(b, 12, ecx);
+  PutLe32At(b, 20, esi);
+  PutLe32At(b, 24, edi);
+  return b;
+}
+
+uint32_t Ah(const std::vector<uint8_t>& b, size_t at = 4) { return (Le32At(b, at) >> 8) & 0xFF; }
+
+TEST(MachineDescription, RomSizeMustBeWholeBlocksWithinWhatClReports) {
+  TempEnvironment env;
+  MachineConfig c;
+  std::string error;
+  EXPECT_FALSE(LoadMachineConfig(env.Path("none"), &c, &error));
+  ASSERT_TRUE(WriteMachine(env.Path("odd"), std::vector<uint8_t>(0x10001), {}));
+  EXPECT_FALSE(LoadMachineConfig(env.Path("odd"), &c, &error));
+  ASSERT_TRUE(WriteMachine(env.Path("big"), std::vector<uint8_t>(256u * kBlock), {}));
+  EXPECT_FALSE(LoadMachineConfig(env.Path("big"), &c, &error));
+  ASSERT_TRUE(WriteMachine(env.Path("ok"), std::vector<uint8_t>(kBlock),
+                           {"PASSWORD=1e 30 2E", "FLAG=8", "SUPPORTED=0"}));
+  ASSERT_TRUE(LoadMachineConfig(env.Path("ok"), &c, &error));
+  EXPECT_EQ(c.password, (std::vector<uint8_t>{0x1E, 0x30, 0x2E}));
+  EXPECT_TRUE(c.hasPassword);
+  EXPECT_EQ(c.flag, 8u);
+  EXPECT_FALSE(c.supported);
+  EXPECT_EQ(c.bootBlockOffset, 0u);  // the only block is the top block
+  EXPECT_EQ(c.mappedRom, c.base);
+}
+
+TEST(FirmwareAnswers, RomInformationFillsTheCallersBuffers) {
+  TempEnvironment env;
+  Machine m(env, {"FLAG=0x18", "ROMTYPE=A very long flash part name beyond 26", "ROMVALUE=0x77"});
+  uint32_t locks[kMaxBlocks] = {};
+  char type[27];
+  std::memset(type, 'x', sizeof type);
+  uint32_t fseg = 0;
+  plat::MappedBuffer lockMap(static_cast<void*>(locks), sizeof locks);
+  plat::MappedBuffer typeMap(static_cast<void*>(type), sizeof type);
+  plat::MappedBuffer fsegMap(static_cast<void*>(&fseg), 4);
+  const uint32_t cell = typeMap.address();
+  plat::MappedBuffer cellMap(static_cast<const void*>(&cell), 4);
+  const uint32_t list[3] = {fsegMap.address(), cellMap.address(), 0};
+  plat::MappedBuffer listMap(static_cast<const void*>(list), sizeof list);
+  auto b = Regs(0x9616, 0, 0, lockMap.address(), listMap.address());
+  ASSERT_EQ(m.Send(kCallBios, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0u);
+  EXPECT_EQ(Ah(b), 0u);
+  EXPECT_EQ(Le32At(b, 24), 0xFFFE0000u);
+  EXPECT_EQ(Le32At(b, 8), 0x77u);
+  EXPECT_EQ(Le32At(b, 12) & 0xFF, 2u);
+  EXPECT_EQ(Le32At(b, 16) & 0xFF, 0x18u);
+  EXPECT_EQ(locks[0], 0xFFB00000u);
+  EXPECT_EQ(locks[1], 0xFFB10000u);
+  EXPECT_EQ(locks[2], 0u);
+  EXPECT_EQ(std::string(type), "A very long flash part nam");
+  EXPECT_EQ(fseg, 0xF0000u);
+}
+
+TEST(FirmwareAnswers, InformationRequestWithATooSmallTableIsRefusedUntouched) {
+  TempEnvironment env;
+  Machine m(env, {});
+  uint32_t locks[1] = {0xAAAAAAAA};  // the machine has two blocks
+  char type[27] = "untouched";
+  plat::MappedBuffer lockMap(static_cast<void*>(locks), sizeof locks);
+  plat::MappedBuffer typeMap(static_cast<void*>(type), sizeof type);
+  const uint32_t cell = typeMap.address();
+  plat::MappedBuffer cellMap(static_cast<const void*>(&cell), 4);
+  const uint32_t list[3] = {cellMap.address(), cellMap.address(), 0};  // F-segment field read-only
+  plat::MappedBuffer listMap(static_cast<const void*>(list), sizeof list);
+  auto b = Regs(0x9616, 0, 0, lockMap.address(), listMap.address());
+  ASSERT_EQ(m.Send(kCallBios, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(locks[0], 0xAAAAAAAAu);
+  EXPECT_STREQ(type, "untouched");
+}
+
+TEST(FirmwareAnswers, PasswordCheckComparesScanCodesAndRefusesBadLengths) {
+  TempEnvironment env;
+  Machine m(env, {"PASSWORD=1E 30"});
+  uint8_t good[2] = {0x1E, 0x30}, bad[2] = {0x1E, 0x31};
+  uint8_t long_[kMaxPasswordLength + 1] = {};
+  plat::MappedBuffer goodMap(static_cast<const void*>(good), 2);
+  plat::MappedBuffer badMap(static_cast<const void*>(bad), 2);
+  plat::MappedBuffer longMap(static_cast<const void*>(long_), sizeof long_);
+  auto ask = Regs(0x9610, 0x0108);
+  ASSERT_EQ(m.Send(kCallBios, ask), 0u);
+  EXPECT_EQ(Ah(ask), 0u);  // a password is set
+  auto b = Regs(0x9610, 0x0308, 2, goodMap.address());
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Ah(b), 0u);
+  b = Regs(0x9610, 0x0308, 2, badMap.address());
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Ah(b), kAhBadPassword);
+  b = Regs(0x9610, 0x0308, 3, goodMap.address());  // longer than the mapped text
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  b = Regs(0x9610, 0x0308, sizeof long_, longMap.address());
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+}
+
+TEST(FirmwareAnswers, InterfaceBrandAndInjectedFaults) {
+  TempEnvironment env;
+  Machine m(env, {"WSBI=0x0203", "BRAND=0x1234", "SUPPORTED=0"});
+  auto b = Regs(0x9610, 0);
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Le32At(b, 8), 0x0203u);
+  b = Regs(0x9604, 0xF700);
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Le32At(b, 16) & 0xFFFF, 0x1234u);
+  b = std::vector<uint8_t>(84);
+  m.Send(kCheckSupport, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  b = Regs(0x1234, 0);
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Ah(b), kAhNotSupported);
+
+  m.Fault("AHERROR=0x86\nAHERRORFOR=GetROMInfo\nIOCTLFAIL=0x222018\nIOCTLERROR=21");
+  b = Regs(0x9616, 0);
+  m.Send(kCallBios, b);
+  EXPECT_EQ(Ah(b), 0x86u);
+  b = std::vector<uint8_t>(84);
+  EXPECT_EQ(m.Send(kCheckSupport, b), 21u);
+  std::vector<uint8_t> shortBlock(80);
+  EXPECT_EQ(m.Send(kCallBios, shortBlock), plat::ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(m.Send(0x222FFC, b), plat::ERROR_INVALID_FUNCTION);
+}
+
+TEST(FirmwareAnswers, RomDataChecksRangeAndBuffer) {
+  TempEnvironment env;
+  Machine m(env, {"MAPPEDROM=0x80000000"});
+  std::vector<uint8_t> dest(0x20000, 0);
+  plat::MappedBuffer map(static_cast<void*>(dest.data()), 0x20000);
+  auto b = std::vector<uint8_t>(84);
+  PutLe32At(b, 44, 0xFFFE0000);
+  PutLe32At(b, 56, map.address());
+  PutLe32At(b, 60, 0x20000);
+  ASSERT_EQ(m.Send(kGetRomData, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0u);
+  EXPECT_EQ(Le32At(b, 8), 0x80000000u);
+  EXPECT_EQ(dest, m.rom);
+
+  std::fill(dest.begin(), dest.end(), 0);
+  PutLe32At(b, 0, 0);
+  PutLe32At(b, 44, 0xFFFE0001);  // one byte past the ROM's end
+  m.Send(kGetRomData, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  PutLe32At(b, 0, 0);
+  PutLe32At(b, 44, 0xFFFE0000);
+  PutLe32At(b, 56, map.address() + 1);  // buffer one byte short
+  m.Send(kGetRomData, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(dest[0], 0);
+
+  m.Fault("READFAIL=1");
+  PutLe32At(b, 0, 0);
+  PutLe32At(b, 56, map.address());
+  m.Send(kGetRomData, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+}
+
+// A programming request for the machine's ROM size from an image in the window.
+struct ProgramCall {
+  std::vector<uint8_t> image;
+  uint32_t locks[kMaxBlocks] = {};
+  uint32_t list[6] = {};
+  plat::MappedBuffer imageMap, lockMap, listMap;
+  explicit ProgramCall(std::vector<uint8_t> bytes, uint32_t mappedLength)
+      : image(std::move(bytes)),
+        imageMap(static_cast<const void*>(image.data()), mappedLength),
+        lockMap(static_cast<const void*>(locks), sizeof locks),
+        listMap(static_cast<const void*>(list), sizeof list) {}
+  std::vector<uint8_t> Block(uint32_t ecx, uint32_t module) {
+    auto b = Regs(0x9616, 1, ecx, listMap.address());
+    PutLe32At(b, 48, imageMap.address());
+    PutLe32At(b, 60, static_cast<uint32_t>(image.size()));
+    PutLe32At(b, 64, imageMap.address() + module);
+    PutLe32At(b, 68, lockMap.address());
+    return b;
+  }
+};
+
+TEST(FirmwareProgramming, BootBlockIsLeftAloneUnlessAsked) {
+  TempEnvironment env;
+  Machine m(env, {}, 4);
+  std::vector<uint8_t> image = Rom(4, 9);
+  std::memcpy(image.data() + 0x100, "A!FR", 4);
+  ProgramCall call(image, static_cast<uint32_t>(image.size()));
+  auto b = call.Block(0x2, 0x100);  // keep the boot block, load defaults
+  ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0u);
+  EXPECT_EQ(Ah(b), 0u);
+  std::vector<uint8_t> expected = image;
+  std::copy(m.rom.begin() + 3 * kBlock, m.rom.end(), expected.begin() + 3 * kBlock);
+  EXPECT_EQ(m.RomFile(), expected);
+  EXPECT_TRUE(LoadDefaultsRequested(m.folder));
+  EXPECT_EQ(ProgrammingRuns(m.folder), 1u);
+
+  b = call.Block(0x1, 0x100);
+  ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  EXPECT_EQ(m.RomFile(), image);
+}
+
+TEST(FirmwareProgramming, BadImageModuleOrLengthIsRefusedWithoutWriting) {
+  TempEnvironment env;
+  Machine m(env, {}, 2);
+  std::vector<uint8_t> image = Rom(2, 5);
+  std::memcpy(image.data() + 0x20, "A!FR", 4);
+  {
+    ProgramCall shortMap(image, 0x1FFFF);  // one byte fewer than the ROM
+    auto b = shortMap.Block(1, 0x20);
+    m.Send(kProgramRom, b);
+    EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  }
+  ProgramCall call(image, static_cast<uint32_t>(image.size()));
+  auto b = call.Block(1, 0x30);  // no module there
+  m.Send(kProgramRom, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  b = call.Block(1, 0x20);
+  PutLe32At(b, 60, 0x10000);  // wrong length
+  m.Send(kProgramRom, b);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(m.RomFile(), m.rom);
+  EXPECT_EQ(ProgrammingRuns(m.folder), 0u);
+}
+
+TEST(FirmwareProgramming, CutOffRunLeavesAPartlyWrittenRom) {
+  TempEnvironment env;
+  Machine m(env, {}, 4);
+  m.Fault("CUTOFF=2");
+  std::vector<uint8_t> image = Rom(4, 3);
+  std::memcpy(image.data(), "A!FR", 4);
+  ProgramCall call(image, static_cast<uint32_t>(image.size()));
+  auto b = call.Block(1, 0);
+  ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  std::vector<uint8_t> rom = m.RomFile();
+  EXPECT_TRUE(std::equal(image.begin(), image.begin() + 2 * kBlock, rom.begin()));
+  EXPECT_TRUE(std::equal(m.rom.begin() + 2 * kBlock, m.rom.end(), rom.begin() + 2 * kBlock));
+}
+
+TEST(FirmwareProgramming, NineXMappingShowsRomBytesAndTheFSegment) {
+  TempEnvironment env;
+  Machine m(env, {}, 2);
+  std::vector<uint8_t> b(12);
+  PutLe32At(b, 0, 0xF0000);
+  PutLe32At(b, 4, 0xFFFF);
+  ASSERT_EQ(m.Send(kVxdMapMemory, b), 0u);
+  std::vector<uint8_t> seen(0xFFFF);
+  ASSERT_TRUE(plat::AddressWindow::Instance().Read(Le32At(b, 8), seen.data(), 0xFFFF));
+  EXPECT_TRUE(std::equal(seen.begin(), seen.end(), m.rom.begin() + kBlock));
+  EXPECT_FALSE(plat::AddressWindow::Instance().Read(Le32At(b, 8), seen.data(), 0x10000));
+  PutLe32At(b, 0, 0xFFFE0000);
+  PutLe32At(b, 4, 0x20001);
+  EXPECT_EQ(m.Send(kVxdMapMemory, b), plat::ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
+}  // namespace emu

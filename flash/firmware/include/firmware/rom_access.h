@@ -1,0 +1,30 @@
+// ROM information, ROM read and programming through the flash driver.
+#pragma once
+#include <cstdint>
+
+#include "image/bios_image.h"
+
+namespace brim {
+
+// ImageStatus bit: the current ROM image does not hold the ROM's contents
+// (the read failed or has not run), so nothing may be merged from it or
+// flashed against it. Set when ReadCurrentRom starts, cleared when the ROM
+// data arrived.
+constexpr uint32_t kStatusRomReadFailed = 0x400000;
+
+// Geometry of the flash ROM into `image`; the lock-bit addresses go to
+// LockBitsOf(image). 1 on success.
+int GetROMInfo(BiosImage& image);
+// Copies length ROM bytes at a physical address into destination; sets the
+// current ROM image's mapped ROM address. 1 on success.
+int GetROMData(uint32_t physicalAddress, uint32_t length, uint8_t* destination);
+// Opens the device, reads the geometry and the whole ROM into the current
+// ROM image, closes the device, locates the regions and sums the bytes.
+int ReadCurrentRom();
+// Programs the ROM from the new image (module, option bits, messages).
+int ProgramFlashROM();
+
+// ECX of the programming request for a settings word.
+uint32_t ProgramOptionBits(uint32_t settingsWord);
+
+}  // namespace brim

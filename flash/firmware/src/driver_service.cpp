@@ -1,0 +1,132 @@
+#include "firmware/driver_service.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/driver_device.h"
+#include "platform/file_system.h"
+#include "platform/system_paths.h"
+
+namespace brim {
+
+namespace {
+constexpr int kPolls = 10;
+constexpr uint32_t kPollMs = 1000;
+
+void RealSleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+}  // namespace
+
+DriverService::DriverService()
+    : ownedManager_(new plat::FileServiceManager()), manager_(ownedManager_.get()), sleep_(RealSleep) {}
+
+DriverService::DriverService(plat::ServiceManager& manager, SleepFn sleep)
+    : manager_(&manager), sleep_(sleep ? std::move(sleep) : SleepFn(RealSleep)) {}
+
+DriverService::~DriverService() { CloseDevice(); }
+
+int DriverService::EnsureDriver(const std::string& devicePath, const std::string& serviceName,
+                                const std::string& driverFile) {
+  // A stopped service gets a fresh copy of the driver file; creating the
+  // existing service again fails harmlessly.
+  if (StopDriver(serviceName)) InstallDriver(driverFile, serviceName);
+  if (OpenDevice(devicePath)) return 1;
+  if (!StartDriver(serviceName)) {
+    if (!InstallDriver(driverFile, serviceName)) return 0;
+    if (!StartDriver(serviceName)) return 0;
+  }
+  return OpenDevice(devicePath);
+}
+
+int DriverService::OpenDevice(const std::string& devicePath) {
+  plat::RegisterDriverDevices();
+  uint32_t err = 0;
+  device_ = plat::OpenDevice(devicePath, plat::GENERIC_READ, &err);
+  return device_ ? 1 : 0;
+}
+
+void DriverService::CloseDevice() { device_.reset(); }
+
+int DriverService::StartDriver(const std::string& serviceName) {
+  plat::ScHandle scm = manager_->OpenSCManager(plat::SC_MANAGER_ALL_ACCESS);
+  if (!scm) return Fail("Could not open Service Control Manager");
+  plat::ScHandle svc = manager_->OpenService(scm, serviceName, plat::SERVICE_ALL_ACCESS);
+  if (!svc) {
+    manager_->CloseServiceHandle(scm);
+    return Fail("Open Service Failed");
+  }
+  int result = 0;
+  plat::ServiceStatus status;
+  if (manager_->QueryServiceStatus(svc, &status) && status.currentState == plat::SERVICE_RUNNING) {
+    result = 1;
+  } else if (!manager_->StartService(svc)) {
+    Fail("Could not StartService.");
+  } else {
+    for (int poll = 0; poll < kPolls && !result; ++poll) {
+      sleep_(kPollMs);
+      if (manager_->QueryServiceStatus(svc, &status) &&
+          status.currentState == plat::SERVICE_RUNNING)
+        result = 1;
+    }
+    if (!result) Fail("Could not StartService and time out.");
+  }
+  manager_->CloseServiceHandle(svc);
+  manager_->CloseServiceHandle(scm);
+  return result;
+}
+
+int DriverService::StopDriver(const std::string& serviceName) {
+  plat::ScHandle scm = manager_->OpenSCManager(plat::SC_MANAGER_ALL_ACCESS);
+  if (!scm) return Fail("Could not open Service Control Manager");
+  plat::ScHandle svc = manager_->OpenService(scm, serviceName, plat::SERVICE_ALL_ACCESS);
+  if (!svc) {
+    manager_->CloseServiceHandle(scm);
+    return Fail("Could not open Service");
+  }
+  int result = 0;
+  plat::ServiceStatus status;
+  if (manager_->QueryServiceStatus(svc, &status) && status.currentState == plat::SERVICE_STOPPED) {
+    result = 1;
+  } else if (!manager_->ControlService(svc, plat::SERVICE_CONTROL_STOP, &status)) {
+    Fail("Could not stop Service");
+  } else {
+    for (int poll = 0; poll < kPolls && !result; ++poll) {
+      sleep_(kPollMs);
+      if (!manager_->QueryServiceStatus(svc, &status) ||
+          status.currentState == plat::SERVICE_STOPPED)
+        result = 1;
+    }
+    if (!result) Fail("Could not stop service.");
+  }
+  manager_->CloseServiceHandle(svc);
+  manager_->CloseServiceHandle(scm);
+  return result;
+}
+
+int DriverService::InstallDriver(const std::string& driverFile, const std::string& serviceName) {
+  if (!plat::FileExists(driverFile)) return Fail("Cannot find the driver file");
+  std::string destination = plat::SystemFolder() + "\\drivers\\" + plat::BaseName(driverFile);
+  plat::MakeDirectories(plat::DriverFolder());
+  if (!plat::CopyFile(driverFile, destination, false)) return Fail("CopyFile failed.");
+  plat::ScHandle scm = manager_->OpenSCManager(plat::SC_MANAGER_ALL_ACCESS);
+  if (!scm) return Fail("OpenSCManager() failed.");
+  plat::ScHandle svc = manager_->CreateService(
+      scm, serviceName, serviceName, plat::SERVICE_ALL_ACCESS, plat::SERVICE_KERNEL_DRIVER,
+      plat::SERVICE_DEMAND_START, plat::SERVICE_ERROR_NORMAL, plat::ResolvePath(destination));
+  int result = 0;
+  if (!svc) {
+    Fail("CreateService Failed.");
+  } else {
+    manager_->CloseServiceHandle(svc);
+    result = 1;
+  }
+  manager_->CloseServiceHandle(scm);
+  return result;
+}
+
+int EnsureFlashDriver(DriverService& service, const std::string& exeDir) {
+  int ok = service.EnsureDriver(kFlashDevicePath, plat::kFlashServiceName, exeDir + "flash.sys");
+  service.CloseDevice();
+  return ok;
+}
+
+}  // namespace brim

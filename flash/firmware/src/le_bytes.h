@@ -1,0 +1,19 @@
+// Little-endian field access on byte buffers; callers check the span first.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace brim {
+
+inline uint32_t LoadLe32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+inline void StoreLe32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
+}
+
+}  // namespace brim

@@ -1,0 +1,89 @@
+#include <cstdio>
+#include <new>
+
+#include "core/flash_settings.h"
+#include "firmware/flash_device.h"
+#include "firmware/rom_access.h"
+#include "image/image_checksum.h"
+#include "image/message_list.h"
+#include "image/region_locator.h"
+#include "platform/address_window.h"
+#include "platform/message_box.h"
+
+namespace brim {
+
+namespace {
+constexpr unsigned kErrorBox = plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST;
+
+int GetRomDataNt(uint32_t physicalAddress, uint32_t length, uint8_t* destination) {
+  plat::MappedBuffer buffer(static_cast<void*>(destination), length);
+  if (!buffer.ok()) return 0;
+  BiosRegs in, out;
+  in.physicalAddress = physicalAddress;
+  in.bufferAddress = buffer.address();
+  in.length = length;
+  if (!IssueBiosRegs(kIoctlGetRomData, in, &out, "GetROMData")) return 0;
+  if (out.status == kCallFailed) {
+    plat::MessageBox("Function not supported, Status: 0", "LoadSetupDefault", plat::MB_OK);
+    return 0;
+  }
+  CurrentRomImage().mappedRomAddress = out.ebx;
+  return 1;
+}
+
+int GetRomData9x(uint32_t physicalAddress, uint32_t length, uint8_t* destination) {
+  uint32_t linear = 0;
+  if (!VxdMapMemory(physicalAddress, length, &linear)) return 0;
+  // The mapping must really hold length bytes; a short one is a failed read.
+  if (!plat::AddressWindow::Instance().Read(linear, destination, length)) return 0;
+  CurrentRomImage().mappedRomAddress = linear;
+  return 1;
+}
+}  // namespace
+
+int GetROMData(uint32_t physicalAddress, uint32_t length, uint8_t* destination) {
+  if (!destination && length) return 0;
+  return IsNtFamily() ? GetRomDataNt(physicalAddress, length, destination)
+                      : GetRomData9x(physicalAddress, length, destination);
+}
+
+int ReadCurrentRom() {
+  BiosImage& rom = CurrentRomImage();
+  ImageStatus() |= kStatusRomReadFailed;  // until the contents have arrived
+  if (!OpenFlashDevice()) {
+    plat::MessageBox("Device Driver Open Fail !", "Brimlet Error", kErrorBox);
+    Settings().errorCode = kErrDevice;
+    ImageStatus() |= kStatusDeviceOpenFailed;
+    return 0;
+  }
+  if (!GetROMInfo(rom)) {
+    plat::MessageBox("Get ROM Info Fail !", "Brimlet Error", kErrorBox);
+    CloseFlashDevice();
+    ImageStatus() |= kStatusRomInfoFailed;
+    return 0;
+  }
+  NewImage().flagWord = rom.flagWord;
+  uint32_t size = rom.size;
+  try {
+    AllocateImageBuffer(rom, size);
+  } catch (const std::bad_alloc&) {
+    FreeImageBuffer(rom);
+    plat::MessageBox("Allocate Buffer Fail !", "Brimlet Error", kErrorBox);
+    CloseFlashDevice();
+    return 0;
+  }
+  rom.size = size;
+  // The read may fail and the run goes on with zeros; the status bit keeps
+  // those zeros out of any merge and any flash.
+  if (GetROMData(rom.baseAddress, rom.size, rom.bytes)) {
+    ImageStatus() &= ~kStatusRomReadFailed;
+  } else {
+    AppendListLine("Read ROM Fail ! Flash is disabled.");
+  }
+  CloseFlashDevice();
+  LocateRegions(rom);
+  ComputeImageChecksum(rom);
+  return 1;
+}
+
+}  // namespace brim
