@@ -2,15 +2,13 @@
 #pragma once
 #include <cstdint>
 
+#include "core/flash_settings.h"
 #include "image/bios_image.h"
 
 namespace brim {
 
-// ImageStatus bit: the current ROM image does not hold the ROM's contents
-// (the read failed or has not run), so nothing may be merged from it or
-// flashed against it. Set when ReadCurrentRom starts, cleared when the ROM
-// data arrived.
-constexpr uint32_t kStatusRomReadFailed = 0x400000;
+// kStatusRomReadFailed (core/flash_settings.h) is set when ReadCurrentRom
+// starts and cleared once the ROM data has arrived.
 
 // Geometry of the flash ROM into `image`; the lock-bit addresses go to
 // LockBitsOf(image). 1 on success.
