@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/disk_ioctl.h"
 #include "platform/le_bytes.h"
+#include "platform/virtual_memory.h"
 
 namespace tavrin_test {
 namespace {
@@ -25,6 +26,7 @@ struct Recorder {
   std::vector<plat::DIOC_REGISTERS> int13;
   std::vector<std::pair<uint32_t, plat::Int13ExtRequest>> ext;
   bool fail = false;
+  uint16_t paramsSizeWord = 0;
 };
 
 class RecordingDevice : public plat::Device {
@@ -42,7 +44,12 @@ class RecordingDevice : public plat::Device {
       return true;
     }
     if (inSize != plat::kInt13ExtRequestSize) return false;
-    r_->ext.push_back({code, plat::DecodeInt13ExtRequest(static_cast<const uint8_t*>(in))});
+    plat::Int13ExtRequest q = plat::DecodeInt13ExtRequest(static_cast<const uint8_t*>(in));
+    r_->ext.push_back({code, q});
+    if (code == plat::INT13EXT_GET_PARAMS || code == plat::INT13EXT_EJECT) {
+      const uint8_t* block = plat::ResolveFlatAddress(q.address, plat::kDriveParamsSize);
+      r_->paramsSizeWord = block ? plat::Le16(block, plat::kDriveParamsSize, 0) : 0;
+    }
     return !r_->fail;
   }
 
@@ -133,6 +140,21 @@ TEST_F(NinexPathTest, FailedRequestStopsTheTransfer) {
   std::vector<uint8_t> buf(10 * 512);
   rec_.fail = true;
   EXPECT_FALSE(key.WriteSectors(0, buf.data(), 10));
+  EXPECT_EQ(rec_.ext.size(), 1u);
+}
+
+TEST_F(NinexPathTest, EjectSendsRequest5ForTheDrive) {
+  CUSBKeyDisk key("130", 0);
+  key.EjectMedia();
+  ASSERT_EQ(rec_.ext.size(), 1u);
+  EXPECT_EQ(rec_.ext[0].first, plat::INT13EXT_EJECT);
+  EXPECT_EQ(rec_.ext[0].second.drive, 130);
+  EXPECT_EQ(rec_.paramsSizeWord, 30);
+  // A name that is no BIOS drive number reaches no drive at all.
+  CUSBKeyDisk bad("300", 0);
+  bad.EjectMedia();
+  uint8_t buf[512];
+  EXPECT_FALSE(bad.ReadSectors(0, buf, 1));
   EXPECT_EQ(rec_.ext.size(), 1u);
 }
 
