@@ -126,6 +126,24 @@ TEST_F(PartitionTableTest, ReusedPartitionWithoutFatLayoutGetsNewParameters) {
   EXPECT_EQ(Mtype(img_, 4096 * 512, "minidos.sys"), Pattern(70000, 4));
 }
 
+TEST_F(PartitionTableTest, ReusedFat12PartitionGetsFat16Parameters) {
+  // 16-bit FAT entries written into a FAT12 volume would wreck it.
+  std::string out;
+  ASSERT_EQ(Run("mkfs.fat -F 12 -a -R 1 -h 2048 --offset=2048 '" + img_ + "' 30000", &out), 0) << out;
+  WriteSector(0, Mbr(0x80, 0x01, 2048, 60000));
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 1);
+  ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
+  EXPECT_EQ(key.bootParams().SectorsPerFat(), 255);
+  EXPECT_EQ(key.bootParams().TotalSectors(), 60000u);
+  EXPECT_EQ(key.bootParams().HiddenSectors(), 2048u);
+  EXPECT_EQ(ReadImage(img_, 0, 1)[446 + 4], 0x04);
+  WriteFile("a.bin", Pattern(5000, 1));
+  ASSERT_TRUE(key.CopyFileToDisk("a.bin"));
+  EXPECT_EQ(Mtype(img_, 2048 * 512, "a.bin"), Pattern(5000, 1));
+  EXPECT_EQ(Fsck(img_, 2048, &out), 0) << out;
+}
+
 TEST_F(PartitionTableTest, MissingMbrFileFailsWithBothMessages) {
   ASSERT_EQ(std::remove(Path("crismbr.bin").c_str()), 0);
   plat::ScriptedMessageBox boxes;
