@@ -324,3 +324,45 @@ TEST(FirmwareProgramming, NineXMappingShowsRomBytesAndTheFSegment) {
 
 }  // namespace
 }  // namespace emu
+
+namespace emu {
+namespace {
+
+// Random blocks with addresses near a small mapped buffer: no request may
+// write outside it, and none can program the ROM without a whole image.
+TEST(FirmwareRobustness, RandomRequestsStayInsideTheirBuffers) {
+  TempEnvironment env;
+  Machine m(env, {"PASSWORD=1E"}, 2);
+  std::vector<uint8_t> arena(0x3000, 0xCC);
+  plat::MappedBuffer map(static_cast<void*>(arena.data() + 0x1000), 0x1000);  // middle page only
+  const uint32_t codes[] = {kCallBios, kGetRomData, kProgramRom, kCheckSupport,
+                            kVxdCallBios, kVxdMapMemory, kVxdProgramRom, 0x222004};
+  const uint32_t functions[][2] = {{0x9616, 0}, {0x9616, 1}, {0x9610, 0x0108}, {0x9610, 0x0308},
+                                   {0x9610, 0}, {0x9604, 0xF700}};
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  auto address = [&] {
+    uint32_t pick = next() % 4;
+    if (pick == 0) return next();
+    return map.address() + (next() % 0x1400) - 0x200;  // around the mapped page
+  };
+  for (int i = 0; i < 3000; ++i) {
+    uint32_t code = codes[next() % 8];
+    std::vector<uint8_t> b(next() % 2 ? 84 : 40 + next() % 50);
+    for (size_t at = 0; at + 4 <= b.size(); at += 4) PutLe32At(b, at, address());
+    if (b.size() >= 28) {
+      const uint32_t* f = functions[next() % 6];
+      size_t at = code >= kVxdCallBios ? 0 : 4;
+      PutLe32At(b, at, f[0]);
+      PutLe32At(b, at + 4, f[1]);
+      PutLe32At(b, at + 8, next() % 3 ? next() % 0x80 : next());
+    }
+    m.Send(code, b);
+  }
+  for (size_t i = 0; i < 0x1000; ++i) ASSERT_EQ(arena[i], 0xCC) << i;
+  for (size_t i = 0x2000; i < 0x3000; ++i) ASSERT_EQ(arena[i], 0xCC) << i;
+  EXPECT_EQ(m.RomFile(), m.rom);
+}
+
+}  // namespace
+}  // namespace emu

@@ -65,6 +65,17 @@ void BM_PackageHeaderSearch(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(file.size()));
 }
 
+void BM_PackageHeaderSearchInPatternedProgram(benchmark::State& state) {
+  // Worst case for the search: 16 MiB of patterned program bytes, where the
+  // model code's first letter turns up every 256 bytes or so.
+  imagegen::Bytes file = imagegen::BuildExecutable(imagegen::BuildPackage(imagegen::Bytes(0x1000, 0)), kSize);
+  for (auto _ : state) {
+    brim::PackageMatch m = brim::FindPackageHeader(file.data(), file.size());
+    benchmark::DoNotOptimize(m.imageOffset);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(file.size()));
+}
+
 void BM_LocateRegions(benchmark::State& state) {
   auto layout = static_cast<brim::ImageLayout>(state.range(0));
   brim::Settings().imageLoaded = 1;
@@ -89,6 +100,7 @@ void BM_ComputeImageChecksum(benchmark::State& state) {
 
 // 0 Tarvex, 1 Lindar, 2 Quorvel.
 BENCHMARK(BM_PackageHeaderSearch)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PackageHeaderSearchInPatternedProgram)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LocateRegions)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComputeImageChecksum)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,7 @@
 #include "image/bios_image.h"
 
+#include <exception>
+
 namespace brim {
 
 BiosImage& CurrentRomImage() {
@@ -24,10 +26,17 @@ void ClearPointers(BiosImage& image) {
 
 }  // namespace
 
-void AllocateImageBuffer(BiosImage& image, size_t size) {
+bool AllocateImageBuffer(BiosImage& image, size_t size) {
   ClearPointers(image);
-  std::vector<uint8_t>(size, 0).swap(image.buffer);
+  std::vector<uint8_t>().swap(image.buffer);
+  try {
+    image.buffer.assign(size, 0);
+  } catch (const std::exception&) {  // a size from a ROM or INI value can be absurd
+    std::vector<uint8_t>().swap(image.buffer);
+    return false;
+  }
   image.bytes = image.buffer.data();
+  return true;
 }
 
 void FreeImageBuffer(BiosImage& image) {

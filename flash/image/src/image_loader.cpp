@@ -119,7 +119,13 @@ void LoadNewImage() {
   FlashSettings& s = Settings();
   BiosImage& image = NewImage();
   if (image.buffer.empty()) {
-    AllocateImageBuffer(image, size_t{CurrentRomImage().size} + kNewImageSlack);
+    // Sizes stay 32-bit, so the buffer may not grow beyond that.
+    size_t want = std::min<size_t>(size_t{CurrentRomImage().size} + kNewImageSlack, 0xFFFFFFFFu);
+    if (!AllocateImageBuffer(image, want)) {
+      s.errorCode = kErrOpenImage;
+      Report("Allocate Buffer Fail !", "Brimlet Error", "Allocate Buffer Fail !!");
+      return;
+    }
     image.size = 0;
   }
   LoadHost* host = CurrentLoadHost();

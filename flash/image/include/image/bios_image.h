@@ -75,8 +75,9 @@ struct BiosImage {
 BiosImage& CurrentRomImage();
 BiosImage& NewImage();
 
-// Replaces the image's buffer with `size` zero bytes; `bytes` points at its start.
-void AllocateImageBuffer(BiosImage& image, size_t size);
+// Replaces the image's buffer with `size` zero bytes; `bytes` points at its
+// start. False (and no buffer) when the memory cannot be had.
+bool AllocateImageBuffer(BiosImage& image, size_t size);
 // Frees the buffer and clears `bytes`, `size` and every pointer into the buffer.
 void FreeImageBuffer(BiosImage& image);
 
