@@ -24,6 +24,11 @@ int FailedExit(FlashSettings& s) {
 
 void RunAutomaticFlash(FlashSettings& s, StartupHost& host) {
   host.LoadNewImage();
+  // A load that failed has set errorCode; nothing stale is flashed after it.
+  if (!s.imageLoaded) {
+    s.autoFlashPending = 0;
+    return;
+  }
   if (s.keepAll) s.settingsWord |= kKeepAllBits;
   BuildSettingsWord(s);
   s.autoFlashPending = 0;

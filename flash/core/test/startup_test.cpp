@@ -46,7 +46,12 @@ class RecordingHost : public StartupHost {
   }
   void ShowMainWindow() override { calls.push_back("show"); }
   void DestroyMainWindow() override { calls.push_back("destroy"); }
-  void LoadNewImage() override { calls.push_back("load"); }
+  bool loadSucceeds = true;
+  void LoadNewImage() override {
+    calls.push_back("load");
+    if (loadSucceeds) Settings().imageLoaded = 1;
+    else Settings().errorCode = kErrOpenImage;
+  }
   void RunFlashSequence() override {
     calls.push_back("flash");
     wordAtFlash = Settings().settingsWord;
@@ -89,6 +94,13 @@ TEST_F(StartupTest, InteractiveRunShowsWindowWithSettingsWordBuilt) {
                                "destroy"}));
   EXPECT_EQ(Settings().settingsWord, kKeepDmiData | kKeepBootBlock);
   EXPECT_EQ(Settings().autoFlashPending, 1);
+}
+
+TEST_F(StartupTest, FailedLoadEndsWithoutFlashAndKeepsItsError) {
+  host.loadSucceeds = false;
+  EXPECT_EQ(RunStartup("/silent", Exe(), host), kErrOpenImage);
+  EXPECT_EQ(host.calls, (Calls{"driver", "device", "support", "close", "construct", "load",
+                               "destroy"}));
 }
 
 TEST_F(StartupTest, FolderNamedLikeProgramKeepsWholeFolder) {

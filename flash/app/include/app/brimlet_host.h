@@ -1,0 +1,51 @@
+// Brimlet's start-up host: the driver steps of start-up, the General page,
+// the new image and the flash steps, over the firmware and image rooms.
+#pragma once
+#include <memory>
+
+#include "app/brimlet_ui.h"
+#include "app/general_page.h"
+#include "core/flash_sequence.h"
+#include "core/startup.h"
+#include "firmware/driver_service.h"
+#include "platform/message_box.h"
+
+namespace brim {
+
+class BrimletHost : public StartupHost, public FlashSteps {
+ public:
+  explicit BrimletHost(BrimletUi& ui);
+  ~BrimletHost() override;
+
+  // StartupHost
+  bool OpenDriverService(const std::string& driverFile) override;
+  bool OpenFlashDevice() override;
+  bool CheckBiosSupport() override;
+  void CloseFlashDevice() override;
+  void ConstructMainWindow() override;
+  void ShowMainWindow() override;
+  void DestroyMainWindow() override;
+  void LoadNewImage() override;
+  void RunFlashSequence() override;
+
+  // FlashSteps
+  int CheckNewImage() override;
+  void MergeKeptRegions() override;
+  bool WSBICheck() override;
+  bool ProgramFlashROM() override;
+  uint32_t CurrentRomFlag() override;
+  void RefreshCurrentRom() override;
+  void DiscardNewImage() override;
+
+ private:
+  BrimletUi& ui_;
+  DriverService appService_;  // the application's own, for the start-up check
+  std::unique_ptr<GeneralPage> page_;
+  plat::MessageBoxBackend* silentBoxes_ = nullptr;
+};
+
+// Runs brimlet: start-up, then the silent flash or the main window.
+// Returns the process exit status.
+int BrimletMain(int argc, char** argv, BrimletUi& ui);
+
+}  // namespace brim

@@ -1,0 +1,104 @@
+#include "app/brimlet_host.h"
+
+#include <cstdio>
+
+#include "core/command_line.h"
+#include "firmware/firmware_queries.h"
+#include "firmware/flash_device.h"
+#include "firmware/rom_access.h"
+#include "image/bios_image.h"
+#include "image/image_checks.h"
+#include "image/image_loader.h"
+#include "image/region_merge.h"
+#include "platform/driver_device.h"
+#include "platform/system_paths.h"
+
+namespace brim {
+
+namespace {
+
+// Silent mode shows no box; what would have been shown goes to the log
+// stream, and questions get the answer of a closed box.
+class SilentMessageBox : public plat::MessageBoxBackend {
+ public:
+  int Show(const std::string& text, const std::string& caption, unsigned flags) override {
+    std::fprintf(stderr, "brimlet: [%s] %s\n", caption.c_str(), text.c_str());
+    return plat::DefaultAnswer(flags);
+  }
+};
+
+}  // namespace
+
+BrimletHost::BrimletHost(BrimletUi& ui) : ui_(ui) {}
+
+BrimletHost::~BrimletHost() {
+  if (silentBoxes_) {
+    plat::SetMessageBoxBackend(nullptr);
+    delete silentBoxes_;
+  }
+}
+
+bool BrimletHost::OpenDriverService(const std::string& driverFile) {
+  return appService_.EnsureDriver(kFlashDevicePath, plat::kFlashServiceName, driverFile) != 0;
+}
+
+bool BrimletHost::OpenFlashDevice() { return brim::OpenFlashDevice(); }
+
+bool BrimletHost::CheckBiosSupport() { return brim::CheckBiosSupport() != 0; }
+
+void BrimletHost::CloseFlashDevice() {
+  brim::CloseFlashDevice();
+  appService_.CloseDevice();
+}
+
+void BrimletHost::ConstructMainWindow() {
+  if (Settings().silentMode && !silentBoxes_) {
+    silentBoxes_ = new SilentMessageBox;
+    plat::SetMessageBoxBackend(silentBoxes_);
+  }
+  page_ = std::make_unique<GeneralPage>(ui_);
+  if (!Settings().silentMode) ui_.CreateMainWindow(*this);
+  page_->Construct();
+}
+
+void BrimletHost::ShowMainWindow() { ui_.ShowMainWindowModal(*this); }
+
+void BrimletHost::DestroyMainWindow() {
+  if (!Settings().silentMode) ui_.DestroyMainWindow();
+  page_.reset();
+}
+
+void BrimletHost::LoadNewImage() { brim::LoadNewImage(); }
+
+void BrimletHost::RunFlashSequence() { FlashSequence(Settings(), *this, ui_.View()); }
+
+int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }
+
+void BrimletHost::MergeKeptRegions() { brim::MergeKeptRegions(); }
+
+bool BrimletHost::WSBICheck() {
+  uint32_t code = 0, value = 0;
+  return brim::WSBICheck(&code, &value) != 0;
+}
+
+bool BrimletHost::ProgramFlashROM() { return brim::ProgramFlashROM() != 0; }
+
+uint32_t BrimletHost::CurrentRomFlag() { return CurrentRomImage().flagWord; }
+
+void BrimletHost::RefreshCurrentRom() {
+  ReadCurrentRom();
+  ui_.ShowRomInfo();
+}
+
+void BrimletHost::DiscardNewImage() {
+  FreeImageBuffer(NewImage());
+  ui_.ClearNewImageInfo();
+}
+
+int BrimletMain(int argc, char** argv, BrimletUi& ui) {
+  BrimletHost host(ui);
+  const std::string commandLine = JoinArguments(argc, argv);
+  return RunStartup(commandLine, plat::ExecutablePath(), host);
+}
+
+}  // namespace brim

@@ -1,0 +1,132 @@
+#include "app/terminal_ui.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <iostream>
+#include <thread>
+
+#include "firmware/firmware_queries.h"
+#include "image/bios_image.h"
+#include "image/image_layout.h"
+#include "platform/message_box.h"
+
+namespace brim {
+
+namespace {
+
+// Set-1 scan codes of the US keyboard's main block.
+uint8_t ScanCode(char c) {
+  static const char* const kRows[] = {"1234567890", "qwertyuiop", "asdfghjkl;", "zxcvbnm"};
+  static const uint8_t kRowStart[] = {0x02, 0x10, 0x1E, 0x2C};
+  for (int r = 0; r < 4; ++r)
+    for (int i = 0; kRows[r][i]; ++i)
+      if (kRows[r][i] == c) return static_cast<uint8_t>(kRowStart[r] + i);
+  return 0;
+}
+
+std::string ReadHiddenLine() {
+  termios old{};
+  const bool tty = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &old) == 0;
+  if (tty) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  }
+  std::string line;
+  std::getline(std::cin, line);
+  if (tty) ::tcsetattr(STDIN_FILENO, TCSANOW, &old);
+  return line;
+}
+
+}  // namespace
+
+std::string PasswordCodesFromText(const std::string& text, bool quorvelLayout) {
+  std::string codes;
+  for (char raw : text) {
+    if (codes.size() == 8) break;
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(raw)));
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != ';') continue;
+    codes += quorvelLayout ? c : static_cast<char>(ScanCode(c));
+  }
+  return codes;
+}
+
+TerminalUi::TerminalUi(std::FILE* out) : out_(out) {}
+
+TerminalUi::~TerminalUi() {
+  if (listInstalled_) SetMessageList(previousList_);
+}
+
+void TerminalUi::CreateMainWindow(StartupHost&) {
+  previousList_ = SetMessageList(this);
+  listInstalled_ = true;
+}
+
+void TerminalUi::ShowMainWindowModal(StartupHost& host) {
+  std::fprintf(out_, "Brimlet V1.05.08 (no display: working in the terminal)\n");
+  ShowRomInfo();
+  if (Settings().autoFlashPending) RunAutomaticFlash(Settings(), host);
+}
+
+void TerminalUi::DestroyMainWindow() {
+  if (listInstalled_) SetMessageList(previousList_);
+  listInstalled_ = false;
+}
+
+bool TerminalUi::AskSetupPassword() {
+  if (!::isatty(STDIN_FILENO)) {
+    std::fprintf(out_, "A BIOS setup password is set, and there is no terminal to ask it on.\n");
+    return false;
+  }
+  std::fprintf(out_, "Please input your BIOS setup password :");
+  std::fflush(out_);
+  const std::string line = ReadHiddenLine();
+  std::fprintf(out_, "\n");
+  const bool quorvel = LayoutOf(CurrentRomImage().flagWord) == ImageLayout::kQuorvel;
+  const std::string codes = PasswordCodesFromText(line, quorvel);
+  uint32_t code = 0;
+  if (!SetChkSetupPasswd(kCheckPasswordFunction, reinterpret_cast<const uint8_t*>(codes.data()),
+                         static_cast<uint32_t>(codes.size()), &code)) {
+    plat::MessageBox("Password Check Error !", "Check Password", plat::MB_OK | plat::MB_TOPMOST);
+    return false;
+  }
+  return true;
+}
+
+void TerminalUi::ShowRomInfo() {
+  const BiosImage& rom = CurrentRomImage();
+  std::fprintf(out_, "ROM: base 0x%08X, %u bytes, model \"%.4s\", date %.9s, checksum 0x%04X\n",
+               rom.baseAddress, rom.size, rom.modelCode, rom.dateText, rom.checksum);
+}
+
+void TerminalUi::AppendStatusLine(const std::string& line) { std::fprintf(out_, "%s\n", line.c_str()); }
+
+void TerminalUi::ShowProgrammingDialog(bool shown) {
+  if (shown)
+    std::fprintf(out_, "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!\n");
+}
+
+void TerminalUi::SetProgress(int position) {
+  progress_ = position;
+  if (position > 0) std::fprintf(out_, "\nProgress %d%%\n", position / 200);
+  std::fflush(out_);
+}
+
+void TerminalUi::StepProgress() {
+  progress_ += 10;
+  if (progress_ > 20000) progress_ = 0;  // the bar starts over past its end
+  if (progress_ % 2000 == 0) {
+    std::fputc('.', out_);
+    std::fflush(out_);
+  }
+}
+
+void TerminalUi::Pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+void TerminalUi::AppendAndSelect(const std::string& line) { AppendStatusLine(line); }
+
+void TerminalUi::InsertAtTop(const std::string& line) { AppendStatusLine(line); }
+
+}  // namespace brim

@@ -1,0 +1,213 @@
+// The real brimlet program with an appended package, flashing emulated
+// machines of each layout in silent mode.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "imagegen/layouts.h"
+#include "temp_dir.h"
+
+namespace {
+
+using imagegen::Bytes;
+namespace fs = std::filesystem;
+
+void WriteBytes(const std::string& path, const Bytes& b) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The programming run uses the flash module ("A!FR" block) of the BIOS in the ROM.
+imagegen::QuorvelSpec WithModule(imagegen::QuorvelSpec spec) {
+  spec.flashModules = {0xD0000};
+  return spec;
+}
+
+bool SameRange(const Bytes& a, const Bytes& b, size_t from, size_t to) {
+  return a.size() >= to && b.size() >= to && std::equal(a.begin() + from, a.begin() + to, b.begin() + from);
+}
+
+class SilentFlash : public ::testing::Test {
+ protected:
+  // A machine holding `rom`, and a brimlet with `image` packaged behind it.
+  void Prepare(const Bytes& rom, uint32_t flag, const Bytes& image, const std::string& settings) {
+    fs::create_directories(dir / "machine");
+    fs::create_directories(dir / "prog");
+    WriteBytes(dir / "machine/rom.bin", rom);
+    std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFF00000\nFLAG=" << flag << "\n";
+    WriteBytes(dir / "new.rom", image);
+    fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
+    const std::string pack = std::string(BRIMLET_PACK_EXE) + " --settings " + settings + " --image " +
+                             (dir / "new.rom") + " --exe " + BRIMLET_EXE + " -o " + (dir / "prog/brimlet") +
+                             " >/dev/null";
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+  }
+
+  int RunBrimlet(const std::string& args) {
+    const std::string env = "BRIMLET_MACHINE=" + (dir / "machine") + " XDG_STATE_HOME=" + (dir / "state") +
+                            " XDG_DATA_HOME=" + (dir / "data") + " XDG_CONFIG_HOME=" + (dir / "config") +
+                            " XDG_RUNTIME_DIR=" + (dir / "state") + " BIOS_TOOLS_NO_POWER_ACTION=1";
+    fs::create_directories(dir / "state");
+    const std::string cmd = "cd " + (dir / "prog") + " && " + env + " ./brimlet " + args + " </dev/null >" +
+                            (dir / "log") + " 2>&1";
+    int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  Bytes Rom() { return ReadBytes(dir / "machine/rom.bin"); }
+  std::string Log() {
+    Bytes b = ReadBytes(dir / "log");
+    return std::string(b.begin(), b.end());
+  }
+
+  plat::TempDir dir;
+};
+
+// Keep password and the boot block, verify date, model and size, and program
+// with the new image's flash module (a Quorvel ROM's own module is located
+// only while an image is loaded, so only the new one can be used there).
+const char kSettings[] = "0100010000000000011010000001000000";
+
+TEST_F(SilentFlash, QuorvelKeepsPasswordAreaAndBootBlock) {
+  imagegen::QuorvelSpec oldSpec;
+  oldSpec.flashModules = {0xD0000};
+  imagegen::QuorvelSpec newSpec;
+  newSpec.flashModules = {0xD0000};
+  newSpec.date = "07/15/07";
+  newSpec.seed = 9;
+  const Bytes oldRom = imagegen::BuildQuorvel(oldSpec);
+  const Bytes image = imagegen::BuildQuorvel(newSpec);
+  ASSERT_NE(oldRom, image);
+  Prepare(oldRom, 0x10, image, kSettings);
+
+  ASSERT_EQ(RunBrimlet("/silent /kpsw"), 0) << Log();
+  const Bytes rom = Rom();
+  ASSERT_EQ(rom.size(), image.size());
+  EXPECT_TRUE(SameRange(rom, image, 0, 0x15000));
+  EXPECT_TRUE(SameRange(rom, oldRom, 0x15000, 0x16000)) << "A!PS area carried over";
+  EXPECT_TRUE(SameRange(rom, image, 0x16000, 0xF0000));
+  EXPECT_TRUE(SameRange(rom, oldRom, 0xF0000, 0x100000)) << "boot block kept";
+}
+
+TEST_F(SilentFlash, WritingBootBlockReplacesWholeRom) {
+  imagegen::QuorvelSpec newSpec;
+  newSpec.flashModules = {0xD0000};
+  newSpec.date = "07/15/07";
+  newSpec.seed = 9;
+  const Bytes image = imagegen::BuildQuorvel(newSpec);
+  Prepare(imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{})), 0x10, image, kSettings);
+  ASSERT_EQ(RunBrimlet("/silent /wb"), 0);
+  EXPECT_EQ(Rom(), image);
+}
+
+TEST_F(SilentFlash, TarvexKeepsDmiModule) {
+  imagegen::TarvexSpec oldSpec;
+  oldSpec.flashModules = {0xD0000};
+  imagegen::TarvexSpec newSpec;
+  newSpec.flashModules = {0xD0000};
+  newSpec.release = "070715";
+  newSpec.date = "07/15/07";
+  newSpec.seed = 7;
+  Bytes oldRom = imagegen::BuildTarvex(oldSpec);
+  Bytes image = imagegen::BuildTarvex(newSpec);
+  // Both DMI areas begin with the same text, as the areas of one model do.
+  std::copy_n("DMI1", 4, oldRom.begin() + 0x20000);
+  std::copy_n("DMI1", 4, image.begin() + 0x20000);
+  Prepare(oldRom, 0, image, kSettings);
+
+  ASSERT_EQ(RunBrimlet("/silent /kdmi"), 0) << Log();
+  const Bytes rom = Rom();
+  EXPECT_TRUE(SameRange(rom, oldRom, 0x20000, 0x20800)) << "DMI module carried over";
+  EXPECT_TRUE(SameRange(rom, image, 0x20800, 0xF0000));
+  EXPECT_TRUE(SameRange(rom, oldRom, 0xF0000, 0x100000));
+}
+
+TEST_F(SilentFlash, LindarKeepsDmiArea) {
+  imagegen::LindarSpec oldSpec;
+  oldSpec.flashModules = {0xD0000};
+  imagegen::LindarSpec newSpec;
+  newSpec.flashModules = {0xD0000};
+  newSpec.texts[4] = "071507";
+  newSpec.seed = 5;
+  const Bytes oldRom = imagegen::BuildLindar(oldSpec);
+  const Bytes image = imagegen::BuildLindar(newSpec);
+  Prepare(oldRom, 0x08, image, kSettings);
+
+  ASSERT_EQ(RunBrimlet("/silent /kdmi"), 0) << Log();
+  const Bytes rom = Rom();
+  EXPECT_TRUE(SameRange(rom, oldRom, 0x20000, 0x20800)) << "DMI area carried over";
+  EXPECT_TRUE(SameRange(rom, image, 0x20800, 0xF0000));
+}
+
+TEST_F(SilentFlash, RefusedImagesLeaveRomUntouched) {
+  const Bytes oldRom = imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{}));
+  imagegen::QuorvelSpec olderSpec;
+  olderSpec.flashModules = {0xD0000};
+  olderSpec.date = "01/02/07";
+  olderSpec.seed = 11;
+  Prepare(oldRom, 0x10, imagegen::BuildQuorvel(olderSpec), kSettings);
+  EXPECT_EQ(RunBrimlet("/silent"), 4) << "older release";
+  EXPECT_EQ(Rom(), oldRom);
+
+  imagegen::QuorvelSpec otherModel;
+  otherModel.flashModules = {0xD0000};
+  otherModel.date = "07/15/07";
+  otherModel.identityModel = "ZZZ";
+  otherModel.develModel = "ZZZ";
+  fs::remove_all(dir / "prog");
+  Prepare(oldRom, 0x10, imagegen::BuildQuorvel(otherModel), kSettings);
+  EXPECT_EQ(RunBrimlet("/silent"), 3) << "model mismatch";
+  EXPECT_EQ(Rom(), oldRom);
+}
+
+TEST_F(SilentFlash, UnreadableRomIsNeverFlashed) {
+  const Bytes oldRom = imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{}));
+  imagegen::QuorvelSpec newSpec;
+  newSpec.flashModules = {0xD0000};
+  newSpec.date = "07/15/07";
+  Prepare(oldRom, 0x10, imagegen::BuildQuorvel(newSpec), kSettings);
+  std::ofstream(dir / "machine/machine.ini", std::ios::app) << "[FAULTS]\nREADFAIL=1\n";
+  EXPECT_NE(RunBrimlet("/silent /wb"), 0);
+  EXPECT_EQ(Rom(), oldRom);
+}
+
+TEST_F(SilentFlash, ProgramWithoutPackageRefusesWithError9) {
+  fs::create_directories(dir / "machine");
+  fs::create_directories(dir / "prog");
+  const Bytes oldRom = imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{}));
+  WriteBytes(dir / "machine/rom.bin", oldRom);
+  std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nFLAG=16\n";
+  fs::copy_file(BRIMLET_EXE, dir / "prog/brimlet");
+  fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
+  EXPECT_EQ(RunBrimlet("/silent"), 9);
+  EXPECT_EQ(Rom(), oldRom);
+}
+
+TEST_F(SilentFlash, FileOptionFlashesNamedFile) {
+  const Bytes oldRom = imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{}));
+  imagegen::QuorvelSpec newSpec;
+  newSpec.flashModules = {0xD0000};
+  newSpec.date = "07/15/07";
+  newSpec.seed = 9;
+  const Bytes image = imagegen::BuildQuorvel(newSpec);
+  fs::create_directories(dir / "machine");
+  fs::create_directories(dir / "prog/Images");
+  WriteBytes(dir / "machine/rom.bin", oldRom);
+  std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nFLAG=16\n";
+  fs::copy_file(BRIMLET_EXE, dir / "prog/brimlet");
+  fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
+  std::ofstream(dir / "prog/setting.ini") << "[EXECUTE_MODULE]\nEXECUTEFROMNEWBIOS=1\n";
+  WriteBytes(dir / "prog/Images/New.Rom", image);
+  ASSERT_EQ(RunBrimlet("/silent /wb /f:" + (dir / "prog/Images/New.Rom")), 0) << Log();
+  EXPECT_EQ(Rom(), image);
+}
+
+}  // namespace
