@@ -61,11 +61,14 @@ int DriverService::StartDriver(const std::string& serviceName) {
   } else if (!manager_->StartService(svc)) {
     Fail("Could not StartService.");
   } else {
+    // A service that is already running needs no wait; otherwise poll once a second.
+    auto running = [&] {
+      return manager_->QueryServiceStatus(svc, &status) && status.currentState == plat::SERVICE_RUNNING;
+    };
+    result = running() ? 1 : 0;
     for (int poll = 0; poll < kPolls && !result; ++poll) {
       sleep_(kPollMs);
-      if (manager_->QueryServiceStatus(svc, &status) &&
-          status.currentState == plat::SERVICE_RUNNING)
-        result = 1;
+      if (running()) result = 1;
     }
     if (!result) Fail("Could not StartService and time out.");
   }
@@ -89,11 +92,13 @@ int DriverService::StopDriver(const std::string& serviceName) {
   } else if (!manager_->ControlService(svc, plat::SERVICE_CONTROL_STOP, &status)) {
     Fail("Could not stop Service");
   } else {
+    auto stopped = [&] {
+      return !manager_->QueryServiceStatus(svc, &status) || status.currentState == plat::SERVICE_STOPPED;
+    };
+    result = stopped() ? 1 : 0;
     for (int poll = 0; poll < kPolls && !result; ++poll) {
       sleep_(kPollMs);
-      if (!manager_->QueryServiceStatus(svc, &status) ||
-          status.currentState == plat::SERVICE_STOPPED)
-        result = 1;
+      if (stopped()) result = 1;
     }
     if (!result) Fail("Could not stop service.");
   }
