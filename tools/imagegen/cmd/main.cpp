@@ -12,6 +12,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: brimlet-imagegen KIND OUTPUT\n"
                "KIND: tarvex | lindar | quorvel | reference (image + flash module)\n"
+               "      | update (a newer release of the reference image, with its module)\n"
                "      | package (reference package) | executable (program file + package)\n");
   return 2;
 }
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     out = imagegen::BuildQuorvel(imagegen::QuorvelSpec{});
   } else if (kind == "reference") {
     out = imagegen::BuildReferenceImage();
+  } else if (kind == "update") {
+    out = imagegen::BuildReferenceUpdate();
   } else if (kind == "package") {
     out = imagegen::BuildReferencePackage();
   } else if (kind == "executable") {

@@ -184,13 +184,25 @@ QuorvelSpec ReferenceImageSpec() {
   return spec;
 }
 
-Bytes BuildReferenceImage() {
-  Bytes image = BuildQuorvel(ReferenceImageSpec());
+namespace {
+Bytes WithReferenceModule(Bytes image) {
   ImageWriter module(kReferenceFlashModuleSize, 0);
   module.Pattern(0, kReferenceFlashModuleSize, 77);
   module.Text(0, "A!FR");
   image.insert(image.end(), module.bytes().begin(), module.bytes().end());
   return image;
+}
+}  // namespace
+
+Bytes BuildReferenceImage() { return WithReferenceModule(BuildQuorvel(ReferenceImageSpec())); }
+
+Bytes BuildReferenceUpdate() {
+  QuorvelSpec spec = ReferenceImageSpec();
+  spec.date = "11/30/07";
+  spec.buildTime = "09:15:00";
+  spec.version = "V1.21";
+  spec.seed = 4;
+  return WithReferenceModule(BuildQuorvel(spec));
 }
 
 Bytes BuildReferencePackage() { return BuildPackage(BuildReferenceImage()); }

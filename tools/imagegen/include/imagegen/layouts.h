@@ -110,6 +110,8 @@ constexpr uint32_t kReferenceFlashModuleSize = 6714;
 QuorvelSpec ReferenceImageSpec();
 Bytes BuildReferenceImage();  // image plus flash module block, no header
 Bytes BuildReferencePackage();
+// A newer release for the same machine (11/30/07 09:15:00, V1.21), with its module.
+Bytes BuildReferenceUpdate();
 
 // A stand-in program file of `programSize` bytes with `package` appended.
 constexpr uint32_t kReferenceProgramSize = 0xAA000;

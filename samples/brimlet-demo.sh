@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Flashes a sample package onto the default emulated machine with brimlet in
+# silent mode, and shows the ROM before and after.
+# Usage: samples/brimlet-demo.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+demo="$build/demo/brimlet"
+rm -rf "$demo"
+mkdir -p "$demo/prog" "$demo/state" "$demo/data" "$demo/config" "$demo/run"
+
+# Everything the demo touches stays inside its folder, and the machine is never restarted.
+export XDG_STATE_HOME="$demo/state" XDG_DATA_HOME="$demo/data" XDG_CONFIG_HOME="$demo/config"
+export XDG_RUNTIME_DIR="$demo/run" BIOS_TOOLS_NO_POWER_ACTION=1
+unset BRIMLET_MACHINE
+
+"$build/tools/imagegen/brimlet-imagegen" update "$demo/update.rom"
+"$build/tools/pack/brimlet-pack" --settings 0100001000001000011011101001000000 \
+  --image "$demo/update.rom" --exe "$build/flash/ui/brimlet" -o "$demo/prog/brimlet" >/dev/null
+cp "$build/flash/ui/flash.sys" "$demo/prog/"
+
+# Reading the ROM once creates the default machine (the reference image).
+"$build/emulator/brimlet-romread" "$demo/before.rom" >/dev/null
+rom="$XDG_STATE_HOME/bios-tools/machine/rom.bin"
+
+summary() {
+  "$build/tools/inspect/brimlet-inspect" "$1" --flag 0x10 | grep -E -i 'layout|model|date|build time|version|checksum|area|ESCD|password|NVS' || true
+}
+
+echo "== ROM before the flash ($rom)"
+summary "$rom"
+echo
+echo "== brimlet /silent /kall (package: $(stat -c %s "$demo/prog/brimlet") bytes)"
+set +e
+(cd "$demo/prog" && ./brimlet /silent /kall)
+status=$?
+set -e
+echo "exit status: $status"
+echo
+echo "== ROM after the flash"
+summary "$rom"
+cmp -s "$demo/before.rom" "$rom" && echo "ROM unchanged" || echo "ROM rewritten: $(cmp -l "$demo/before.rom" "$rom" | wc -l) bytes differ"
+exit "$status"
