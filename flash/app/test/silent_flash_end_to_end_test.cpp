@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imagegen/layouts.h"
+#include "platform/named_mutex.h"
 #include "temp_dir.h"
 
 namespace {
@@ -177,6 +178,24 @@ TEST_F(SilentFlash, UnreadableRomIsNeverFlashed) {
   std::ofstream(dir / "machine/machine.ini", std::ios::app) << "[FAULTS]\nREADFAIL=1\n";
   EXPECT_NE(RunBrimlet("/silent /wb"), 0);
   EXPECT_EQ(Rom(), oldRom);
+}
+
+TEST_F(SilentFlash, SecondInstanceFlashesNothing) {
+  const Bytes oldRom = imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{}));
+  imagegen::QuorvelSpec newSpec;
+  newSpec.date = "07/15/07";
+  newSpec.flashModules = {0xD0000};
+  Prepare(oldRom, 0x10, imagegen::BuildQuorvel(newSpec), kSettings);
+  plat::ScopedEnv env;
+  env.Set("XDG_RUNTIME_DIR", dir / "state");
+  fs::create_directories(dir / "state");
+  plat::NamedMutex first("Brimlet");
+  ASSERT_TRUE(first.TryAcquire());
+
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 0);
+  EXPECT_NE(Log().find("Brimlet have been running !"), std::string::npos) << Log();
+  EXPECT_EQ(Rom(), oldRom);
+  EXPECT_FALSE(fs::exists(dir / "state/bios-tools")) << "the driver service was not touched";
 }
 
 TEST_F(SilentFlash, ProgramWithoutPackageRefusesWithError9) {
