@@ -1,0 +1,52 @@
+// LZSS coder of the compressed BIOS image: 4096-byte ring, 18-byte look-ahead,
+// matches found through one binary search tree per first byte. The DOS flash
+// program decodes this stream, so parameters and tie-breaking are fixed.
+#pragma once
+#include <cstdint>
+
+#include "crisis_app/byte_stream.h"
+
+namespace crisis {
+
+constexpr int kLzssRingSize = 4096;  // N
+constexpr int kLzssMaxMatch = 18;    // F
+constexpr int kLzssThreshold = 2;    // longest match still sent as literals
+constexpr int kLzssStart = kLzssRingSize - kLzssMaxMatch;  // 4078
+constexpr uint8_t kLzssFill = 0x20;
+
+class LzssEncoder {
+ public:
+  // Writes the stream of everything in `in` from its current position.
+  // All state is reset first; no allocation happens while coding.
+  void Encode(ByteSource& in, ByteSink& out);
+
+  void InsertNode(int r);
+  void DeleteNode(int p);
+
+  int MatchPosition() const { return matchPosition_; }
+  int MatchLength() const { return matchLength_; }
+
+ private:
+  static constexpr int N = kLzssRingSize;
+  static constexpr int F = kLzssMaxMatch;
+  static constexpr int NIL = N;
+
+  bool NextByte(ByteSource& in, uint8_t& c);
+  void Emit(ByteSink& out, const uint8_t* p, int n);
+  void Flush(ByteSink& out);
+
+  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
+  uint8_t ring_[N + F - 1];
+  int32_t left_[N + 1];
+  int32_t right_[N + 257];  // N+1..N+256: tree roots, one per first byte
+  int32_t parent_[N + 1];
+  int matchPosition_ = 0;
+  int matchLength_ = 0;
+
+  uint8_t inBuf_[65536];
+  size_t inPos_ = 0, inLen_ = 0;
+  uint8_t outBuf_[65536];
+  size_t outLen_ = 0;
+};
+
+}  // namespace crisis
