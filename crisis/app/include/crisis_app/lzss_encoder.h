@@ -35,11 +35,20 @@ class LzssEncoder {
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
 
-  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
-  uint8_t ring_[N + F - 1];
-  int32_t left_[N + 1];
-  int32_t right_[N + 257];  // N+1..N+256: tree roots, one per first byte
+  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps; one spare
+  // byte after them lets the byte past a full match be read without a branch.
+  uint8_t ring_[N + F];
+  // Left child of node p at 2p, right child at 2p+1. Nodes N+1..N+256 are
+  // the roots, one per first byte (only their right link is used); N is "none".
+  int32_t child_[2 * (N + 257)];
   int32_t parent_[N + 1];
+
+  int32_t& Left(int p) { return child_[2 * p]; }
+  int32_t& Right(int p) { return child_[2 * p + 1]; }
+  // The link in `parent` that points at `node`.
+  int32_t& ChildLink(int parent, int node) {
+    return Right(parent) == node ? Right(parent) : Left(parent);
+  }
   int matchPosition_ = 0;
   int matchLength_ = 0;
 
