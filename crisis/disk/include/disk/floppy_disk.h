@@ -1,0 +1,20 @@
+// The 1.44 MB diskette in drive A:: formatted and filled through its file
+// system, its boot sector replaced whole.
+#pragma once
+#include <string>
+
+#include "disk/disk.h"
+
+namespace tavrin {
+
+class CFloppyDisk : public CDisk {
+ public:
+  explicit CFloppyDisk(const std::string& name);
+
+  void Format() override;
+  bool CopyFileToDisk(const std::string& file) override;
+  bool CheckMedia() override;
+  bool WriteBootSector(const std::string& file) override;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,43 @@
+// A USB key laid out by Tavrin itself: in the "Removable" layout one FAT16
+// file system over the whole medium, in the "Fixed" layout a master boot
+// record with one FAT16 partition from the second track. Files are added
+// end to end from cluster 2, each with a contiguous chain.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "disk/boot_params.h"
+#include "disk/disk.h"
+#include "disk/partition_table.h"
+
+namespace tavrin {
+
+class CUSBKeyDisk : public CDisk {
+ public:
+  CUSBKeyDisk(const std::string& name, int bFixedDisk);
+  ~CUSBKeyDisk() override;
+
+  bool CopyFileToDisk(const std::string& file) override;
+  bool WriteBootSector(const std::string& file) override;
+  // INT13EXT.VXD transfers in requests of at most 4 sectors.
+  bool ReadSectorsBios(uint32_t lba, void* buffer, uint32_t count) override;
+  bool WriteSectorsBios(uint32_t lba, const void* buffer, uint32_t count) override;
+
+  void EjectMedia();
+  bool InitPartitionTable(PartitionEntry* entry);
+  void BuildBootParams(BootParams* params);
+
+  const BootParams& bootParams() const { return m_bootParams; }
+  bool HasSectorBuffer() const { return m_pSector != nullptr; }
+
+ private:
+  bool TransferBios(uint32_t lba, uint8_t* buffer, uint32_t count, bool write);
+  bool PrepareMedium(std::FILE* bootFile, const std::string& fileName);
+  bool AddFile(std::FILE* f, const std::string& file);
+
+  uint8_t* m_pSector;
+  BootParams m_bootParams;
+};
+
+}  // namespace tavrin

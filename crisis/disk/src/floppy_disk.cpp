@@ -1,0 +1,55 @@
+#include "disk/floppy_disk.h"
+
+#include <cstdio>
+
+#include "disk/disk_messages.h"
+#include "disk/sector_buffer.h"
+#include "platform/disk_drives.h"
+#include "platform/file_system.h"
+#include "platform/floppy_tools.h"
+#include "platform/message_box.h"
+
+namespace tavrin {
+
+CFloppyDisk::CFloppyDisk(const std::string& name) : CDisk(name, 0) {}
+
+bool CFloppyDisk::CheckMedia() {
+  SectorBuffer buffer(1);
+  bool ok = false;
+  for (int attempt = 0; attempt < 3 && !ok && buffer.ok(); ++attempt) ok = ReadSectors(0, buffer.data(), 1);
+  if (ok) return true;
+  // A diskette that is there but must not be written says why, not "no floppy".
+  plat::DiskRefusal refusal = plat::CheckDiskWritable(m_strName);
+  if (refusal != plat::DiskRefusal::None && refusal != plat::DiskRefusal::Missing) return CheckWritable();
+  plat::MessageBox(NoFloppyMessage(m_strName), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
+void CFloppyDisk::Format() {
+  if (m_strName.empty() || m_strName[0] < 'A' || m_strName[0] > 'Z') return;
+  plat::SHFormatDrive(static_cast<unsigned>(m_strName[0] - 'A'), plat::SHFMT_ID_DEFAULT, 0);
+}
+
+bool CFloppyDisk::CopyFileToDisk(const std::string& file) {
+  if (!plat::FileExists(file)) return false;
+  if (!CheckWritable()) return false;
+  return plat::CopyFileToFloppy(file, file);
+}
+
+bool CFloppyDisk::WriteBootSector(const std::string& file) {
+  std::FILE* f = plat::OpenFile(file, "rb");
+  if (!f) {
+    plat::MessageBox(MissingBootFileMessage(file), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  SectorBuffer sector(1);
+  size_t got = sector.ok() ? std::fread(sector.data(), 1, kSectorSize, f) : 0;
+  std::fclose(f);
+  (void)got;  // a short file leaves the rest of the sector zero
+  if (!sector.ok()) return false;
+  if (!CheckWritable()) return false;
+  WriteSectors(0, sector.data(), 1);
+  return true;
+}
+
+}  // namespace tavrin

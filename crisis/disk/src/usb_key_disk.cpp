@@ -1,0 +1,355 @@
+#include "disk/usb_key_disk.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "disk/directory_entry.h"
+#include "disk/disk_messages.h"
+#include "disk/int13ext.h"
+#include "disk/sector_buffer.h"
+#include "platform/device.h"
+#include "platform/file_system.h"
+#include "platform/le_bytes.h"
+#include "platform/message_box.h"
+#include "platform/quit_request.h"
+#include "platform/virtual_memory.h"
+
+namespace tavrin {
+
+namespace {
+
+// A buffer that could not be committed during the sector work.
+struct MemoryFault {};
+
+void Commit(const SectorBuffer& b) {
+  if (!b.ok()) throw MemoryFault{};
+}
+
+constexpr uint32_t kChunkSectors = 4;  // INT13EXT.VXD requests carry at most 4 sectors
+constexpr uint32_t kMaxHalf = 4095000;
+
+class FileCloser {
+ public:
+  explicit FileCloser(std::FILE* f) : f_(f) {}
+  ~FileCloser() {
+    if (f_) std::fclose(f_);
+  }
+
+ private:
+  std::FILE* f_;
+};
+
+void ShowFault() {
+  plat::MessageBox(kMemoryFault, kTitle, plat::MB_ICONERROR);
+  plat::PostQuitMessage(-1);
+}
+
+}  // namespace
+
+CUSBKeyDisk::CUSBKeyDisk(const std::string& name, int bFixedDisk) : CDisk(name, bFixedDisk), m_pSector(nullptr) {
+  m_pSector = static_cast<uint8_t*>(plat::VirtualAlloc(kSectorSize));
+  if (!m_pSector) {
+    plat::MessageBox(kNoMemory, kTitle, plat::MB_ICONERROR);
+    plat::PostQuitMessage(-1);
+  }
+}
+
+CUSBKeyDisk::~CUSBKeyDisk() { plat::VirtualFree(m_pSector); }
+
+bool CUSBKeyDisk::ReadSectorsBios(uint32_t lba, void* buffer, uint32_t count) {
+  return TransferBios(lba, static_cast<uint8_t*>(buffer), count, false);
+}
+
+bool CUSBKeyDisk::WriteSectorsBios(uint32_t lba, const void* buffer, uint32_t count) {
+  return TransferBios(lba, static_cast<uint8_t*>(const_cast<void*>(buffer)), count, true);
+}
+
+bool CUSBKeyDisk::TransferBios(uint32_t lba, uint8_t* buffer, uint32_t count, bool write) {
+  int drive = BiosDriveNumber(m_strName);
+  if (!buffer || drive < 0) return false;
+  std::unique_ptr<plat::Device> dev = OpenInt13Ext("\\\\.\\int13ext.vxd");
+  if (!dev) return false;
+  // Buffers outside the flat-addressed blocks go through a bounce buffer.
+  bool flat = plat::FlatAddress(buffer) != 0 &&
+              (count == 0 || plat::FlatAddress(buffer + static_cast<size_t>(count) * kSectorSize - 1) ==
+                                 plat::FlatAddress(buffer) + count * kSectorSize - 1);
+  SectorBuffer bounce(flat ? 0 : kChunkSectors);
+  if (!flat && !bounce.ok()) return false;
+
+  auto request = [&](uint32_t first, uint32_t sectors, uint8_t* data) {
+    uint8_t* io = data;
+    if (!flat) {
+      io = bounce.data();
+      if (write) std::memcpy(io, data, sectors * kSectorSize);
+    }
+    bool ok = Int13ExtTransfer(*dev, drive, first, static_cast<uint16_t>(sectors), plat::FlatAddress(io), write);
+    if (ok && !write && !flat) std::memcpy(data, io, sectors * kSectorSize);
+    return ok;
+  };
+
+  // 32-bit counters: a 16-bit chunk count would silently drop sectors of a large transfer.
+  uint32_t chunks = count / kChunkSectors;
+  for (uint32_t i = 0; i < chunks; ++i) {
+    if (!request(lba + kChunkSectors * i, kChunkSectors, buffer + static_cast<size_t>(2048) * i)) return false;
+  }
+  uint32_t rest = count - kChunkSectors * chunks;
+  if (rest != 0) return request(lba + kChunkSectors * chunks, rest, buffer + static_cast<size_t>(2048) * chunks);
+  return true;
+}
+
+void CUSBKeyDisk::EjectMedia() {
+  if (!m_bNT) {
+    Int13ExtEject(BiosDriveNumber(m_strName));
+    return;
+  }
+  uint32_t err = 0, returned = 0;
+  std::unique_ptr<plat::Device> dev =
+      plat::OpenDevice(m_strName, plat::GENERIC_READ | plat::GENERIC_WRITE, &err);
+  if (!dev) return;
+  dev->IoControl(plat::IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &returned, &err);
+}
+
+void CUSBKeyDisk::BuildBootParams(BootParams* params) {
+  plat::DISK_GEOMETRY g{};
+  GetGeometry(&g);
+  *params = MakeBootParams(g);
+}
+
+bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
+  if (!m_pSector) throw MemoryFault{};
+  uint64_t medium = 0;
+  GetMediumSectors(&medium);
+  std::memset(m_pSector, 0, kSectorSize);
+  ReadSectors(0, m_pSector, 1);
+  int reuse = FindReusableEntry(m_pSector, medium);
+  if (reuse >= 0) {
+    uint8_t* e = m_pSector + kPartitionTableOffset + reuse * kPartitionEntrySize;
+    std::copy(e, e + kPartitionEntrySize, entry->begin());
+    if (e[4] != 0x04) {
+      e[4] = 0x04;
+      WriteSectors(0, m_pSector, 1);
+    }
+    return true;
+  }
+
+  plat::DISK_GEOMETRY g{};
+  GetGeometry(&g);
+  std::FILE* f = plat::OpenFile("crismbr.bin", "rb");
+  if (!f) {
+    plat::MessageBox(kNoMbrFile, kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  std::memset(m_pSector, 0, kSectorSize);
+  size_t got = std::fread(m_pSector, 1, kSectorSize, f);
+  std::fclose(f);
+  (void)got;
+  *entry = MakePartitionEntry(g);
+  std::copy(entry->begin(), entry->end(), m_pSector + kPartitionTableOffset);
+  WriteSectors(0, m_pSector, 1);
+
+  std::memset(m_pSector, 0, kSectorSize);
+  BootParams params;
+  BuildBootParams(&params);
+  params.CopyToSector(m_pSector);
+  WriteSectors(EntryFirstSector(*entry), m_pSector, 1);
+  return true;
+}
+
+bool CUSBKeyDisk::WriteBootSector(const std::string& file) {
+  std::FILE* f = plat::OpenFile(file, "rb");
+  if (!f) {
+    plat::MessageBox(MissingBootFileMessage(file), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  FileCloser closer(f);
+  try {
+    return PrepareMedium(f, file);
+  } catch (const MemoryFault&) {
+  } catch (const std::bad_alloc&) {
+  }
+  // A caught fault is a failure: the key is not usable.
+  ShowFault();
+  return false;
+}
+
+bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
+  SectorBuffer image(1);
+  Commit(image);
+  size_t got = std::fread(image.data(), 1, kSectorSize, bootFile);
+  (void)got;  // a short file leaves the rest of the sector zero
+
+  if (!CheckWritable()) return false;
+  // Everything that could make the layout wrong is refused before sector 0 changes.
+  plat::DISK_GEOMETRY g{};
+  uint64_t medium = 0;
+  if (!GetGeometry(&g) || !GetMediumSectors(&medium) || g.TracksPerCylinder == 0 || g.SectorsPerTrack == 0) {
+    plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  BootParams fresh = MakeBootParams(g);
+  if (LayoutTotalSectors(g) / 2 >= kMaxHalf) {
+    plat::MessageBox(TooLargeMessage(m_strName), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  uint64_t freshStart = m_bFixedDisk ? (g.SectorsPerTrack & 0xFFFFFFFFu) : 0;
+  if (freshStart + 1 + fresh.FatAreaSectors() + fresh.RootSectors() > medium) {
+    plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+
+  uint32_t b = 0;
+  if (!m_bFixedDisk) {
+    BuildBootParams(&m_bootParams);
+    m_bootParams.SetHiddenSectors(0);
+    m_bootParams.CopyToSector(image.data());
+    WriteSectors(0, image.data(), 1);
+  } else {
+    PartitionEntry entry{};
+    if (!InitPartitionTable(&entry)) {
+      plat::MessageBox(kCantInitTable, kTitle, plat::MB_OK);
+      return false;
+    }
+    b = EntryFirstSector(entry);
+    SectorBuffer existing(1);
+    Commit(existing);
+    ReadSectors(b, existing.data(), 1);
+    std::memcpy(image.data() + kBootParamsOffset, existing.data() + kBootParamsOffset, kBootParamsSize);
+    m_bootParams.CopyFromSector(image.data());
+    m_bootParams.SetReservedSectors(1);
+    if (!m_bootParams.Plausible()) {
+      // The reused partition holds no FAT layout we can fill (FAT32, garbage):
+      // lay out new parameters inside the partition instead.
+      m_bootParams = fresh;
+      m_bootParams.SetHiddenSectors(b);
+      uint64_t room = std::min<uint64_t>(EntrySectorCount(entry), medium - b);
+      m_bootParams.SetTotalSectors(static_cast<uint32_t>(std::min<uint64_t>(LayoutTotalSectors(g), room)));
+    }
+    m_bootParams.CopyToSector(image.data());
+    if (static_cast<uint64_t>(b) + 1 + m_bootParams.FatAreaSectors() + m_bootParams.RootSectors() > medium) {
+      plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
+      return false;
+    }
+    WriteSectors(b, image.data(), 1);
+  }
+
+  uint32_t fats = m_bootParams.FatAreaSectors(), root = m_bootParams.RootSectors();
+  uint32_t spf = m_bootParams.SectorsPerFat();
+  SectorBuffer buffer(std::max(fats, root));
+  Commit(buffer);
+  // The media marker starts every FAT copy (with two FATs: the start and the middle).
+  static const uint8_t kMarker[4] = {0xF8, 0xFF, 0xFF, 0xFF};
+  for (uint32_t k = 0; k < m_bootParams.NumberOfFats(); ++k)
+    std::memcpy(buffer.data() + static_cast<size_t>(k) * spf * kSectorSize, kMarker, sizeof kMarker);
+  WriteSectors(b + 1, buffer.data(), fats);
+  buffer.Zero();
+  WriteSectors(b + 1 + fats, buffer.data(), root);
+  return true;
+}
+
+bool CUSBKeyDisk::CopyFileToDisk(const std::string& file) {
+  std::string upper = plat::ToUpper(file);
+  std::FILE* f = plat::OpenFile(upper, "rb");
+  if (!f) return false;
+  FileCloser closer(f);
+  try {
+    return AddFile(f, upper);
+  } catch (const MemoryFault&) {
+  } catch (const std::bad_alloc&) {
+  }
+  ShowFault();
+  return false;
+}
+
+bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
+  char name[11];
+  if (!ShortName(file, name)) {
+    plat::MessageBox(BadFileNameMessage(file), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  const BootParams& p = m_bootParams;
+  if (!p.Plausible()) {
+    plat::MessageBox(NotPreparedMessage(m_strName), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  if (!CheckWritable()) return false;
+
+  if (std::fseek(f, 0, SEEK_END) != 0) return false;
+  long length = std::ftell(f);
+  if (length < 0 || std::fseek(f, 0, SEEK_SET) != 0) return false;
+  uint64_t size = static_cast<uint64_t>(length);
+  FileTimes times;
+  if (!FileTimesOf(file, &times)) times.created = times.accessed = times.written = std::time(nullptr);
+
+  const uint32_t b = p.HiddenSectors();
+  const uint32_t spf = p.SectorsPerFat(), fats = p.FatAreaSectors(), rootSectors = p.RootSectors();
+  const uint32_t spc = p.SectorsPerCluster();
+  const uint64_t clusterBytes = static_cast<uint64_t>(spc) * kSectorSize;
+  const uint64_t n = (size + clusterBytes - 1) / clusterBytes;
+  const uint64_t dataStart = static_cast<uint64_t>(b) + 1 + fats + rootSectors;
+
+  SectorBuffer fat(std::max(rootSectors, spf));
+  Commit(fat);
+  ReadSectors(b + 1, fat.data(), spf);
+  const uint32_t fatEntries = spf * (kSectorSize / 2);
+  uint32_t first = fatEntries;
+  for (uint32_t i = 0; i < fatEntries; ++i) {
+    if (plat::Le16(fat.data(), fat.size(), 2 * i) == 0) {
+      first = i;
+      break;
+    }
+  }
+
+  SectorBuffer root(rootSectors);
+  Commit(root);
+  ReadSectors(b + 1 + fats, root.data(), rootSectors);
+  uint32_t slots = std::min<uint32_t>(p.RootEntries(), rootSectors * (kSectorSize / 32));
+  uint32_t slot = 0;
+  uint64_t used = 0;
+  while (slot < slots && root.data()[slot * 32] != 0) {
+    used += (plat::Le32(root.data(), root.size(), slot * 32 + 28) + clusterBytes - 1) / clusterBytes;
+    ++slot;
+  }
+
+  // Refuse what would not fit before anything is written.
+  if (slot >= slots) {
+    plat::MessageBox(RootFullMessage(file), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  uint64_t medium = 0;
+  GetMediumSectors(&medium);
+  uint64_t fsEnd = static_cast<uint64_t>(b) + p.TotalSectors();
+  uint64_t lastCluster = fsEnd > dataStart ? (fsEnd - dataStart) / spc + 1 : 0;  // highest valid cluster number
+  uint64_t dataSector = dataStart + static_cast<uint64_t>(spc) * used;
+  uint64_t dataSectors = n * spc;
+  bool room = size <= 0xFFFFFFFFull && first < fatEntries && first >= 2 &&
+              (n == 0 || (first + n - 1 < fatEntries && first + n - 1 <= lastCluster)) &&
+              dataSector + dataSectors <= std::min(medium, fsEnd) && dataSector + dataSectors <= 0xFFFFFFFFull && dataSectors * kSectorSize <= 0xFFFFFFFFull;
+  for (uint64_t i = 0; room && i < n; ++i)
+    if (plat::Le16(fat.data(), fat.size(), 2 * (first + i)) != 0) room = false;  // the chain must be free
+  if (!room) {
+    plat::MessageBox(NoRoomMessage(file), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+
+  // The chain, contiguous from the first free entry; an empty file takes none.
+  for (uint64_t i = 0; i < n; ++i)
+    plat::PutLe16(fat.data(), fat.size(), 2 * (first + i), static_cast<uint16_t>(first + i + 1));
+  if (n > 0) plat::PutLe16(fat.data(), fat.size(), 2 * (first + n - 1), 0xFFFF);
+  for (uint32_t k = 0; k < p.NumberOfFats(); ++k) WriteSectors(b + 1 + k * spf, fat.data(), spf);
+
+  DirectoryEntry entry = MakeDirectoryEntry(name, times, static_cast<uint16_t>(first), static_cast<uint32_t>(size));
+  std::memcpy(root.data() + slot * 32, entry.data(), entry.size());
+  WriteSectors(b + 1 + fats, root.data(), rootSectors);
+
+  if (n > 0) {
+    SectorBuffer data(static_cast<size_t>(dataSectors));
+    Commit(data);
+    size_t got = std::fread(data.data(), 1, static_cast<size_t>(size), f);
+    (void)got;  // a file cut short leaves zeros
+    WriteSectors(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors));
+  }
+  return true;
+}
+
+}  // namespace tavrin
