@@ -13,6 +13,7 @@
 
 #include "crisis_app/control_ids.h"
 #include "crisis_app/tavrin_dlg.h"
+#include "platform/disk_drives.h"
 #include "platform/file_system.h"
 #include "platform/os_personality.h"
 #include "scripted_message_box.h"
@@ -114,7 +115,12 @@ class DialogTest : public ::testing::Test {
     const char* cfg = std::getenv("XDG_CONFIG_HOME");
     oldConfig_ = cfg ? cfg : "";
     hadConfig_ = cfg != nullptr;
-    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
+      ::setenv(v, config.path().c_str(), 1);
+    ::unsetenv("BIOS_TOOLS_REAL_DISKS");  // never a real device
+    ::unsetenv("BIOS_TOOLS_DISK_IMAGES");
+    ::setenv("MTOOLS_SKIP_CHECK", "1", 1);
+    plat::DetachDiskImages();
     ASSERT_EQ(::chdir(work.path().c_str()), 0);
     plat::SetPlatformId(plat::VER_PLATFORM_WIN32_NT);
   }
@@ -125,6 +131,7 @@ class DialogTest : public ::testing::Test {
     else
       ::unsetenv("XDG_CONFIG_HOME");
     plat::SetPlatformId(0);
+    plat::DetachDiskImages();
   }
 
   // Starts the dialog; the drive list's first entry is selected.
