@@ -89,10 +89,7 @@ std::unique_ptr<DiskDevice> OpenDisk(const DiskDrive& drive, bool write, uint32_
 DiskDevice::DiskDevice(const DiskDrive& drive, int fd, bool writable)
     : drive_(drive), fd_(fd), writable_(writable) {}
 
-DiskDevice::~DiskDevice() {
-  if (writable_) ::fsync(fd_);
-  ::close(fd_);
-}
+DiskDevice::~DiskDevice() { ::close(fd_); }
 
 DISK_GEOMETRY DiskDevice::Geometry() const {
   DISK_GEOMETRY g = drive_.geometry;
@@ -190,9 +187,12 @@ bool DiskDevice::IoControl(uint32_t code, const void*, uint32_t, void* out, uint
     case FSCTL_UNLOCK_VOLUME:
       return true;
     case FSCTL_DISMOUNT_VOLUME:
+      // A real medium gets its sectors before the lock goes; an image file
+      // is flushed when the medium is ejected.
+      if (writable_ && drive_.blockDevice) ::fsync(fd_);
+      return true;
     case IOCTL_STORAGE_EJECT_MEDIA:
-      // Nothing is mounted by us; flushing is what the caller relies on.
-      if (writable_) ::fsync(fd_);
+      ::fsync(fd_);
       return true;
     case IOCTL_DISK_GET_DRIVE_GEOMETRY: {
       if (!out || outSize < kDiskGeometrySize) {

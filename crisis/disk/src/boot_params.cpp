@@ -81,6 +81,9 @@ BootParams MakeBootParams(const plat::DISK_GEOMETRY& g) {
   p.SetTotalSectors(total);
   d[at(36)] = 0;
   d[at(38)] = 0x29;
+  // "NO NAME" is how FAT says "no label"; eleven zero bytes are an invalid
+  // label that fsck.fat reports as damage.
+  std::memcpy(d + at(43), "NO NAME    ", 11);
   std::memcpy(d + at(54), "FAT16   ", 8);
   return p;
 }

@@ -338,7 +338,9 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   if (n > 0) plat::PutLe16(fat.data(), fat.size(), 2 * (first + n - 1), 0xFFFF);
   for (uint32_t k = 0; k < p.NumberOfFats(); ++k) WriteSectors(b + 1 + k * spf, fat.data(), spf);
 
-  DirectoryEntry entry = MakeDirectoryEntry(name, times, static_cast<uint16_t>(first), static_cast<uint32_t>(size));
+  // An empty file owns no cluster: FAT readers take a nonzero start as a chain.
+  uint16_t startCluster = n > 0 ? static_cast<uint16_t>(first) : 0;
+  DirectoryEntry entry = MakeDirectoryEntry(name, times, startCluster, static_cast<uint32_t>(size));
   std::memcpy(root.data() + slot * 32, entry.data(), entry.size());
   WriteSectors(b + 1 + fats, root.data(), rootSectors);
 

@@ -51,6 +51,8 @@ class DiskTest : public ::testing::Test {
     Run("rm -rf '" + dir_ + "'");
   }
 
+  // Helpers are public so free check functions of a test file can use them.
+ public:
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
   // A zero-filled (sparse) image of the given number of sectors.

@@ -42,7 +42,8 @@ TEST(BootParamsTest, MillionSectorKeyGetsSixteenSectorClusters) {
   EXPECT_EQ(p.HiddenSectors(), 63u);
   EXPECT_EQ(p.bytes()[36 - 11], 0);
   EXPECT_EQ(p.bytes()[38 - 11], 0x29);
-  for (int i = 39; i < 54; ++i) EXPECT_EQ(p.bytes()[i - 11], 0) << "offset " << i;
+  for (int i = 39; i < 43; ++i) EXPECT_EQ(p.bytes()[i - 11], 0) << "offset " << i;
+  EXPECT_EQ(std::memcmp(p.bytes().data() + 43 - 11, "NO NAME    ", 11), 0);
   EXPECT_EQ(std::memcmp(p.bytes().data() + 54 - 11, "FAT16   ", 8), 0);
   EXPECT_EQ(p.FatAreaSectors(), 510u);
   EXPECT_EQ(p.RootSectors(), 14u);
