@@ -64,18 +64,18 @@ void TavrinDialog::CreateControls() {
   new wxStaticBox(this, wxID_ANY, "Disk Options", Du(12, 133), DuSize(140, 70));
   new wxStaticBox(this, wxID_ANY, "Disk Format", Du(13, 81), DuSize(192, 44));
 
-  new wxRadioButton(this, IDC_REMOVABLE, "Removable", Du(22, 93), DuSize(123, 8), wxRB_GROUP);
-  new wxRadioButton(this, IDC_FIXED, "Fixed", Du(22, 110), DuSize(121, 8));
+  new wxRadioButton(this, IDC_REMOVABLE, "Removable", Du(22, 93), Wide(123), wxRB_GROUP);
+  new wxRadioButton(this, IDC_FIXED, "Fixed", Du(22, 110), Wide(121));
   new wxButton(this, IDC_CLOSE, "&Close", Du(158, 166), DuSize(48, 14));
-  new wxStaticText(this, wxID_ANY, "Project Path:", Du(14, 19), DuSize(54, 8));
+  new wxStaticText(this, wxID_ANY, "Project Path:", Du(14, 19), Wide(54));
   // Drop-down heights in the template size the open list; the closed box keeps its own height.
   auto* path = new wxComboBox(this, IDC_PROJECT_PATH, wxEmptyString, Du(14, 32),
-                              wxSize(DuSize(194, 12).x, -1), 0, nullptr, wxCB_DROPDOWN);
+                              Wide(194), 0, nullptr, wxCB_DROPDOWN);
   path->Disable();
-  new wxRadioButton(this, IDC_MINIDOS, "Create &MINIDOS Crisis Disk", Du(22, 149), DuSize(120, 10),
+  new wxRadioButton(this, IDC_MINIDOS, "Create &MINIDOS Crisis Disk", Du(22, 149), Wide(120),
                     wxRB_GROUP);
-  new wxRadioButton(this, IDC_FULLDOS, "Create &FULLDOS Crisis Disk", Du(22, 168), DuSize(125, 10));
-  new wxRadioButton(this, IDC_FORMAT_ONLY, "Format the Drive Diskette", Du(22, 186), DuSize(96, 10));
+  new wxRadioButton(this, IDC_FULLDOS, "Create &FULLDOS Crisis Disk", Du(22, 168), Wide(125));
+  new wxRadioButton(this, IDC_FORMAT_ONLY, "Format the Drive Diskette", Du(22, 186), Wide(96));
   auto* status = new wxTextCtrl(this, IDC_STATUS, wxEmptyString, Du(7, 234), DuSize(198, 12),
                                 wxTE_READONLY);
   status->Disable();
@@ -83,9 +83,9 @@ void TavrinDialog::CreateControls() {
   auto* browse = new wxButton(this, IDC_BROWSE, "&Browse...", Du(166, 14), DuSize(48, 14));
   browse->Disable();
   auto* start = new wxButton(this, IDC_START, "&Start", Du(158, 146), DuSize(48, 14));
-  new wxStaticText(this, wxID_ANY, "Driver:", Du(13, 52), DuSize(54, 8));
-  new wxChoice(this, IDC_DRIVE, Du(14, 61), wxSize(DuSize(194, 12).x, -1));
-  new wxCheckBox(this, IDC_COMPRESS, "Compress The Bin File", Du(15, 212), DuSize(186, 16));
+  new wxStaticText(this, wxID_ANY, "Driver:", Du(13, 52), Wide(54));
+  new wxChoice(this, IDC_DRIVE, Du(14, 61), Wide(194));
+  new wxCheckBox(this, IDC_COMPRESS, "Compress The Bin File", Du(15, 212), Wide(186));
   // Enter is the dialog's OK action, which starts a build.
   start->SetDefault();
   SetAffirmativeId(IDC_START);

@@ -9,10 +9,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/dcclient.h>
-#include <wx/dcmemory.h>
 #include <wx/gauge.h>
-#include <wx/image.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 
@@ -54,7 +51,6 @@ class GuiTest : public ::testing::Test {
     wxApp::SetInstance(new wxApp);
     ASSERT_TRUE(wxEntryStart(argc, argv)) << "no display: run under xvfb-run";
     wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
   }
   static void TearDownTestSuite() {
     wxTheApp->OnExit();
@@ -170,16 +166,6 @@ TEST_F(GuiTest, MiniDosBuildOnAnAttachedKeyFromTheStartButton) {
   dlg->Show();
   Pump();
   static_cast<wxCheckBox*>(dlg->FindWindow(IDC_COMPRESS))->SetValue(true);
-
-  if (const char* shot = std::getenv("TAVRIN_SCREENSHOT")) {
-    wxSize size = dlg->GetClientSize();
-    wxBitmap bmp(size);
-    wxMemoryDC mem(bmp);
-    wxClientDC client(dlg);
-    mem.Blit(0, 0, size.x, size.y, &client, 0, 0);
-    mem.SelectObject(wxNullBitmap);
-    EXPECT_TRUE(bmp.SaveFile(shot, wxBITMAP_TYPE_PNG));
-  }
 
   wxCommandEvent click(wxEVT_BUTTON, IDC_START);
   click.SetEventObject(dlg->FindWindow(IDC_START));

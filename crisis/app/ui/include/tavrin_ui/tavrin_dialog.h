@@ -43,6 +43,9 @@ class TavrinDialog : public wxDialog, public crisis::DialogView {
   void CreateControls();
   wxPoint Du(int x, int y) { return ConvertDialogToPixels(wxPoint(x, y)); }
   wxSize DuSize(int w, int h) { return ConvertDialogToPixels(wxSize(w, h)); }
+  // Template width; the height the toolkit needs (GTK's radio buttons and
+  // combo boxes are taller than their Windows templates).
+  wxSize Wide(int w) { return wxSize(ConvertDialogToPixels(wxSize(w, 0)).x, -1); }
   void OnHelpRequest(int controlId, const wxPoint& where);
   void OnContextMenu(wxContextMenuEvent& event);
 
