@@ -61,6 +61,7 @@ class Vwin32Device : public Device {
     if (function == 0x00) return 0;
     if (function != 0x02 && function != 0x03) return kBadCommand;
 
+    if (r.reg_ECX > 0xFFFF) return kSectorNotFound;  // CX is all INT 13h sees
     uint32_t count = r.reg_EAX & 0xFF;
     uint32_t cx = r.reg_ECX & 0xFFFF;
     uint32_t cylinder = ((cx >> 8) & 0xFF) | ((cx & 0xC0) << 2);

@@ -32,6 +32,14 @@ bool BootParams::Plausible() const {
          TotalSectors() > 1 + FatAreaSectors() + RootSectors();
 }
 
+bool BootParams::IsFat16() const {
+  if (!Plausible()) return false;
+  uint32_t data = TotalSectors() - ReservedSectors() - FatAreaSectors() - RootSectors();
+  if (ReservedSectors() + FatAreaSectors() + RootSectors() >= TotalSectors()) return false;
+  uint32_t clusters = data / SectorsPerCluster();
+  return clusters >= 4085 && clusters <= 65524 && static_cast<uint32_t>(SectorsPerFat()) * 256 >= clusters + 2;
+}
+
 void BootParams::CopyFromSector(const uint8_t* sector) {
   std::memcpy(bytes_.data(), sector + kBootParamsOffset, kBootParamsSize);
 }

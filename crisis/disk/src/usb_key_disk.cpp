@@ -217,8 +217,8 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
     std::memcpy(image.data() + kBootParamsOffset, existing.data() + kBootParamsOffset, kBootParamsSize);
     m_bootParams.CopyFromSector(image.data());
     m_bootParams.SetReservedSectors(1);
-    if (!m_bootParams.Plausible()) {
-      // The reused partition holds no FAT layout we can fill (FAT32, garbage):
+    if (!m_bootParams.IsFat16()) {
+      // The reused partition holds no FAT16 layout we can fill (FAT12, FAT32, garbage):
       // lay out new parameters inside the partition instead.
       m_bootParams = fresh;
       m_bootParams.SetHiddenSectors(b);

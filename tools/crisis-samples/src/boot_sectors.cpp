@@ -57,7 +57,7 @@ Sector CrisisBootSector() {
   s[36] = 0x00;       // drive number
   s[38] = 0x29;       // extended boot signature
   Put(s, 39, {0x31, 0x08, 0x19, 0x20});  // volume serial
-  std::memcpy(s.data() + 43, "CRISIS DISK", 11);
+  std::memcpy(s.data() + 43, "NO NAME    ", 11);  // no label: the root holds no label entry
   std::memcpy(s.data() + 54, "FAT12   ", 8);
   Put(s, kBootCode, {
       0xFA,              // cli

@@ -43,6 +43,9 @@ class BootParams {
 
   // Whether the fields describe a FAT layout Tavrin can lay files into.
   bool Plausible() const;
+  // Plausible, and a FAT16 volume by its cluster count (4,085 to 65,524) with
+  // a FAT long enough for every cluster: what a reused partition must be.
+  bool IsFat16() const;
 
   void CopyFromSector(const uint8_t* sector);  // bytes 11 to 61 of a 512-byte sector
   void CopyToSector(uint8_t* sector) const;
