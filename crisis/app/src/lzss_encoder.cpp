@@ -6,50 +6,69 @@ namespace crisis {
 
 namespace {
 
-uint64_t Load64(const uint8_t* p) {
+// Bytes p[0..7] as a big-endian number: comparing two such numbers orders
+// the strings by their first differing byte, as a byte-wise compare would.
+inline uint64_t BigEndian64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// Index of the first differing byte among 1..17 of two 18-byte strings, 18
-// when they agree. Eight bytes at a time: the coder spends most of its time here.
-inline int FirstDifference(const uint8_t* a, const uint8_t* b) {
-  static_assert(kLzssMaxMatch == 18, "the word compare covers bytes 1..17");
-  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "lowest set bit is the first byte");
-  uint64_t x = Load64(a + 1) ^ Load64(b + 1);
-  if (x) return 1 + __builtin_ctzll(x) / 8;
-  x = Load64(a + 9) ^ Load64(b + 9);
-  if (x) return 9 + __builtin_ctzll(x) / 8;
-  return a[17] != b[17] ? 17 : 18;
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the swap makes the first byte highest");
+  return __builtin_bswap64(v);
 }
 
 }  // namespace
 
 void LzssEncoder::InsertNode(int r) {
+  static_assert(F == 18, "the word compare covers bytes 1..17");
   const uint8_t* key = &ring_[r];
-  int cmp = 1;
+  // The key's bytes 1..17, held for the whole descent.
+  const uint64_t key1 = BigEndian64(key + 1);
+  const uint64_t key9 = BigEndian64(key + 9);
+  const uint8_t key17 = key[17];
   int p = N + 1 + key[0];
   Left(r) = Right(r) = NIL;
-  matchLength_ = 0;
+  // Best match so far, kept in registers and chosen without branches: which
+  // way it goes is as good as random on code and compressed data.
+  int bestPos = matchPosition_;
+  int bestLen = 0;
+  int right = 1;  // the first step goes right (cmp starts at 1)
   for (;;) {
-    // Right on cmp >= 0, left otherwise; chosen by index, not by a branch.
-    int32_t& link = child_[2 * p + (cmp >= 0)];
+    int32_t& link = child_[2 * p + right];
     if (link == NIL) {
       link = r;
       parent_[r] = p;
+      matchPosition_ = bestPos;
+      matchLength_ = bestLen;
       return;
     }
     p = link;
-    const int i = FirstDifference(key, &ring_[p]);
-    cmp = static_cast<int>(key[i]) - static_cast<int>(ring_[p + i]);  // 0 when i == 18
-    // Strictly longer only: the first candidate on the path wins a tie.
-    if (i > matchLength_) {
-      matchPosition_ = p;
-      matchLength_ = i;
-      if (i >= F) break;
+    // i: number of equal leading bytes (the first always is); right: key >= candidate.
+    const uint8_t* cand = &ring_[p];
+    const uint64_t c1 = BigEndian64(cand + 1);
+    int i;
+    if (key1 != c1) {
+      right = key1 > c1;
+      i = 1 + __builtin_clzll(key1 ^ c1) / 8;
+    } else {
+      const uint64_t c9 = BigEndian64(cand + 9);
+      if (key9 != c9) {
+        right = key9 > c9;
+        i = 9 + __builtin_clzll(key9 ^ c9) / 8;
+      } else if (key17 != cand[17]) {
+        right = key17 > cand[17];
+        i = 17;
+      } else {
+        right = 1;
+        i = F;
+      }
     }
+    // Strictly longer only: the first candidate on the path wins a tie.
+    const bool longer = i > bestLen;
+    bestPos = longer ? p : bestPos;
+    bestLen = longer ? i : bestLen;
+    if (i >= F) break;
   }
+  matchPosition_ = bestPos;
+  matchLength_ = bestLen;
   // A full match: r takes p's place, so equal strings never pile up.
   parent_[r] = parent_[p];
   Left(r) = Left(p);

@@ -35,9 +35,8 @@ class LzssEncoder {
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
 
-  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps; one spare
-  // byte after them lets the byte past a full match be read without a branch.
-  uint8_t ring_[N + F];
+  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
+  uint8_t ring_[N + F - 1];
   // Left child of node p at 2p, right child at 2p+1. Nodes N+1..N+256 are
   // the roots, one per first byte (only their right link is used); N is "none".
   int32_t child_[2 * (N + 257)];
