@@ -1,5 +1,6 @@
 #include "crisis_app/lzss_encoder.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace crisis {
@@ -17,44 +18,60 @@ inline uint64_t BigEndian64(const uint8_t* p) {
 
 }  // namespace
 
+uint64_t LzssEncoder::LoadNode(int p) const {
+  static_assert(offsetof(Node, head) == 0 && offsetof(Node, child) == 4, "head, left, right");
+  uint64_t v;
+  std::memcpy(&v, &node_[p], sizeof v);
+  return v;
+}
+
 void LzssEncoder::InsertNode(int r) {
   static_assert(F == 18, "the word compare covers bytes 1..17");
   const uint8_t* key = &ring_[r];
   // The key's bytes 1..17, held for the whole descent.
   const uint64_t key1 = BigEndian64(key + 1);
-  const uint64_t key9 = BigEndian64(key + 9);
-  const uint8_t key17 = key[17];
+  const uint32_t keyHead = static_cast<uint32_t>(key1 >> 32);
   int p = N + 1 + key[0];
+  node_[r].head = keyHead;
   Left(r) = Right(r) = NIL;
   // Best match so far, kept in registers and chosen without branches: which
   // way it goes is as good as random on code and compressed data.
   int bestPos = matchPosition_;
   int bestLen = 0;
   int right = 1;  // the first step goes right (cmp starts at 1)
+  // A node is read whole (head and both links in one load), so the next
+  // step's address waits for one memory access only.
+  uint64_t bits = LoadNode(p);
   for (;;) {
-    int32_t& link = child_[2 * p + right];
-    if (link == NIL) {
-      link = r;
-      parent_[r] = p;
+    const int next = static_cast<int>((bits >> (32 + 16 * right)) & 0xFFFF);
+    if (next == NIL) {
+      node_[p].child[right] = static_cast<uint16_t>(r);
+      parent_[r] = static_cast<uint16_t>(p);
       matchPosition_ = bestPos;
       matchLength_ = bestLen;
       return;
     }
-    p = link;
+    p = next;
+    bits = LoadNode(p);
     // i: number of equal leading bytes (the first always is); right: key >= candidate.
-    const uint8_t* cand = &ring_[p];
-    const uint64_t c1 = BigEndian64(cand + 1);
+    const uint32_t head = static_cast<uint32_t>(bits);
     int i;
-    if (key1 != c1) {
-      right = key1 > c1;
-      i = 1 + __builtin_clzll(key1 ^ c1) / 8;
+    if (keyHead != head) {
+      right = keyHead > head;
+      i = 1 + __builtin_clz(keyHead ^ head) / 8;
     } else {
+      const uint8_t* cand = &ring_[p];
+      const uint64_t c1 = BigEndian64(cand + 1);
+      const uint64_t key9 = BigEndian64(key + 9);
       const uint64_t c9 = BigEndian64(cand + 9);
-      if (key9 != c9) {
+      if (key1 != c1) {
+        right = key1 > c1;
+        i = 1 + __builtin_clzll(key1 ^ c1) / 8;
+      } else if (key9 != c9) {
         right = key9 > c9;
         i = 9 + __builtin_clzll(key9 ^ c9) / 8;
-      } else if (key17 != cand[17]) {
-        right = key17 > cand[17];
+      } else if (key[17] != cand[17]) {
+        right = key[17] > cand[17];
         i = 17;
       } else {
         right = 1;

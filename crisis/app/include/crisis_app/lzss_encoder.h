@@ -37,15 +37,27 @@ class LzssEncoder {
 
   // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
   uint8_t ring_[N + F - 1];
-  // Left child of node p at 2p, right child at 2p+1. Nodes N+1..N+256 are
-  // the roots, one per first byte (only their right link is used); N is "none".
-  int32_t child_[2 * (N + 257)];
-  int32_t parent_[N + 1];
+  // A tree node: the links and, beside them, bytes 1..4 of the node's string
+  // (big-endian), which decide most steps of a descent without touching the
+  // ring. A node's bytes don't change while it is in a tree: the ring is
+  // overwritten only behind the oldest position, which has been deleted.
+  // Nodes N+1..N+256 are the roots, one per first byte (only their right
+  // link is used); N is "none". 16-bit links keep all nodes in 35 KiB.
+  struct Node {
+    uint32_t head;
+    uint16_t child[2];  // left, right
+  };
+  static_assert(sizeof(Node) == 8, "two nodes per 16 bytes");
+  Node node_[N + 257];
+  uint16_t parent_[N + 1];
 
-  int32_t& Left(int p) { return child_[2 * p]; }
-  int32_t& Right(int p) { return child_[2 * p + 1]; }
+  // The node as one little-endian word: head in bits 0-31, left link in
+  // 32-47, right link in 48-63.
+  uint64_t LoadNode(int p) const;
+  uint16_t& Left(int p) { return node_[p].child[0]; }
+  uint16_t& Right(int p) { return node_[p].child[1]; }
   // The link in `parent` that points at `node`.
-  int32_t& ChildLink(int parent, int node) {
+  uint16_t& ChildLink(int parent, int node) {
     return Right(parent) == node ? Right(parent) : Left(parent);
   }
   int matchPosition_ = 0;
