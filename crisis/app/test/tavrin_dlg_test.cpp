@@ -94,25 +94,6 @@ TEST_F(DialogTest, EnablingKeepsFloppyOnlyModesOffForAUsbKey) {
   EXPECT_TRUE(controls.IsEnabled(IDC_MINIDOS));
 }
 
-TEST_F(DialogTest, StatusLineShowsOnlyTheLatestTextAndClearResetsProgress) {
-  Start();
-  dlg->SetStatusText("one");
-  dlg->SetStatusText("two");
-  EXPECT_EQ(controls.GetText(IDC_STATUS), "two");
-  dlg->m_nProgress = 30;
-  dlg->ClearStatus();
-  EXPECT_EQ(controls.GetText(IDC_STATUS), "");
-  EXPECT_EQ(view.progress.back(), 0);
-  EXPECT_EQ(dlg->m_nProgress, 1);
-}
-
-TEST_F(DialogTest, PlatformIdFollowsThePersonality) {
-  plat::SetPlatformId(plat::VER_PLATFORM_WIN32_WINDOWS);
-  EXPECT_EQ(CTavrinDlg::GetPlatformId(), 1);
-  plat::SetPlatformId(plat::VER_PLATFORM_WIN32_NT);
-  EXPECT_EQ(CTavrinDlg::GetPlatformId(), 2);
-}
-
 TEST_F(DialogTest, EnterStartsABuildLikeStart) {
   plat::ScriptedMessageBox boxes;
   boxes.Answer(plat::IDCANCEL);  // the erase warning
@@ -168,14 +149,6 @@ TEST_F(DialogTest, AboutFromTheSystemMenu) {
   dlg->OnSysCommand(0x001F);
   dlg->OnSysCommand(0xF060);  // close: default handling, no About
   EXPECT_EQ(view.abouts, 2);
-}
-
-TEST(HelpContext, TableCoversTheListedControls) {
-  EXPECT_EQ(HelpContextFor(IDC_BROWSE), 0x806603ECu);
-  EXPECT_EQ(HelpContextFor(IDC_STATUS), kStatusHelpContext);
-  EXPECT_EQ(HelpContextFor(IDC_MINIDOS), 0x806603E9u);
-  EXPECT_EQ(HelpContextFor(IDC_DRIVE), 0u);
-  EXPECT_EQ(HelpContextFor(IDC_COMPRESS), 0u);
 }
 
 }  // namespace
