@@ -11,6 +11,7 @@
 #include "crisis_app/tavrin_dlg.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
+#include "platform/quit_request.h"
 
 namespace crisis {
 
@@ -43,6 +44,10 @@ const char* const kPackagedList[] = {"minidos.sys", "kavlo16.exe", "vgabios.exe"
                                      "autoexec.bat"};
 const char* const kRawList[] = {"minidos.sys", "kavlo.exe", "platform.bin", "vgabios.exe",
                                 "bios.rom",    "autoexec.bat"};
+
+// The disk classes ask the program to end after a fault in their sector
+// work, yet report success; the build must not go on and call it a disk.
+bool QuitPending() { return plat::QuitRequested(nullptr); }
 
 }  // namespace
 
@@ -81,7 +86,7 @@ int CTavrinDlg::CreateCrisisDisk(int mode) {
   if (mode == kModeMiniDos) {
     m_view.BeginWaitCursor();
     SetStatusText("Updating Boot Sector...");
-    if (!m_pDisk->WriteBootSector("crisboot.bin")) {
+    if (!m_pDisk->WriteBootSector("crisboot.bin") || QuitPending()) {
       m_view.EndWaitCursor();
       return kBuildFailed;
     }
@@ -184,6 +189,12 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
                m_pDisk->CopyFileToDisk("AUTOEXEC.BAT");
     } else {
       copied = m_pDisk->CopyFileToDisk(name);
+      if (QuitPending()) {
+        m_view.EndWaitCursor();
+        ClearStatus();
+        cleanUp();
+        return false;
+      }
       if (!copied && name == "vgabios.exe") continue;  // the video BIOS program is optional
     }
     if (!copied) {

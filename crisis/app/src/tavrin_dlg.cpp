@@ -7,6 +7,7 @@
 #include "crisis_app/control_ids.h"
 #include "platform/message_box.h"
 #include "platform/os_personality.h"
+#include "platform/quit_request.h"
 
 namespace crisis {
 
@@ -193,6 +194,13 @@ void CTavrinDlg::OnStart() {
     result = CreateCrisisDisk(m_nMode);
   else if (m_nMode == kModeFormatOnly)
     FormatFloppy();
+
+  // A quit request ends the program at once, as the message loop would.
+  int quitCode = 0;
+  if (plat::QuitRequested(&quitCode)) {
+    EndDialog(quitCode);
+    return;
+  }
 
   if (m_nMode != kModeMiniDos && m_nMode != kModeFullDos) {
     m_view.SetFocus(IDC_START);

@@ -353,6 +353,24 @@ TEST_F(BuildTest, RejectedProjectKeepsTheDialogOpen) {
   EXPECT_TRUE(controls.IsEnabled(IDC_START));
 }
 
+TEST_F(BuildTest, QuitRequestedByTheDiskStopsTheBuildAndTheProgram) {
+  plat::ScriptedMessageBox boxes;
+  PackagedWorkDir();
+  Project();
+  project.Write("flashabl.rom", "PACKAGE");
+  const auto before = WorkFiles();
+  Start(project.path());
+  media.quitOn = "kavlo16.exe";
+  boxes.Answer(plat::IDOK).Answer(plat::IDYES);
+  dlg->OnStart();
+  EXPECT_EQ(media.log.order, (Names{"minidos.sys", "kavlo16.exe"})) << "nothing after the fault";
+  EXPECT_EQ(boxes.boxes.size(), 2u) << "no success message";
+  EXPECT_TRUE(view.ended);
+  EXPECT_EQ(view.exitCode, -1);
+  EXPECT_FALSE(plat::FileExists(SettingsFile()));
+  EXPECT_EQ(WorkFiles(), before);
+}
+
 TEST_F(BuildTest, FormatOnlyFormatsTheFloppyAndStaysOpen) {
   Start();
   controls.SetCheck(IDC_MINIDOS, false);

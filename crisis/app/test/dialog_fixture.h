@@ -16,6 +16,7 @@
 #include "platform/disk_drives.h"
 #include "platform/file_system.h"
 #include "platform/os_personality.h"
+#include "platform/quit_request.h"
 #include "scripted_message_box.h"
 #include "temp_dir.h"
 
@@ -43,6 +44,7 @@ class FakeMedium : public crisis::CrisisMedium {
   bool CopyFileToDisk(const std::string& file) override {
     log_.calls.push_back("copy:" + file);
     if (failCopy_[file]) return false;
+    if (file == quitOn) plat::PostQuitMessage(-1);  // a caught fault: success, then quit
     std::vector<uint8_t> bytes;
     if (!plat::ReadWholeFile(file, bytes)) return false;
     log_.files[plat::ToUpper(file)] = std::string(bytes.begin(), bytes.end());
@@ -51,6 +53,7 @@ class FakeMedium : public crisis::CrisisMedium {
   }
   bool IsUsbKey() const override { return usb_; }
   void EjectMedia() override { log_.calls.push_back("eject"); }
+  std::string quitOn;
 
  private:
   MediumLog& log_;
@@ -64,13 +67,16 @@ class FakeMedia : public crisis::MediumFactory {
   std::unique_ptr<crisis::CrisisMedium> Create(const std::string& drive, bool fixed) override {
     created.push_back(drive + (fixed ? " fixed" : ""));
     if (refuse) return nullptr;
-    return std::make_unique<FakeMedium>(log, drive != "A:", failCopy, mediaOk);
+    auto m = std::make_unique<FakeMedium>(log, drive != "A:", failCopy, mediaOk);
+    m->quitOn = quitOn;
+    return m;
   }
   MediumLog log;
   std::map<std::string, bool> failCopy;
   std::vector<std::string> created;
   bool refuse = false;
   bool mediaOk = true;
+  std::string quitOn;
 };
 
 class FakeDrives : public crisis::DriveSource {
@@ -132,6 +138,7 @@ class DialogTest : public ::testing::Test {
       ::unsetenv("XDG_CONFIG_HOME");
     plat::SetPlatformId(0);
     plat::DetachDiskImages();
+    plat::ClearQuitRequest();
   }
 
   // Starts the dialog; the drive list's first entry is selected.
