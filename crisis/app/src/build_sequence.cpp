@@ -145,9 +145,12 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   };
   if (m_bCompress) {
     // An existing BIOS.BAK would be taken for the image or lost: refuse.
-    if (!plat::FileExists("BIOS.QZW") || plat::FileExists("BIOS.BAK") ||
-        (qzwName = plat::BaseName(plat::ResolvePath("BIOS.QZW")),
-         !plat::RenameFile("BIOS.QZW", "BIOS.BAK"))) {
+    bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK");
+    if (ready) {
+      qzwName = plat::BaseName(plat::ResolvePath("BIOS.QZW"));  // put back under its own name
+      ready = plat::RenameFile("BIOS.QZW", "BIOS.BAK");
+    }
+    if (!ready) {
       plat::MessageBox(std::string(kCompressMissing) + kCheckExists, kTitle, plat::MB_OK);
       cleanUp();
       return false;
