@@ -18,13 +18,6 @@ inline uint64_t BigEndian64(const uint8_t* p) {
 
 }  // namespace
 
-uint64_t LzssEncoder::LoadNode(int p) const {
-  static_assert(offsetof(Node, head) == 0 && offsetof(Node, child) == 4, "head, left, right");
-  uint64_t v;
-  std::memcpy(&v, &node_[p], sizeof v);
-  return v;
-}
-
 void LzssEncoder::InsertNode(int r) {
   static_assert(F == 18, "the word compare covers bytes 1..17");
   const uint8_t* key = &ring_[r];
@@ -122,14 +115,10 @@ void LzssEncoder::DeleteNode(int p) {
   parent_[p] = NIL;
 }
 
-bool LzssEncoder::NextByte(ByteSource& in, uint8_t& c) {
-  if (inPos_ == inLen_) {
-    inLen_ = in.Read(inBuf_, sizeof inBuf_);
-    inPos_ = 0;
-    if (inLen_ == 0) return false;
-  }
-  c = inBuf_[inPos_++];
-  return true;
+bool LzssEncoder::Refill(ByteSource& in) {
+  inLen_ = in.Read(inBuf_, sizeof inBuf_);
+  inPos_ = 0;
+  return inLen_ != 0;
 }
 
 void LzssEncoder::Emit(ByteSink& out, const uint8_t* p, int n) {

@@ -2,7 +2,9 @@
 // matches found through one binary search tree per first byte. The DOS flash
 // program decodes this stream, so parameters and tie-breaking are fixed.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "crisis_app/byte_stream.h"
 
@@ -31,7 +33,12 @@ class LzssEncoder {
   static constexpr int F = kLzssMaxMatch;
   static constexpr int NIL = N;
 
-  bool NextByte(ByteSource& in, uint8_t& c);
+  bool NextByte(ByteSource& in, uint8_t& c) {
+    if (inPos_ == inLen_ && !Refill(in)) return false;
+    c = inBuf_[inPos_++];
+    return true;
+  }
+  bool Refill(ByteSource& in);
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
 
@@ -47,13 +54,18 @@ class LzssEncoder {
     uint32_t head;
     uint16_t child[2];  // left, right
   };
-  static_assert(sizeof(Node) == 8, "two nodes per 16 bytes");
+  static_assert(sizeof(Node) == 8 && offsetof(Node, child) == 4, "head, left, right in one word");
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadNode's bit positions");
   Node node_[N + 257];
   uint16_t parent_[N + 1];
 
   // The node as one little-endian word: head in bits 0-31, left link in
   // 32-47, right link in 48-63.
-  uint64_t LoadNode(int p) const;
+  uint64_t LoadNode(int p) const {
+    uint64_t v;
+    std::memcpy(&v, &node_[p], sizeof v);
+    return v;
+  }
   uint16_t& Left(int p) { return node_[p].child[0]; }
   uint16_t& Right(int p) { return node_[p].child[1]; }
   // The link in `parent` that points at `node`.
