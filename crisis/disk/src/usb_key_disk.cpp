@@ -123,6 +123,7 @@ bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
   std::memset(m_pSector, 0, kSectorSize);
   ReadSectors(0, m_pSector, 1);
   int reuse = FindReusableEntry(m_pSector, medium);
+  reusedTable_ = reuse >= 0;
   if (reuse >= 0) {
     uint8_t* e = m_pSector + kPartitionTableOffset + reuse * kPartitionEntrySize;
     std::copy(e, e + kPartitionEntrySize, entry->begin());
@@ -217,7 +218,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
     std::memcpy(image.data() + kBootParamsOffset, existing.data() + kBootParamsOffset, kBootParamsSize);
     m_bootParams.CopyFromSector(image.data());
     m_bootParams.SetReservedSectors(1);
-    if (!m_bootParams.IsFat16()) {
+    if (reusedTable_ && !m_bootParams.IsFat16()) {
       // The reused partition holds no FAT16 layout we can fill (FAT12, FAT32, garbage):
       // lay out new parameters inside the partition instead.
       m_bootParams = fresh;

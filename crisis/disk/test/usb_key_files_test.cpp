@@ -265,6 +265,17 @@ TEST_F(UsbKeyFilesTest, OddCylinderKeyNeverWritesPastTheMedium) {
   EXPECT_EQ(boxes.boxes[0].text, tavrin::NoRoomMessage("BEYOND.BIN"));
 }
 
+TEST_F(UsbKeyFilesTest, SmallFixedKeyKeepsTheLayoutValuesOfANewTable) {
+  // One cylinder is laid out as two, partition and file system alike.
+  AttachKey(kCylinder);
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 1);
+  ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
+  EXPECT_EQ(key.bootParams().HiddenSectors(), 63u);
+  EXPECT_EQ(key.bootParams().TotalSectors(), 2 * kCylinder);
+  EXPECT_EQ(key.bootParams().SectorsPerCluster(), 1);
+}
+
 TEST_F(UsbKeyFilesTest, KeyWhoseHalfReaches4095000IsRefusedUntouched) {
   std::string img = AttachKey(8190000 + 2 * kCylinder);  // sparse, about 4 GiB
   plat::ScriptedMessageBox boxes;

@@ -38,6 +38,7 @@ class CUSBKeyDisk : public CDisk {
 
   uint8_t* m_pSector;
   BootParams m_bootParams;
+  bool reusedTable_ = false;  // InitPartitionTable kept the medium's own table
 };
 
 }  // namespace tavrin
