@@ -20,14 +20,14 @@ export XDG_CONFIG_HOME=$cfg XDG_STATE_HOME=$cfg XDG_DATA_HOME=$cfg
 
 status=0
 check() {  # name image [offset]
-  local spec=$2
-  [ -n "${3:-}" ] && spec="$2@@$3"
+  local target=$2
+  [ -n "${3:-}" ] && target="$2@@$3"
   if fsck.fat -n "$2" > "$out/$1.fsck.txt" 2>&1; then
     echo "$1: fsck.fat -n: clean"
   else
     echo "$1: fsck.fat -n reported problems:"; sed 's/^/    /' "$out/$1.fsck.txt"; status=1
   fi
-  echo "$1: files:"; mdir -b -i "$spec" :: 2>&1 | sed 's/^/    /'
+  echo "$1: files:"; mdir -b -i "$target" :: 2>&1 | sed 's/^/    /'
 }
 
 rm -f "$out/crisis-key.img" "$out/crisis-floppy.img"
