@@ -221,6 +221,21 @@ TEST(CompressorDecode, RejectsWhatIsNotACompressedImage) {
   EXPECT_FALSE(DecompressBytes(lonelyFlag, back, error));
 }
 
+TEST(CompressorDecode, ArbitraryBytesAfterAMarkerNeverOverrun) {
+  // A damaged file must give an answer, not a crash: output is bounded by
+  // 18 bytes per two input bytes.
+  std::mt19937 rng(42);
+  for (int n = 0; n < 2000; ++n) {
+    Bytes junk = Marker();
+    size_t len = rng() % 300;
+    for (size_t i = 0; i < len; ++i) junk.push_back(static_cast<uint8_t>(rng()));
+    Bytes back;
+    std::string error;
+    DecompressBytes(junk, back, error);
+    EXPECT_LE(back.size(), 9 * len + 9);
+  }
+}
+
 TEST(CompressorDecode, HeaderThatDisagreesWithTheImageIsRejected) {
   Bytes img = Patterned(4096);
   Put(img, 10, kBcpVpdSignature, 6);
