@@ -1,0 +1,225 @@
+// One crisis disk build: erase warning, medium, boot sector, the disk files
+// collected in the working folder (optionally compressed) and copied on.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "crisis_app/compressor.h"
+#include "crisis_app/control_ids.h"
+#include "crisis_app/file_pattern.h"
+#include "crisis_app/scratch_files.h"
+#include "crisis_app/tavrin_dlg.h"
+#include "platform/file_system.h"
+#include "platform/message_box.h"
+#include "platform/quit_request.h"
+
+namespace crisis {
+
+namespace {
+
+const char kTitle[] = "Tavrin";
+const char kEraseWarning[] =
+    "Warning, this will erase all the data on the removable disk! \n\n  To continue, click OK. To "
+    "quit, click CANCEL.";
+const char kNoDiskObject[] = "Error, Can't create the object for the removable disk!";
+const char kFullDosOnNt[] =
+    "FULLDOS Crisis Recovery Diskette will not build properly under Windows NT.\nPlease boot to "
+    "DOS and run CRISDISK.BAT \n";
+const char kDoneUsbKey[] =
+    "Crisis Recovery Diskette was Successfully Created. \n\n         PLEASE RE-PLUG IN THE "
+    "REMOVABLE DISK ! \n";
+const char kDoneFloppy[] =
+    "Crisis Recovery Diskette was Successfully Created. \n\n         PLEASE REMOVE DISKETTE ! \n";
+const char kAnother[] =
+    " Do you wish to create another Crisis Diskette ? \n\n If Yes, Please insert a new diskette or "
+    "plug in the removable disk now.  \n\n";
+const char kCompressMissing[] = " Failed to compress BIOS.QZW \n\n ";
+const char kCheckExists[] = "- Check if file exists. \n\n When ready, try again.\n";
+const char kCompressFails[] = "Compress file fails!";
+const char kCopyFailTail[] =
+    "  - Make sure Diskette format completed. \n  - Check if file exists. \n\n When ready, try "
+    "again.\n";
+
+const char* const kPackagedList[] = {"minidos.sys", "kavlo16.exe", "vgabios.exe", "bios.qzw",
+                                     "autoexec.bat"};
+const char* const kRawList[] = {"minidos.sys", "kavlo.exe", "platform.bin", "vgabios.exe",
+                                "bios.rom",    "autoexec.bat"};
+
+// The disk classes ask the program to end after a fault in their sector
+// work, yet report success; the build must not go on and call it a disk.
+bool QuitPending() { return plat::QuitRequested(nullptr); }
+
+}  // namespace
+
+int CTavrinDlg::CreateCrisisDisk(int mode) {
+  const int sel = m_controls.Selection(IDC_DRIVE);
+  const std::string drive =
+      sel >= 0 && sel < m_nDriveCount ? m_strDrives[static_cast<size_t>(sel)] : std::string();
+
+  if (plat::MessageBox(kEraseWarning, kTitle, plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION) !=
+      plat::IDOK)
+    return kBuildFailed;
+
+  m_pDisk.reset();
+  UpdateData(true);
+  m_pDisk = m_media.Create(drive, m_nDiskFormat == 1);
+  if (!m_pDisk) {
+    plat::MessageBox(kNoDiskObject, kTitle, plat::MB_ICONERROR);
+    return kBuildFailed;
+  }
+  if (!m_pDisk->CheckMedia()) return kBuildFailed;
+
+  if (!SelectImageSource()) {
+    EnableControls(true);
+    return m_bProjectRejected ? kBuildProjectRejected : kBuildFailed;
+  }
+  EnableControls(false);
+
+  if (mode == kModeFullDos && GetPlatformId() == 2) {
+    plat::MessageBox(kFullDosOnNt, kTitle, plat::MB_ICONEXCLAMATION);
+    return kBuildRefused;
+  }
+
+  m_pDisk->Format();
+  m_view.RedrawNow();
+
+  if (mode == kModeMiniDos) {
+    m_view.BeginWaitCursor();
+    SetStatusText("Updating Boot Sector...");
+    if (!m_pDisk->WriteBootSector("crisboot.bin") || QuitPending()) {
+      m_view.EndWaitCursor();
+      return kBuildFailed;
+    }
+    m_view.EndWaitCursor();
+    ClearStatus();
+  }
+
+  if (!BuildDiskFiles(mode, drive)) return kBuildFailed;
+
+  if (m_pDisk->IsUsbKey()) {
+    m_pDisk->EjectMedia();
+    plat::MessageBox(kDoneUsbKey, kTitle, plat::MB_OK | plat::MB_ICONEXCLAMATION);
+  } else {
+    plat::MessageBox(kDoneFloppy, kTitle, plat::MB_OK | plat::MB_ICONEXCLAMATION);
+  }
+  int answer = plat::MessageBox(kAnother, kTitle, plat::MB_YESNO | plat::MB_ICONQUESTION);
+  EnableControls(true);
+  return answer;
+}
+
+bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
+  // 1. The list: packaged image when the working folder has KAVLO16.EXE.
+  const bool packaged = plat::FileExists("KAVLO16.EXE");
+  const char* const* list = packaged ? kPackagedList : kRawList;
+  const int count = packaged ? 4 : 5;
+  const int first = mode == kModeFullDos ? 1 : 0;
+  const std::vector<std::string> names(list + first, list + first + count);
+
+  // 2. The project's files, for this build only.
+  ScratchFiles scratch;
+  if (!m_bUseWorkDir) {
+    const std::string project = m_strProjectPath + "\\";
+    scratch.Bring(project + "vgabios.exe", "vgabios.exe");
+    if (packaged) {
+      scratch.Bring(project + "flashabl.rom", "bios.qzw");
+    } else {
+      scratch.Bring(project + "platform.bin", "platform.bin");
+      // Later candidates win: the test ROM over the devel ROM.
+      std::string match = FindFirstMatch(m_strProjectPath, "??" + m_strPartNum + "???.rom");
+      if (!match.empty()) scratch.Bring(project + match, "bios.rom");
+      scratch.Bring(project + "devel" + m_strPartNum + ".rom", "bios.rom");
+      scratch.Bring(project + "test" + m_strPartNum + ".rom", "bios.rom");
+    }
+  }
+
+  // 3. Compression: the disk gets the compressed image as bios.qzw, the
+  // folder gets its own image back.
+  bool renamed = false;
+  std::string qzwName;
+  auto cleanUp = [&] {
+    if (renamed) {
+      plat::DeleteFile("BIOS.QZW");
+      plat::RenameFile("BIOS.BAK", qzwName);
+    }
+    scratch.Restore();
+  };
+  if (m_bCompress) {
+    // An existing BIOS.BAK would be taken for the image or lost: refuse.
+    bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK");
+    if (ready) {
+      qzwName = plat::BaseName(plat::ResolvePath("BIOS.QZW"));  // put back under its own name
+      ready = plat::RenameFile("BIOS.QZW", "BIOS.BAK");
+    }
+    if (!ready) {
+      plat::MessageBox(std::string(kCompressMissing) + kCheckExists, kTitle, plat::MB_OK);
+      cleanUp();
+      return false;
+    }
+    renamed = true;
+    if (!CompressImage("BIOS.BAK", "BIOS.QZW")) {
+      plat::MessageBox(kCompressFails, kTitle, plat::MB_OK);
+      cleanUp();
+      return false;
+    }
+  }
+
+  // 4. Sizes for the progress bar.
+  const std::string autoexecLine = names[0];
+  std::vector<uint32_t> sizes;
+  uint32_t total = 0;
+  for (const std::string& name : names) {
+    uint32_t size = name == "autoexec.bat" ? static_cast<uint32_t>(autoexecLine.size())
+                                           : GetFileSize(name);
+    sizes.push_back(size);
+    total += size;
+  }
+
+  // 5, 6. Copy in list order.
+  m_view.BeginWaitCursor();
+  m_view.SetProgress(m_nProgress);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    SetStatusText("Copying " + name + "...");
+    if (total != 0) {  // every file missing or empty: the bar stays
+      m_nProgress += static_cast<int>(static_cast<uint64_t>(sizes[i]) * kProgressMax / total);
+      m_view.SetProgress(m_nProgress);
+    }
+    bool copied;
+    if (name == "autoexec.bat") {
+      // A:\AUTOEXEC.BAT reaches the floppy through the medium like any file.
+      ScratchFiles batch;
+      copied = batch.Write("AUTOEXEC.BAT", autoexecLine + "\r\n") &&
+               m_pDisk->CopyFileToDisk("AUTOEXEC.BAT");
+    } else {
+      copied = m_pDisk->CopyFileToDisk(name);
+      if (QuitPending()) {
+        m_view.EndWaitCursor();
+        ClearStatus();
+        cleanUp();
+        return false;
+      }
+      if (!copied && name == "vgabios.exe") continue;  // the video BIOS program is optional
+    }
+    if (!copied) {
+      plat::MessageBox(" Failed to copy " + name + " file.\n\n" + kCopyFailTail, kTitle,
+                       plat::MB_OK);
+      m_view.EndWaitCursor();
+      ClearStatus();
+      cleanUp();
+      return false;
+    }
+  }
+
+  // 7, 8.
+  cleanUp();
+  m_view.EndWaitCursor();
+  ClearStatus();
+  return true;
+}
+
+void CTavrinDlg::FormatFloppy() {
+  if (std::unique_ptr<CrisisMedium> floppy = m_media.Create("A:", false)) floppy->Format();
+  m_view.RedrawNow();
+}
+
+}  // namespace crisis
