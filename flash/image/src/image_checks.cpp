@@ -36,18 +36,18 @@ int Report(int result, int32_t errorCode, const char* box, const char* line, Lin
 }
 
 int ReportEmpty() {
-  return Report(kCheckSize, kErrorSize, "File size error !", "File size is zero !!", LinePlace::kTop);
+  return Report(kCheckSize, kErrImageSize, "File size error !", "File size is zero !!", LinePlace::kTop);
 }
 int ReportSizeMismatch() {
-  return Report(kCheckSize, kErrorSize, "File size compare error !", "File size is mismatch !!",
+  return Report(kCheckSize, kErrImageSize, "File size compare error !", "File size is mismatch !!",
                 LinePlace::kTop);
 }
 int ReportModel() {
-  return Report(kCheckModel, kErrorModel, "Model ID check error !", "Model ID Mismatch !!",
+  return Report(kCheckModel, kErrImageModel, "Model ID check error !", "Model ID Mismatch !!",
                 LinePlace::kEnd);
 }
 int ReportChecksum() {
-  return Report(kCheckChecksum, kErrorChecksum, "CheckSum check error !", "CheckSum check error !!",
+  return Report(kCheckChecksum, kErrImageChecksum, "CheckSum check error !", "CheckSum check error !!",
                 LinePlace::kEnd);
 }
 
@@ -64,7 +64,7 @@ int CheckRelease(const BiosImage& img, const BiosImage& rom, bool buildTimeTieBr
     notNewer = img.buildTimeNumber <= rom.buildTimeNumber;
   if (!notNewer) return -1;
   FlashSettings& s = Settings();
-  s.errorCode = kErrorRelease;
+  s.errorCode = kErrImageRelease;
   if (s.silentMode) return kCheckOlderRelease;
   int answer = plat::MessageBox(kReleaseQuestion, "Brimlet Warning",
                                 plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);

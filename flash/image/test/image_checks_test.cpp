@@ -57,7 +57,7 @@ TEST_F(Checks, TarvexChecksumIsTheEightBitSum) {
   NewImage().bytes[0x1234] ^= 0x01;
   ComputeImageChecksum(NewImage());
   EXPECT_EQ(CheckNewImage(), kCheckChecksum);
-  EXPECT_EQ(Settings().errorCode, kErrorChecksum);
+  EXPECT_EQ(Settings().errorCode, kErrImageChecksum);
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"CheckSum check error !"});
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
   EXPECT_EQ(boxes.boxes[0].flags, plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
@@ -70,7 +70,7 @@ TEST_F(Checks, TarvexSizeStepFollowsItsSetting) {
   EXPECT_EQ(CheckNewImage(), kCheckPassed);
   Verify(kVerifySize);
   EXPECT_EQ(CheckNewImage(), kCheckSize);
-  EXPECT_EQ(Settings().errorCode, kErrorSize);
+  EXPECT_EQ(Settings().errorCode, kErrImageSize);
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"File size compare error !"});
   EXPECT_EQ(list.inserted, std::vector<std::string>{"File size is mismatch !!"});
   EXPECT_TRUE(list.appended.empty());
@@ -83,7 +83,7 @@ TEST_F(Checks, EmptyImageIsRefusedWithEveryVerifySettingOff) {
     Verify(0);
     Settings().errorCode = 0;
     EXPECT_EQ(CheckNewImage(), kCheckSize);
-    EXPECT_EQ(Settings().errorCode, kErrorSize);
+    EXPECT_EQ(Settings().errorCode, kErrImageSize);
   }
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>(3, "File size error !"));
   EXPECT_EQ(list.inserted, std::vector<std::string>(3, "File size is zero !!"));
@@ -94,7 +94,7 @@ TEST_F(Checks, TarvexModelMismatch) {
   std::strcpy(NewImage().modelCode, "AC");
   Verify(kVerifyModelId);
   EXPECT_EQ(CheckNewImage(), kCheckModel);
-  EXPECT_EQ(Settings().errorCode, kErrorModel);
+  EXPECT_EQ(Settings().errorCode, kErrImageModel);
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Model ID check error !"});
   EXPECT_EQ(list.appended, std::vector<std::string>{"Model ID Mismatch !!"});
 }
@@ -130,7 +130,7 @@ TEST_F(Checks, EqualReleaseAsksAndCancelRefuses) {
   Verify(kAllVerify);
   boxes.Answer(plat::IDCANCEL);
   EXPECT_EQ(CheckNewImage(), kCheckOlderRelease);
-  EXPECT_EQ(Settings().errorCode, kErrorRelease);
+  EXPECT_EQ(Settings().errorCode, kErrImageRelease);
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, kQuestion);
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Warning");
@@ -147,7 +147,7 @@ TEST_F(Checks, AcceptedOlderReleaseSkipsTheLaterSteps) {
   Verify(kAllVerify);
   boxes.Answer(plat::IDOK);
   EXPECT_EQ(CheckNewImage(), kCheckPassed);
-  EXPECT_EQ(Settings().errorCode, kErrorRelease);
+  EXPECT_EQ(Settings().errorCode, kErrImageRelease);
   EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
@@ -157,7 +157,7 @@ TEST_F(Checks, SilentModeRefusesAnOlderReleaseWithoutAsking) {
   Settings().silentMode = 1;
   Verify(kVerifyReleaseDate);
   EXPECT_EQ(CheckNewImage(), kCheckOlderRelease);
-  EXPECT_EQ(Settings().errorCode, kErrorRelease);
+  EXPECT_EQ(Settings().errorCode, kErrImageRelease);
   EXPECT_TRUE(boxes.boxes.empty());
   EXPECT_TRUE(list.appended.empty());
 }
@@ -213,7 +213,7 @@ TEST_F(Checks, LindarUsesTheCompressedChecksum) {
   spec.checksum.correct = false;
   Prepare(imagegen::BuildLindar(spec), kFlagLindar, 0x100000);
   EXPECT_EQ(CheckNewImage(), kCheckChecksum);
-  EXPECT_EQ(Settings().errorCode, kErrorChecksum);
+  EXPECT_EQ(Settings().errorCode, kErrImageChecksum);
 }
 
 // ---- CheckCompressedChecksum ----

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/flash_settings.h"
 #include "image/bios_image.h"
 
 namespace brim {
@@ -15,11 +16,7 @@ enum CheckResult : int {
   kCheckNoFSegment = 5,
 };
 
-// errorCode values the checks set.
-constexpr int32_t kErrorChecksum = 1;
-constexpr int32_t kErrorSize = 2;
-constexpr int32_t kErrorModel = 3;
-constexpr int32_t kErrorRelease = 4;
+// The errorCode values the checks set are kErrImage* of core/flash_settings.h.
 
 // Checks NewImage() against CurrentRomImage() with the verify settings.
 int CheckNewImage();
