@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +197,15 @@ TEST_F(SilentFlash, SecondInstanceFlashesNothing) {
   EXPECT_NE(Log().find("Brimlet have been running !"), std::string::npos) << Log();
   EXPECT_EQ(Rom(), oldRom);
   EXPECT_FALSE(fs::exists(dir / "state/bios-tools")) << "the driver service was not touched";
+}
+
+// The loader takes the last model code in the program file as the package
+// header; the program's own bytes must therefore never hold one.
+TEST(BrimletProgram, HoldsNoPackageHeaderOfItsOwn) {
+  const Bytes program = ReadBytes(BRIMLET_EXE);
+  ASSERT_FALSE(program.empty());
+  const char code[] = "HOLBRIKE";
+  EXPECT_EQ(std::search(program.begin(), program.end(), code, code + 8), program.end());
 }
 
 TEST_F(SilentFlash, ProgramWithoutPackageRefusesWithError9) {
