@@ -49,7 +49,7 @@ FlashDialog::FlashDialog(Hooks hooks)
   sheet_->AddPage(new AboutPageView(sheet_), "About");
 
   launch_ = new wxCheckBox(this, ids::kLaunchAtStartup, "Launch program at system startup", DuPoint(this, 7, 262),
-                           DuSize(this, 150, 10));
+                           wxSize(DuSize(this, 150, 10).x, -1));
   auto* ok = new wxButton(this, ids::kOk, "OK", DuPoint(this, 160, 259), DuSize(this, 50, 14));
   ok->Hide();
   ok->Disable();

@@ -28,7 +28,8 @@ void GroupBox(wxWindow* page, const char* caption, int x, int y, int cx, int cy)
 }
 
 wxCheckBox* CheckBox(wxWindow* page, int id, const char* caption, int x, int y, int cx = 160) {
-  return new wxCheckBox(page, id, caption, DuPoint(page, x, y), DuSize(page, cx, 10));
+  // GTK needs more than the templates' 10 units of height for a check box.
+  return new wxCheckBox(page, id, caption, DuPoint(page, x, y), wxSize(DuSize(page, cx, 10).x, -1));
 }
 
 void PageSize(wxWindow* page) {
@@ -95,11 +96,11 @@ VerifyPageView::VerifyPageView(wxWindow* parent)
   CheckBox(this, ids::kCheckPower, "Check Power", 180, 88);
   GroupBox(this, "Other Setting", 7, 116, 336, 107);
   new wxRadioButton(this, ids::kAutoReboot, "Auto reboot system after update BIOS", DuPoint(this, 15, 128),
-                    DuSize(this, 250, 10), wxRB_GROUP);
+                    wxSize(DuSize(this, 250, 10).x, -1), wxRB_GROUP);
   new wxRadioButton(this, ids::kAutoShutdown, "Auto shutdown after update BIOS", DuPoint(this, 15, 144),
-                    DuSize(this, 250, 10));
+                    wxSize(DuSize(this, 250, 10).x, -1));
   // Stands for "neither": a radio group always has one member on.
-  (new wxRadioButton(this, wxID_ANY, "", DuPoint(this, 0, 0), DuSize(this, 1, 1)))->Hide();
+  (new wxRadioButton(this, wxID_ANY, "", DuPoint(this, 0, 0)))->Hide();
   CheckBox(this, ids::kLoadCmosDefault, "Load CMOS default when system reboot after update BIOS", 15, 160, 300);
   CheckBox(this, ids::kExecuteFromNewBios, "Execute flash module from new BIOS", 15, 176, 250);
   new wxButton(this, ids::kMakeWset, "Make WSET.TXT", DuPoint(this, 15, 196), DuSize(this, 70, 14));
