@@ -101,12 +101,6 @@ TEST_F(InfoReport, QuorvelRomTakesVersionFromSmbiosAndShowsBuildTime) {
   EXPECT_EQ(lines.info, expected);
 }
 
-TEST_F(InfoReport, LindarVendorName) {
-  BiosImage rom = TarvexRom();
-  rom.flagWord = 0x18;  // Lindar wins when both bits are set
-  EXPECT_EQ(BuildRomInfoLines(rom, "").info[0], " BIOS Vendor      :  Lindar");
-}
-
 TEST_F(InfoReport, LongValuesAreCutTo99Characters) {
   const RomInfoLines lines = BuildRomInfoLines([] {
     BiosImage rom;

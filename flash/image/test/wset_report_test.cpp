@@ -72,12 +72,6 @@ TEST_F(WsetReport, WritesThirtyEightBytesAndReplacesOnRewrite) {
   EXPECT_EQ(Settings().errorCode, 0);
 }
 
-TEST_F(WsetReport, FolderNameMatchedWithoutCase) {
-  std::filesystem::create_directories(dir.File("COMBINE"));
-  ASSERT_TRUE(MakeWsetReport());
-  EXPECT_EQ(ReadText(dir.File("COMBINE/Wset.txt")).size(), kWsetSize);
-}
-
 TEST_F(WsetReport, MissingCombineFolderIsReportedNotCreated) {
   EXPECT_FALSE(MakeWsetReport());
   ASSERT_EQ(boxes.boxes.size(), 1u);

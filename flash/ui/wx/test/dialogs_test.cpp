@@ -100,15 +100,6 @@ TEST_F(Dialogs, FileNameDialogKeepsLastNameAndReportsCancel) {
   dialog.Destroy();
 }
 
-TEST_F(Dialogs, ProgrammingDialogRangeAndMessage) {
-  ProgrammingDialog dialog(nullptr);
-  EXPECT_EQ(dialog.GetTitle(), "Programming");
-  EXPECT_EQ(dialog.Bar()->GetRange(), 20000);
-  EXPECT_EQ(Child<wxWindow>(&dialog, ids::kProgrammingMessage)->GetLabel(),
-            "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!");
-  dialog.Destroy();
-}
-
 TEST_F(Dialogs, MessageBoxFlagsBecomeWxStyles) {
   const long question = WxMessageStyle(plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
   EXPECT_TRUE(question & wxOK);
