@@ -168,6 +168,40 @@ TEST_F(MainWindow, PagesChangeSettingsWord) {
   w->Hide();
 }
 
+TEST_F(MainWindow, SaveRomButtonThenLoadButtonThroughFileNameDialog) {
+  Construct();
+  ui->InitialiseWindow();
+  FlashDialog* w = ui->Window();
+  const std::string saved = dir / "saved.bin";
+  // The file-name dialog runs modally: answer it from its own event loop.
+  auto answer = [this](const std::string& name) {
+    ui->FileName()->CallAfter([this, name] {
+      Child<wxTextCtrl>(ui->FileName(), ids::kFileNameEdit)->ChangeValue(name);
+      Click(ui->FileName(), ids::kOk);
+    });
+  };
+  answer(saved);
+  Click(w->General(), ids::kSaveRom);
+  EXPECT_EQ(ReadBytes(saved), oldRom);
+  std::vector<std::string> status = Lines(w->General()->Status());
+  ASSERT_FALSE(status.empty());
+  EXPECT_EQ(status.back(), "Save BIOS file OK !!!");
+  EXPECT_EQ(w->General()->Status()->Lines().Selection(), static_cast<int>(status.size()) - 1);
+
+  answer(saved);
+  Click(w->General(), ids::kLoadBiosFile);
+  EXPECT_EQ(NewImage().size, oldRom.size());
+  EXPECT_TRUE(std::equal(NewImage().bytes, NewImage().bytes + NewImage().size, oldRom.begin()));
+  EXPECT_EQ(Lines(w->General()->NewImageInfo()).size(), 3u);
+  status = Lines(w->General()->Status());
+  EXPECT_EQ(status.back(), "Loading BIOS binary file OK !!!");
+  // The Keep Data page was never shown: the load leaves it alone.
+  Yield();
+  EXPECT_EQ(Settings().keepPageReady, 0);
+  EXPECT_FALSE(Child<wxCheckBox>(w->KeepData(), ids::kForceUpdateAll)->GetValue());
+  EXPECT_TRUE(Child<wxCheckBox>(w->KeepData(), ids::kKeepNvs)->IsEnabled());
+}
+
 TEST_F(MainWindow, LaunchAtStartupAddsAndRemovesTheEntry) {
   Construct();
   ui->InitialiseWindow();
