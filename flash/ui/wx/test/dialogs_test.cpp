@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <wx/msgdlg.h>
 
+#include <chrono>
+
 #include "core/flash_settings.h"
 #include "image/bios_image.h"
 #include "ui/control_ids.h"
@@ -98,6 +100,19 @@ TEST_F(Dialogs, FileNameDialogKeepsLastNameAndReportsCancel) {
   EXPECT_FALSE(dialog.Ask(name));
   EXPECT_TRUE(dialog.Cancelled());
   dialog.Destroy();
+}
+
+TEST_F(Dialogs, LogoClosesItselfAfterTwoSeconds) {
+  LogoDialog logo(nullptr);
+  EXPECT_EQ(logo.GetClientSize(), wxSize(512, 384));
+  wxCloseEvent close(wxEVT_CLOSE_WINDOW);
+  logo.CallAfter([&] { logo.ProcessWindowEvent(close); });  // refused: only the timer closes it
+  const auto start = std::chrono::steady_clock::now();
+  logo.ShowModal();
+  const auto shown = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(shown, std::chrono::milliseconds(1900));
+  EXPECT_LT(shown, std::chrono::seconds(10));
+  logo.Destroy();
 }
 
 TEST_F(Dialogs, MessageBoxFlagsBecomeWxStyles) {
