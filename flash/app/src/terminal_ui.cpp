@@ -10,6 +10,7 @@
 #include "firmware/firmware_queries.h"
 #include "image/bios_image.h"
 #include "image/image_layout.h"
+#include "image/info_report.h"
 #include "platform/message_box.h"
 
 namespace brim {
@@ -97,8 +98,11 @@ bool TerminalUi::AskSetupPassword() {
 
 void TerminalUi::ShowRomInfo() {
   const BiosImage& rom = CurrentRomImage();
-  std::fprintf(out_, "ROM: base 0x%08X, %u bytes, model \"%.4s\", date %.9s, checksum 0x%04X\n",
-               rom.baseAddress, rom.size, rom.modelCode, rom.dateText, rom.checksum);
+  const bool quorvel = LayoutOf(rom.flagWord) == ImageLayout::kQuorvel;
+  const RomInfoLines lines = BuildRomInfoLines(rom, quorvel ? SmbiosBiosVersion() : std::string());
+  std::fprintf(out_, "ROM BIOS Information\n");
+  for (const std::string& line : lines.info) std::fprintf(out_, "%s\n", line.c_str());
+  if (!lines.flashRomType.empty()) std::fprintf(out_, "%s\n", lines.flashRomType.c_str());
 }
 
 void TerminalUi::AppendStatusLine(const std::string& line) { std::fprintf(out_, "%s\n", line.c_str()); }

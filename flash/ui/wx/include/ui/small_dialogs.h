@@ -1,0 +1,42 @@
+// The programming progress window, the start-up logo and the About box.
+#pragma once
+#include <wx/bitmap.h>
+#include <wx/dialog.h>
+#include <wx/gauge.h>
+#include <wx/timer.h>
+
+namespace brim {
+
+// "Programming": modeless, hidden except while the ROM is programmed.
+class ProgrammingDialog : public wxDialog {
+ public:
+  static constexpr int kRange = 20000;
+  explicit ProgrammingDialog(wxWindow* parent);
+  wxGauge* Bar() { return bar_; }
+
+ private:
+  wxGauge* bar_;
+};
+
+// The logo: about two seconds, closed by its own timer only.
+class LogoDialog : public wxDialog {
+ public:
+  static constexpr int kTimerId = 111;
+  static constexpr int kPeriodMs = 2000;
+  explicit LogoDialog(wxWindow* parent);
+
+ private:
+  wxBitmap bitmap_;
+  wxTimer timer_;
+};
+
+// "About Brimlet", from the main window's About command.
+class AboutDialog : public wxDialog {
+ public:
+  explicit AboutDialog(wxWindow* parent);
+};
+
+extern const char kVersionLine[];   // "Brimlet Version 1.05.08"
+extern const char kMakerNotice[];
+
+}  // namespace brim

@@ -1,0 +1,16 @@
+// Message boxes as wx dialogs, for when brimlet has a display.
+#pragma once
+#include "platform/message_box.h"
+
+namespace brim {
+
+class WxMessageBox : public plat::MessageBoxBackend {
+ public:
+  int Show(const std::string& text, const std::string& caption, unsigned flags) override;
+};
+
+// wx style bits for the box flags, and the box answer for a wx result.
+long WxMessageStyle(unsigned flags);
+int AnswerOfWxResult(int wxResult, unsigned flags);
+
+}  // namespace brim

@@ -1,0 +1,146 @@
+// The small dialogs: password keys through real key events, the open-file
+// wildcard, the programming bar, the box flags, the tray fallback.
+#include <gtest/gtest.h>
+#include <wx/msgdlg.h>
+
+#include <chrono>
+
+#include "core/flash_settings.h"
+#include "image/bios_image.h"
+#include "ui/control_ids.h"
+#include "ui/password_dialog.h"
+#include "ui/small_dialogs.h"
+#include "wx_test_support.h"
+
+namespace brim {
+namespace {
+
+// A key event as GTK delivers it: X11 hardware key code = input code + 8.
+wxKeyEvent Key(wxEventType type, int keyCode, wxChar unicode, int inputCode) {
+  wxKeyEvent e(type);
+  e.m_keyCode = keyCode;
+  e.m_uniChar = unicode;
+  e.m_rawFlags = static_cast<wxUint32>(inputCode + 8);
+  return e;
+}
+
+class Dialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Settings() = FlashSettings{};
+    CurrentRomImage() = BiosImage{};
+  }
+  void TearDown() override { CurrentRomImage() = BiosImage{}; }
+};
+
+TEST_F(Dialogs, PasswordEditRecordsScanCodesAndShowsOneCharacterPerKey) {
+  PasswordDialog dialog(nullptr, PasswordCoding::kScanCodes);
+  PasswordEdit* edit = dialog.Edit();
+  EXPECT_EQ(dialog.GetTitle(), "Password Check");
+  EXPECT_EQ(Child<wxWindow>(&dialog, ids::kPasswordPrompt)->GetLabel(), "Please input your BIOS setup password :");
+  for (int i = 0; i < 9; ++i) {
+    wxKeyEvent a = Key(wxEVT_CHAR, 'a', 'a', 30);
+    edit->OnChar(a);
+  }
+  EXPECT_EQ(edit->Keys().Count(), 8);
+  EXPECT_EQ(edit->GetValue().length(), 8u) << "the ninth key shows nothing";
+  EXPECT_EQ(edit->Keys().Codes(), std::string(8, '\x1E'));
+
+  wxKeyEvent back = Key(wxEVT_CHAR, WXK_BACK, WXK_BACK, 14);
+  edit->OnChar(back);
+  EXPECT_EQ(edit->Keys().Count(), 7);
+  EXPECT_EQ(edit->GetValue().length(), 7u);
+
+  // An arrow key beeps and does not reach the edit.
+  wxKeyEvent left = Key(wxEVT_KEY_DOWN, WXK_LEFT, WXK_NONE, 105);
+  left.Skip(false);
+  edit->OnKeyDown(left);
+  EXPECT_FALSE(left.GetSkipped());
+  wxKeyEvent letter = Key(wxEVT_KEY_DOWN, 'A', 'A', 30);
+  letter.Skip(false);
+  edit->OnKeyDown(letter);
+  EXPECT_TRUE(letter.GetSkipped());
+  dialog.Destroy();
+}
+
+TEST_F(Dialogs, PasswordEditOnVemoMachineFoldsKeypad) {
+  PasswordDialog dialog(nullptr, PasswordCoding::kVemoScanCodes);
+  wxKeyEvent keypad7 = Key(wxEVT_CHAR, WXK_NUMPAD7, '7', 71);
+  dialog.Edit()->OnChar(keypad7);
+  wxKeyEvent main7 = Key(wxEVT_CHAR, '7', '7', 8);
+  dialog.Edit()->OnChar(main7);
+  EXPECT_EQ(dialog.Edit()->Keys().Codes(), "\x08\x08");
+  dialog.Destroy();
+}
+
+TEST_F(Dialogs, BrowseWildcardFollowsRomLayout) {
+  CurrentRomImage().flagWord = 0x10;
+  EXPECT_EQ(FileNameDialog::Wildcard(), "ROMFiles (*.rom)|*.rom|QZWFiles (*.qzw)|*.qzw");
+  CurrentRomImage().flagWord = 0;
+  EXPECT_EQ(FileNameDialog::Wildcard(), "BINFiles (*.bin)|*.bin");
+}
+
+TEST_F(Dialogs, FileNameDialogKeepsLastNameAndReportsCancel) {
+  FileNameDialog dialog(nullptr);
+  EXPECT_EQ(dialog.GetTitle(), "Enter File Name");
+  auto* edit = Child<wxTextCtrl>(&dialog, ids::kFileNameEdit);
+  ASSERT_TRUE(edit);
+  // OK and Cancel through the buttons while the dialog runs modally.
+  dialog.CallAfter([&] {
+    edit->ChangeValue("bios.bin");
+    Click(&dialog, ids::kOk);
+  });
+  std::string name;
+  EXPECT_TRUE(dialog.Ask(name));
+  EXPECT_EQ(name, "bios.bin");
+  dialog.CallAfter([&] {
+    EXPECT_EQ(edit->GetValue(), "bios.bin") << "the last name stays in the edit";
+    Click(&dialog, ids::kExit);
+  });
+  EXPECT_FALSE(dialog.Ask(name));
+  EXPECT_TRUE(dialog.Cancelled());
+  dialog.Destroy();
+}
+
+TEST_F(Dialogs, LogoClosesItselfAfterTwoSeconds) {
+  LogoDialog logo(nullptr);
+  EXPECT_EQ(logo.GetClientSize(), wxSize(512, 384));
+  wxCloseEvent close(wxEVT_CLOSE_WINDOW);
+  logo.CallAfter([&] { logo.ProcessWindowEvent(close); });  // refused: only the timer closes it
+  const auto start = std::chrono::steady_clock::now();
+  logo.ShowModal();
+  const auto shown = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(shown, std::chrono::milliseconds(1900));
+  EXPECT_LT(shown, std::chrono::seconds(10));
+  logo.Destroy();
+}
+
+TEST_F(Dialogs, MessageBoxFlagsBecomeWxStyles) {
+  const long question = WxMessageStyle(plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
+  EXPECT_TRUE(question & wxOK);
+  EXPECT_TRUE(question & wxCANCEL);
+  EXPECT_TRUE(question & wxICON_EXCLAMATION);
+  EXPECT_TRUE(question & wxSTAY_ON_TOP);
+  EXPECT_TRUE(WxMessageStyle(plat::MB_YESNO | plat::MB_ICONQUESTION) & wxYES_NO);
+  EXPECT_FALSE(WxMessageStyle(plat::MB_OK) & wxCANCEL);
+  EXPECT_EQ(AnswerOfWxResult(wxID_OK, plat::MB_OKCANCEL), plat::IDOK);
+  EXPECT_EQ(AnswerOfWxResult(wxID_CANCEL, plat::MB_OKCANCEL), plat::IDCANCEL);
+  EXPECT_EQ(AnswerOfWxResult(wxID_CANCEL, plat::MB_YESNO), plat::IDNO) << "a closed yes/no box says no";
+  EXPECT_EQ(AnswerOfWxResult(wxID_YES, plat::MB_YESNO), plat::IDYES);
+}
+
+TEST_F(Dialogs, WithoutNotificationAreaOkKeepsWindowShown) {
+  if (wxTaskBarIcon::IsAvailable()) GTEST_SKIP() << "this display has a notification area";
+  FlashDialog::Hooks hooks;
+  hooks.generalButton = [](int) {};
+  auto* window = new FlashDialog(hooks);
+  window->Show();
+  window->MinimiseToTray();
+  EXPECT_TRUE(window->IsShown());
+  EXPECT_FALSE(window->InTray());
+  window->Destroy();
+  Yield();
+}
+
+}  // namespace
+}  // namespace brim
