@@ -70,11 +70,7 @@ void BrimletHost::DestroyMainWindow() {
 
 void BrimletHost::LoadNewImage() { brim::LoadNewImage(); }
 
-void BrimletHost::RunFlashSequence() {
-  FlashSequence(Settings(), *this, ui_.View());
-  // The sequence's early returns leave the flag set; the window would refuse suspend for good.
-  Settings().flashInProgress = 0;
-}
+void BrimletHost::RunFlashSequence() { FlashSequence(Settings(), *this, ui_.View()); }
 
 int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }
 

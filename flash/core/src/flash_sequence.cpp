@@ -80,6 +80,11 @@ void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view) {
 void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   const bool silent = s.silentMode != 0;
   s.flashInProgress = 1;
+  // Every way out clears the flag; one left set would refuse suspend for good.
+  struct InProgress {
+    FlashSettings& s;
+    ~InProgress() { s.flashInProgress = 0; }
+  } inProgress{s};
 
   if (s.clearDmi && !silent && !Confirm("Are you sure want to clear DMI Data?")) return;
   if (s.writeBootBlock && !silent && !Confirm("Are you sure want to write BootBlock?")) return;

@@ -36,7 +36,10 @@ class FakeSteps : public FlashSteps {
     return wsbiOk;
   }
   void CloseFlashDevice() override { calls.push_back("close"); }
+  const FlashSettings* watch = nullptr;
+  int32_t inProgressWhileProgramming = -1;
   bool ProgramFlashROM() override {
+    if (watch) inProgressWhileProgramming = watch->flashInProgress;
     std::this_thread::sleep_for(std::chrono::milliseconds(programMillis));
     programmed = true;
     return programOk;
@@ -105,7 +108,9 @@ class FlashSequenceTest : public ::testing::Test {
 
 TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
   boxes.Answer(plat::IDOK).Answer(plat::IDCANCEL);
+  steps.watch = &s;
   FlashSequence(s, steps, view);
+  EXPECT_EQ(steps.inProgressWhileProgramming, 1);
   EXPECT_TRUE(steps.programmed);
   EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "close",
                                                     "refresh", "discard"}));
@@ -143,7 +148,7 @@ TEST_F(FlashSequenceTest, RefusedConfirmationsNeverProgram) {
   FlashSequence(s, steps, view);
   EXPECT_FALSE(steps.programmed);
   EXPECT_EQ(boxes.boxes[0].text, "Are you sure want to clear DMI Data?");
-  EXPECT_EQ(s.flashInProgress, 1);
+  EXPECT_EQ(s.flashInProgress, 0) << "a declined flash must not keep refusing suspend";
 
   s.clearDmi = 0;
   s.writeBootBlock = 1;
