@@ -29,9 +29,15 @@ summary() {
 echo "== ROM before the flash ($rom)"
 summary "$rom"
 echo
-echo "== brimlet /silent /kall (package: $(stat -c %s "$demo/prog/brimlet") bytes)"
 set +e
-(cd "$demo/prog" && ./brimlet /silent /kall)
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -t 0 ] && [ -z "${BRIMLET_DEMO_SILENT:-}" ]; then
+  # Someone can answer: show the window, which flashes on its first paint.
+  echo "== brimlet /kall in its window (answer its questions; it gives up after 5 minutes)"
+  (cd "$demo/prog" && timeout 300 ./brimlet /kall)
+else
+  echo "== brimlet /silent /kall (package: $(stat -c %s "$demo/prog/brimlet") bytes)"
+  (cd "$demo/prog" && ./brimlet /silent /kall)
+fi
 status=$?
 set -e
 echo "exit status: $status"
