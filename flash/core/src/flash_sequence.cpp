@@ -7,6 +7,7 @@
 #include "platform/auto_reset_event.h"
 #include "platform/message_box.h"
 #include "platform/power_status.h"
+#include "platform/sleep_inhibitor.h"
 
 namespace brim {
 
@@ -133,7 +134,11 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
     view.ShowProgrammingDialog(true);
     view.AppendStatusLine("Programming.........");
   }
-  ProgrammingRunner(s, steps, view);
+  {
+    // The machine must not sleep while the ROM is being programmed.
+    plat::SleepInhibitor noSleep("Brimlet is programming the BIOS");
+    ProgrammingRunner(s, steps, view);
+  }
   s.flashInProgress = 0;
   s.imageLoaded = 0;
 

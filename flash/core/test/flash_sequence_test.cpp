@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/power_action.h"
+#include "platform/sleep_inhibitor.h"
 #include "scripted_message_box.h"
 #include "temp_dir.h"
 
@@ -38,8 +39,14 @@ class FakeSteps : public FlashSteps {
   void CloseFlashDevice() override { calls.push_back("close"); }
   const FlashSettings* watch = nullptr;
   int32_t inProgressWhileProgramming = -1;
+  std::string sleepMarker;  // file the sleep inhibitor writes while it holds
+  bool sleepHeldWhileProgramming = false;
   bool ProgramFlashROM() override {
     if (watch) inProgressWhileProgramming = watch->flashInProgress;
+    for (int i = 0; i < 200 && !sleepMarker.empty() && !sleepHeldWhileProgramming; ++i) {
+      sleepHeldWhileProgramming = std::filesystem::exists(sleepMarker);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(programMillis));
     programmed = true;
     return programOk;
@@ -127,6 +134,16 @@ TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
   EXPECT_EQ(s.flashInProgress, 0);
   EXPECT_EQ(s.imageLoaded, 0);
   EXPECT_TRUE(actions.empty());
+}
+
+TEST_F(FlashSequenceTest, SleepIsHeldOffWhileProgramming) {
+  plat::SleepInhibitor::SetCommand({"sh", "-c", "touch \"$0\"; exec sleep 60", dir / "held"});
+  steps.sleepMarker = dir / "held";
+  s.silentMode = 1;
+  FlashSequence(s, steps, view);
+  plat::SleepInhibitor::SetCommand({});
+  EXPECT_TRUE(steps.programmed);
+  EXPECT_TRUE(steps.sleepHeldWhileProgramming);
 }
 
 TEST_F(FlashSequenceTest, RestartOfferAcceptedRestarts) {
