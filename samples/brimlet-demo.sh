@@ -32,11 +32,11 @@ echo
 set +e
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -t 0 ] && [ -z "${BRIMLET_DEMO_SILENT:-}" ]; then
   # Someone can answer: show the window, which flashes on its first paint.
-  echo "== brimlet /kall in its window (answer its questions; it gives up after 5 minutes)"
-  (cd "$demo/prog" && timeout 300 ./brimlet /kall)
+  echo "== brimlet /kpsw in its window (answer its questions; it gives up after 5 minutes)"
+  (cd "$demo/prog" && timeout 300 ./brimlet /kpsw)
 else
-  echo "== brimlet /silent /kall (package: $(stat -c %s "$demo/prog/brimlet") bytes)"
-  (cd "$demo/prog" && ./brimlet /silent /kall)
+  echo "== brimlet /silent /kpsw (package: $(stat -c %s "$demo/prog/brimlet") bytes)"
+  (cd "$demo/prog" && ./brimlet /silent /kpsw)
 fi
 status=$?
 set -e
@@ -45,4 +45,19 @@ echo
 echo "== ROM after the flash"
 summary "$rom"
 cmp -s "$demo/before.rom" "$rom" && echo "ROM unchanged" || echo "ROM rewritten: $(cmp -l "$demo/before.rom" "$rom" | wc -l) bytes differ"
+
+echo "  boot block (the last 64 KiB, with the version block): kept, since /wb was not given"
+# Each data area: carried over from the old ROM, or taken from the new image.
+slice() { dd if="$1" bs=1 skip=$(($2)) count=$(($3)) status=none | cksum; }
+"$build/tools/inspect/brimlet-inspect" "$rom" --flag 0x10 |
+  sed -n 's/^  \(.*[^ ]\) *offset \(0x[0-9A-Fa-f]*\) *length \(0x[0-9A-Fa-f]*\).*/\1|\2|\3/p' |
+  while IFS='|' read -r name offset length; do
+    if [ "$(slice "$rom" "$offset" "$length")" = "$(slice "$demo/before.rom" "$offset" "$length")" ]; then
+      echo "  $name: kept from the old ROM"
+    elif [ "$(slice "$rom" "$offset" "$length")" = "$(slice "$demo/update.rom" "$offset" "$length")" ]; then
+      echo "  $name: taken from the new image"
+    else
+      echo "  $name: neither old nor new (unexpected)"
+    fi
+  done
 exit "$status"
