@@ -8,7 +8,7 @@
 #include "platform/floppy_tools.h"
 #include "platform/message_box.h"
 #include "tavrin_ui/tavrin_dialog.h"
-#include "tavrin_ui/wx_message_box.h"
+#include "platform/wx_message_box.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ class CTavrinApp : public wxApp {
   }
 
  private:
-  tavrin_ui::WxMessageBox boxes_;
+  plat::WxMessageBox boxes_;
   crisis::DiskMediumFactory media_;
   crisis::SystemDriveSource drives_;
   std::string cmdLine_;

@@ -116,17 +116,17 @@ TEST_F(Dialogs, LogoClosesItselfAfterTwoSeconds) {
 }
 
 TEST_F(Dialogs, MessageBoxFlagsBecomeWxStyles) {
-  const long question = WxMessageStyle(plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
+  const long question = plat::WxMessageStyle(plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
   EXPECT_TRUE(question & wxOK);
   EXPECT_TRUE(question & wxCANCEL);
   EXPECT_TRUE(question & wxICON_EXCLAMATION);
   EXPECT_TRUE(question & wxSTAY_ON_TOP);
-  EXPECT_TRUE(WxMessageStyle(plat::MB_YESNO | plat::MB_ICONQUESTION) & wxYES_NO);
-  EXPECT_FALSE(WxMessageStyle(plat::MB_OK) & wxCANCEL);
-  EXPECT_EQ(AnswerOfWxResult(wxID_OK, plat::MB_OKCANCEL), plat::IDOK);
-  EXPECT_EQ(AnswerOfWxResult(wxID_CANCEL, plat::MB_OKCANCEL), plat::IDCANCEL);
-  EXPECT_EQ(AnswerOfWxResult(wxID_CANCEL, plat::MB_YESNO), plat::IDNO) << "a closed yes/no box says no";
-  EXPECT_EQ(AnswerOfWxResult(wxID_YES, plat::MB_YESNO), plat::IDYES);
+  EXPECT_TRUE(plat::WxMessageStyle(plat::MB_YESNO | plat::MB_ICONQUESTION) & wxYES_NO);
+  EXPECT_FALSE(plat::WxMessageStyle(plat::MB_OK) & wxCANCEL);
+  EXPECT_EQ(plat::AnswerOfWxResult(wxID_OK, plat::MB_OKCANCEL), plat::IDOK);
+  EXPECT_EQ(plat::AnswerOfWxResult(wxID_CANCEL, plat::MB_OKCANCEL), plat::IDCANCEL);
+  EXPECT_EQ(plat::AnswerOfWxResult(wxID_CANCEL, plat::MB_YESNO), plat::IDNO) << "a closed yes/no box says no";
+  EXPECT_EQ(plat::AnswerOfWxResult(wxID_YES, plat::MB_YESNO), plat::IDYES);
 }
 
 TEST_F(Dialogs, WithoutNotificationAreaOkKeepsWindowShown) {

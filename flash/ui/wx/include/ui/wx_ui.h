@@ -8,7 +8,7 @@
 #include "ui/file_name_dialog.h"
 #include "ui/flash_dialog.h"
 #include "ui/small_dialogs.h"
-#include "ui/wx_message_box.h"
+#include "platform/wx_message_box.h"
 
 namespace brim {
 
@@ -56,7 +56,7 @@ class WxUi : public BrimletUi, public FlashView, public MessageList, public Load
   FlashDialog* window_ = nullptr;
   FileNameDialog* fileName_ = nullptr;
   ProgrammingDialog* programming_ = nullptr;
-  WxMessageBox boxes_;
+  plat::WxMessageBox boxes_;
   plat::MessageBoxBackend* previousBoxes_ = nullptr;
   MessageList* previousList_ = nullptr;
   LoadHost* previousHost_ = nullptr;

@@ -1,10 +1,10 @@
-// Message boxes as wx dialogs, for when brimlet has a display.
+// Message boxes as wx dialogs, for a program with a display.
 #pragma once
 #include "platform/message_box.h"
 
-namespace brim {
+namespace plat {
 
-class WxMessageBox : public plat::MessageBoxBackend {
+class WxMessageBox : public MessageBoxBackend {
  public:
   int Show(const std::string& text, const std::string& caption, unsigned flags) override;
 };
@@ -13,4 +13,4 @@ class WxMessageBox : public plat::MessageBoxBackend {
 long WxMessageStyle(unsigned flags);
 int AnswerOfWxResult(int wxResult, unsigned flags);
 
-}  // namespace brim
+}  // namespace plat
