@@ -28,10 +28,15 @@ class LzssEncoder {
   int MatchPosition() const { return matchPosition_; }
   int MatchLength() const { return matchLength_; }
 
+  // With the shortcut off, every insertion descends its tree; the stream is
+  // the same either way (tests compare the two).
+  void SetRunShortcut(bool on) { runShortcut_ = on; }
+
  private:
   static constexpr int N = kLzssRingSize;
   static constexpr int F = kLzssMaxMatch;
   static constexpr int NIL = N;
+  static constexpr uint16_t kNoSlot = 0xFFFF;
 
   bool NextByte(ByteSource& in, uint8_t& c) {
     if (inPos_ == inLen_ && !Refill(in)) return false;
@@ -41,37 +46,25 @@ class LzssEncoder {
   bool Refill(ByteSource& in);
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
+  void Replace(int p, int r);
 
   // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
   uint8_t ring_[N + F - 1];
-  // A tree node: the links and, beside them, bytes 1..4 of the node's string
-  // (big-endian), which decide most steps of a descent without touching the
-  // ring. A node's bytes don't change while it is in a tree: the ring is
-  // overwritten only behind the oldest position, which has been deleted.
-  // Nodes N+1..N+256 are the roots, one per first byte (only their right
-  // link is used); N is "none". 16-bit links keep all nodes in 35 KiB.
-  struct Node {
-    uint32_t head;
-    uint16_t child[2];  // left, right
-  };
-  static_assert(sizeof(Node) == 8 && offsetof(Node, child) == 4, "head, left, right in one word");
-  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadNode's bit positions");
-  Node node_[N + 257];
-  uint16_t parent_[N + 1];
+  // Tree links, two per node: links_[2 * p] is p's left child, links_[2 * p + 1]
+  // its right child. Nodes N+1..N+256 are the roots, one per first byte (only
+  // their right link is used); N is "none". 16-bit links keep the trees,
+  // the slots and the ring within the first-level data cache.
+  uint16_t links_[2 * (N + 257)];
+  // Instead of a parent: the index in links_ of the link that points at the
+  // node, so unlinking needs no test of which side it hangs on. kNoSlot: the
+  // node is in no tree.
+  uint16_t slot_[N + 1];
+  // Per byte value b, the node whose whole string is F times b, or NIL. An
+  // insertion of such a string would descend to exactly that node and
+  // replace it, so it is replaced at once.
+  uint16_t runNode_[256];
+  bool runShortcut_ = true;
 
-  // The node as one little-endian word: head in bits 0-31, left link in
-  // 32-47, right link in 48-63.
-  uint64_t LoadNode(int p) const {
-    uint64_t v;
-    std::memcpy(&v, &node_[p], sizeof v);
-    return v;
-  }
-  uint16_t& Left(int p) { return node_[p].child[0]; }
-  uint16_t& Right(int p) { return node_[p].child[1]; }
-  // The link in `parent` that points at `node`.
-  uint16_t& ChildLink(int parent, int node) {
-    return Right(parent) == node ? Right(parent) : Left(parent);
-  }
   int matchPosition_ = 0;
   int matchLength_ = 0;
 
