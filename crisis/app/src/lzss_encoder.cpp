@@ -36,72 +36,110 @@ inline uint32_t ChildOf(uint32_t kids, uint64_t k, uint64_t c) {
 
 }  // namespace
 
-void LzssEncoder::InsertNode(int r) {
+#define LZSS_INLINE inline __attribute__((always_inline))
+
+LZSS_INLINE void LzssEncoder::Begin(Search& q, int r) {
   static_assert(F == 18, "the word compares cover bytes 1..17");
   const uint8_t* key = &ring_[r];
-  // The key's bytes 1..16 as two words, held for the whole descent.
-  const uint64_t key1 = BigEndian64(key + 1);
-  const uint64_t key9 = BigEndian64(key + 9);
+  q.r = r;
+  q.key1 = BigEndian64(key + 1);
+  q.key9 = BigEndian64(key + 9);
   const uint64_t run = key[0] * 0x0101010101010101ull;
-  const bool isRun = key1 == run && key9 == run && key[17] == key[0];
+  q.isRun = q.key1 == run && q.key9 == run && key[17] == key[0];
   links_[2 * r] = links_[2 * r + 1] = NIL;
-  if (isRun && runShortcut_ && runNode_[key[0]] != NIL) {
-    matchPosition_ = runNode_[key[0]];
-    matchLength_ = F;
-    Replace(matchPosition_, r);
-    runNode_[key[0]] = static_cast<uint16_t>(r);
+  q.bestPos = matchPosition_;
+  q.bestLen = 0;
+  q.equal = NIL;
+  if (q.isRun && runShortcut_ && runNode_[key[0]] != NIL) {
+    // The descent would end at the one node holding the same run.
+    q.equal = q.bestPos = runNode_[key[0]];
+    q.slot = 0;
+    q.bestLen = F;
+    q.p = NIL;
     return;
   }
-  // Best match so far, chosen without branches: which way it goes is as
-  // good as random on code and compressed data.
-  int bestPos = matchPosition_;
-  int bestLen = 0;
-  int slot = 2 * (N + 1 + key[0]) + 1;  // the root's right link: the first step goes right
-  int p = links_[slot];
-  while (p != NIL) {
-    // The step's direction depends only on the compare; both children are
-    // read beforehand so the next node is a select, not a second load.
-    uint32_t kids;
-    std::memcpy(&kids, &links_[2 * p], sizeof kids);
-    const uint64_t c1 = BigEndian64(&ring_[p + 1]);
-    // i: number of equal leading bytes (the first always is). The step goes
-    // right when the key's word k is above the candidate's word c (or the
-    // whole strings are equal, which ends the descent below).
-    int i;
-    uint64_t k = key1, c = c1;
-    if (key1 != c1) {
-      i = 1 + __builtin_clzll(key1 ^ c1) / 8;
+  q.slot = 2 * (N + 1 + key[0]) + 1;  // the root's right link: the first step goes right
+  q.p = links_[q.slot];
+}
+
+LZSS_INLINE void LzssEncoder::Step(Search& q) {
+  const int p = q.p;
+  // Both children are read beforehand so the next node is a select, not a
+  // second load after the compare.
+  uint32_t kids;
+  std::memcpy(&kids, &links_[2 * p], sizeof kids);
+  const uint64_t c1 = BigEndian64(&ring_[p + 1]);
+  // i: number of equal leading bytes (the first always is). The step goes
+  // right when the key's word k is above the candidate's word c.
+  int i;
+  uint64_t k = q.key1, c = c1;
+  if (q.key1 != c1) {
+    i = 1 + __builtin_clzll(q.key1 ^ c1) / 8;
+  } else {
+    const uint64_t c9 = BigEndian64(&ring_[p + 9]);
+    if (q.key9 != c9) {
+      k = q.key9;
+      c = c9;
+      i = 9 + __builtin_clzll(q.key9 ^ c9) / 8;
+    } else if (ring_[q.r + 17] != ring_[p + 17]) {
+      k = ring_[q.r + 17];
+      c = ring_[p + 17];
+      i = 17;
     } else {
-      const uint64_t c9 = BigEndian64(&ring_[p + 9]);
-      if (key9 != c9) {
-        k = key9;
-        c = c9;
-        i = 9 + __builtin_clzll(key9 ^ c9) / 8;
-      } else if (key[17] != ring_[p + 17]) {
-        k = key[17];
-        c = ring_[p + 17];
-        i = 17;
-      } else {
-        // A full match: r takes p's place, so equal strings never pile up.
-        matchPosition_ = p;
-        matchLength_ = F;
-        Replace(p, r);
-        if (isRun) runNode_[key[0]] = static_cast<uint16_t>(r);
-        return;
-      }
+      // A full match ends the descent: r will take p's place, so equal
+      // strings never pile up.
+      q.equal = q.bestPos = p;
+      q.bestLen = F;
+      q.p = NIL;
+      return;
     }
-    // Strictly longer only: the first candidate on the path wins a tie.
-    const bool longer = i > bestLen;
-    bestPos = longer ? p : bestPos;
-    bestLen = longer ? i : bestLen;
-    slot = 2 * p + (k > c);
-    p = static_cast<int>(ChildOf(kids, k, c));
   }
-  links_[slot] = static_cast<uint16_t>(r);
-  slot_[r] = static_cast<uint16_t>(slot);
-  if (isRun) runNode_[key[0]] = static_cast<uint16_t>(r);
-  matchPosition_ = bestPos;
-  matchLength_ = bestLen;
+  // Strictly longer only: the first candidate on the path wins a tie. Chosen
+  // without branches: which way it goes is as good as random.
+  const bool longer = i > q.bestLen;
+  q.bestPos = longer ? p : q.bestPos;
+  q.bestLen = longer ? i : q.bestLen;
+  q.slot = 2 * p + (k > c);
+  q.p = static_cast<int>(ChildOf(kids, k, c));
+}
+
+LZSS_INLINE void LzssEncoder::End(Search& q) {
+  if (q.equal != NIL) {
+    Replace(q.equal, q.r);
+  } else {
+    links_[q.slot] = static_cast<uint16_t>(q.r);
+    slot_[q.r] = static_cast<uint16_t>(q.slot);
+  }
+  if (q.isRun) runNode_[ring_[q.r]] = static_cast<uint16_t>(q.r);
+}
+
+void LzssEncoder::InsertNode(int r) {
+  Search q;
+  Begin(q, r);
+  while (q.p != NIL) Step(q);
+  End(q);
+  matchPosition_ = q.bestPos;
+  matchLength_ = q.bestLen;
+}
+
+void LzssEncoder::InsertTwo(int r1, int r2) {
+  Search a, b;
+  Begin(a, r1);
+  Begin(b, r2);
+  // The two descents don't depend on each other: stepping them in turn lets
+  // the processor overlap their memory loads.
+  while (a.p != NIL && b.p != NIL) {
+    Step(a);
+    Step(b);
+  }
+  while (a.p != NIL) Step(a);
+  while (b.p != NIL) Step(b);
+  End(a);
+  End(b);
+  resultPos_[r1 & 3] = a.bestPos;
+  resultLen_[r1 & 3] = a.bestLen;
+  matchPosition_ = resultPos_[r2 & 3] = b.bestPos;
+  matchLength_ = resultLen_[r2 & 3] = b.bestLen;
 }
 
 // r, whose string equals p's, takes p's place in its tree.
@@ -168,6 +206,47 @@ void LzssEncoder::Flush(ByteSink& out) {
   outLen_ = 0;
 }
 
+LZSS_INLINE void LzssEncoder::Advance(int c) {
+  DeleteNode(s_);
+  if (c >= 0) {
+    ring_[s_] = static_cast<uint8_t>(c);
+    if (s_ < F - 1) ring_[s_ + N] = static_cast<uint8_t>(c);
+  } else {
+    --len_;
+  }
+  s_ = (s_ + 1) & (N - 1);
+  r_ = (r_ + 1) & (N - 1);
+  if (len_) {
+    InsertNode(r_);
+    Record(r_);
+  }
+}
+
+LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
+  const int s2 = (s_ + 1) & (N - 1);
+  const int r1 = (r_ + 1) & (N - 1);
+  const int r2 = (r_ + 2) & (N - 1);
+  // In order the steps are: delete s, insert r1, delete s2, insert r2. The
+  // second deletion may go before the first insertion when they are in
+  // different trees (ring_[s2] is still s2's first byte), and the two
+  // insertions may overlap when their trees differ. Nodes in the trees never
+  // cover s or s2, so the new bytes are stored before either descent.
+  if (!pairedSteps_ || ring_[s2] == ring_[r1] || ring_[r1] == ring_[r2]) {
+    Advance(c1);
+    Advance(c2);
+    return;
+  }
+  DeleteNode(s_);
+  ring_[s_] = c1;
+  if (s_ < F - 1) ring_[s_ + N] = c1;
+  DeleteNode(s2);
+  ring_[s2] = c2;
+  if (s2 < F - 1) ring_[s2 + N] = c2;
+  s_ = (s2 + 1) & (N - 1);
+  r_ = r2;
+  InsertTwo(r1, r2);
+}
+
 void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   inPos_ = inLen_ = outLen_ = 0;
   matchPosition_ = matchLength_ = 0;
@@ -179,30 +258,40 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   std::memset(ring_, kLzssFill, kLzssStart);
   std::memset(ring_ + kLzssStart, 0, sizeof ring_ - kLzssStart);
 
-  int s = 0;
-  int r = kLzssStart;
-  int len = 0;
+  s_ = 0;
+  r_ = kLzssStart;
+  len_ = 0;
   uint8_t c;
-  while (len < F && NextByte(in, c)) ring_[r + len++] = c;
-  if (len == 0) return;
+  while (len_ < F && NextByte(in, c)) ring_[r_ + len_++] = c;
+  if (len_ == 0) return;
 
-  for (int i = 1; i <= F; ++i) InsertNode(r - i);
-  InsertNode(r);
+  for (int i = 1; i <= F; ++i) InsertNode(r_ - i);
+  InsertNode(r_);
+  Record(r_);
 
   uint8_t group[1 + 8 * 2];
   group[0] = 0;
   int groupLen = 1;
   uint8_t mask = 1;
-  do {
-    if (matchLength_ > len) matchLength_ = len;
-    if (matchLength_ <= kLzssThreshold) {
-      matchLength_ = 1;
+  // Steps the coder has taken past the start of the item being written (0
+  // or 1): a step pair may end one step beyond an item.
+  int ahead = 0;
+  // Look-ahead at the item: the coder's, plus the steps it is ahead, as long
+  // as that stays within F (it does not grow past F before the input's end).
+  while (len_ + ahead > 0) {
+    const int at = (r_ - ahead) & (N - 1);
+    int matchLength = resultLen_[at & 3];
+    const int matchPosition = resultPos_[at & 3];
+    const int len = len_ + ahead < F ? len_ + ahead : F;
+    if (matchLength > len) matchLength = len;
+    if (matchLength <= kLzssThreshold) {
+      matchLength = 1;
       group[0] |= mask;
-      group[groupLen++] = ring_[r];
+      group[groupLen++] = ring_[at];
     } else {
-      group[groupLen++] = static_cast<uint8_t>(matchPosition_ & 0xFF);
-      group[groupLen++] = static_cast<uint8_t>(((matchPosition_ >> 4) & 0xF0) |
-                                               (matchLength_ - (kLzssThreshold + 1)));
+      group[groupLen++] = static_cast<uint8_t>(matchPosition & 0xFF);
+      group[groupLen++] = static_cast<uint8_t>(((matchPosition >> 4) & 0xF0) |
+                                               (matchLength - (kLzssThreshold + 1)));
     }
     mask = static_cast<uint8_t>(mask << 1);
     if (mask == 0) {
@@ -211,23 +300,22 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
       groupLen = 1;
       mask = 1;
     }
-    const int k = matchLength_;
-    int i = 0;
-    for (; i < k && NextByte(in, c); ++i) {
-      DeleteNode(s);
-      ring_[s] = c;
-      if (s < F - 1) ring_[s + N] = c;
-      s = (s + 1) & (N - 1);
-      r = (r + 1) & (N - 1);
-      InsertNode(r);
+    int need = matchLength - ahead;
+    while (need > 0) {
+      uint8_t c1, c2;
+      if (!NextByte(in, c1)) {
+        Advance(-1);
+        --need;
+      } else if (!NextByte(in, c2)) {
+        Advance(c1);
+        --need;
+      } else {
+        AdvanceTwo(c1, c2);
+        need -= 2;
+      }
     }
-    for (; i < k; ++i) {
-      DeleteNode(s);
-      s = (s + 1) & (N - 1);
-      r = (r + 1) & (N - 1);
-      if (--len) InsertNode(r);
-    }
-  } while (len > 0);
+    ahead = -need;
+  }
   if (groupLen > 1) Emit(out, group, groupLen);
   Flush(out);
 }

@@ -31,6 +31,9 @@ class LzssEncoder {
   // With the shortcut off, every insertion descends its tree; the stream is
   // the same either way (tests compare the two).
   void SetRunShortcut(bool on) { runShortcut_ = on; }
+  // With paired steps off, every step's deletion and insertion run one after
+  // the other; the stream is the same either way.
+  void SetPairedSteps(bool on) { pairedSteps_ = on; }
 
  private:
   static constexpr int N = kLzssRingSize;
@@ -48,6 +51,33 @@ class LzssEncoder {
   void Flush(ByteSink& out);
   void Replace(int p, int r);
 
+  // One insertion's descent, kept apart from the tree it walks so that two
+  // descents into different trees can be stepped in turn.
+  struct Search {
+    int r;
+    int p;      // node to compare with next; NIL when the descent is over
+    int slot;   // the link that r hangs on if no equal string turns up
+    int equal;  // node whose string equals r's (r replaces it), or NIL
+    int bestPos, bestLen;
+    uint64_t key1, key9;  // bytes 1..8 and 9..16, big-endian
+    bool isRun;
+  };
+  void Begin(Search& q, int r);
+  void Step(Search& q);
+  void End(Search& q);
+  // Insertions of the positions after two deletions, as if each ran alone
+  // in order; the caller makes sure the trees involved are distinct.
+  void InsertTwo(int r1, int r2);
+  // One step of the coder: drop the oldest string, take in c (or, at the
+  // input's end, nothing) and insert the new current string.
+  void Advance(int c);
+  // Two steps at once, taking in c1 then c2.
+  void AdvanceTwo(uint8_t c1, uint8_t c2);
+  void Record(int r) {
+    resultPos_[r & 3] = matchPosition_;
+    resultLen_[r & 3] = matchLength_;
+  }
+
   // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
   uint8_t ring_[N + F - 1];
   // Tree links, two per node: links_[2 * p] is p's left child, links_[2 * p + 1]
@@ -64,6 +94,14 @@ class LzssEncoder {
   // replace it, so it is replaced at once.
   uint16_t runNode_[256];
   bool runShortcut_ = true;
+  bool pairedSteps_ = true;
+
+  // Coder position: oldest string s, current string r, valid look-ahead len.
+  int s_ = 0, r_ = 0, len_ = 0;
+  // Matches found for the last few current strings, by r & 3: the coder may
+  // be a step ahead of the item being written.
+  int resultPos_[4] = {};
+  int resultLen_[4] = {};
 
   int matchPosition_ = 0;
   int matchLength_ = 0;
