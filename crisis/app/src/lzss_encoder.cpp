@@ -34,6 +34,36 @@ inline uint32_t ChildOf(uint32_t kids, uint64_t k, uint64_t c) {
   return child;
 }
 
+// bestLen, bestPos = i, p when i > bestLen (strictly: the first candidate on
+// a descent's path wins a tie). Whether it holds is as good as random.
+inline void KeepLonger(int i, int p, int& bestLen, int& bestPos) {
+#if defined(__x86_64__)
+  asm("cmpl %[len], %[i]\n\tcmovg %[i], %[len]\n\tcmovg %[p], %[pos]"
+      : [len] "+r"(bestLen), [pos] "+r"(bestPos)
+      : [i] "r"(i), [p] "r"(p)
+      : "cc");
+#else
+  if (i > bestLen) {
+    bestLen = i;
+    bestPos = p;
+  }
+#endif
+}
+
+// to = from when node p is a real node (not `none`), without a branch: a
+// descent beside another runs on after its end, and its result must stay.
+template <int None>
+inline void MoveIfNode(int p, int from, int& to) {
+#if defined(__x86_64__)
+  asm("cmpl %[none], %[p]\n\tcmovne %[from], %[to]"
+      : [to] "+r"(to)
+      : [p] "r"(p), [from] "r"(from), [none] "i"(None)
+      : "cc");
+#else
+  if (p != None) to = from;
+#endif
+}
+
 }  // namespace
 
 #define LZSS_INLINE inline __attribute__((always_inline))
@@ -94,12 +124,45 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
       return;
     }
   }
-  // Strictly longer only: the first candidate on the path wins a tie. Chosen
-  // without branches: which way it goes is as good as random.
-  const bool longer = i > q.bestLen;
-  q.bestPos = longer ? p : q.bestPos;
-  q.bestLen = longer ? i : q.bestLen;
+  KeepLonger(i, p, q.bestLen, q.bestPos);
   q.slot = 2 * p + (k > c);
+  q.p = static_cast<int>(ChildOf(kids, k, c));
+}
+
+// Step for a descent that runs beside another: once over (p is NIL) it keeps
+// stepping on the "none" node, whose links lead back to it, without changing
+// its result, so the pair's loop ends at one branch instead of one each.
+LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
+  const int p = q.p;
+  const bool active = p != NIL;
+  uint32_t kids;
+  std::memcpy(&kids, &links_[2 * p], sizeof kids);
+  const uint64_t c1 = BigEndian64(&ring_[p + 1]);
+  int i;
+  uint64_t k = q.key1, c = c1;
+  if (__builtin_expect(q.key1 != c1 || !active, 1)) {
+    i = 1 + __builtin_clzll((q.key1 ^ c1) | 1) / 8;
+  } else {
+    const uint64_t c9 = BigEndian64(&ring_[p + 9]);
+    if (q.key9 != c9) {
+      k = q.key9;
+      c = c9;
+      i = 9 + __builtin_clzll(q.key9 ^ c9) / 8;
+    } else if (ring_[q.r + 17] != ring_[p + 17]) {
+      k = ring_[q.r + 17];
+      c = ring_[p + 17];
+      i = 17;
+    } else {
+      q.equal = q.bestPos = p;
+      q.bestLen = F;
+      q.p = NIL;
+      return;
+    }
+  }
+  int iHere = 0;
+  MoveIfNode<NIL>(p, i, iHere);
+  KeepLonger(iHere, p, q.bestLen, q.bestPos);
+  MoveIfNode<NIL>(p, 2 * p + (k > c), q.slot);
   q.p = static_cast<int>(ChildOf(kids, k, c));
 }
 
@@ -128,12 +191,10 @@ void LzssEncoder::InsertTwo(int r1, int r2) {
   Begin(b, r2);
   // The two descents don't depend on each other: stepping them in turn lets
   // the processor overlap their memory loads.
-  while (a.p != NIL && b.p != NIL) {
-    Step(a);
-    Step(b);
+  while (a.p != NIL || b.p != NIL) {
+    StepBeside(a);
+    StepBeside(b);
   }
-  while (a.p != NIL) Step(a);
-  while (b.p != NIL) Step(b);
   End(a);
   End(b);
   resultPos_[r1 & 3] = a.bestPos;
@@ -156,7 +217,9 @@ void LzssEncoder::Replace(int p, int r) {
   slot_[p] = kNoSlot;
 }
 
-void LzssEncoder::DeleteNode(int p) {
+void LzssEncoder::DeleteNode(int p) { Unlink(p); }
+
+LZSS_INLINE void LzssEncoder::Unlink(int p) {
   const int at = slot_[p];
   if (at == kNoSlot) return;
   if (runNode_[ring_[p]] == p) runNode_[ring_[p]] = NIL;
@@ -207,7 +270,7 @@ void LzssEncoder::Flush(ByteSink& out) {
 }
 
 LZSS_INLINE void LzssEncoder::Advance(int c) {
-  DeleteNode(s_);
+  Unlink(s_);
   if (c >= 0) {
     ring_[s_] = static_cast<uint8_t>(c);
     if (s_ < F - 1) ring_[s_ + N] = static_cast<uint8_t>(c);
@@ -236,10 +299,10 @@ LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
     Advance(c2);
     return;
   }
-  DeleteNode(s_);
+  Unlink(s_);
   ring_[s_] = c1;
   if (s_ < F - 1) ring_[s_ + N] = c1;
-  DeleteNode(s2);
+  Unlink(s2);
   ring_[s2] = c2;
   if (s2 < F - 1) ring_[s2 + N] = c2;
   s_ = (s2 + 1) & (N - 1);
@@ -251,6 +314,7 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   inPos_ = inLen_ = outLen_ = 0;
   matchPosition_ = matchLength_ = 0;
   for (int i = N + 1; i <= N + 256; ++i) links_[2 * i + 1] = NIL;
+  links_[2 * NIL] = links_[2 * NIL + 1] = NIL;
   for (int i = 0; i <= N; ++i) slot_[i] = kNoSlot;
   for (uint16_t& node : runNode_) node = NIL;
   // Bytes past the input's end take part in comparisons near the end, so

@@ -50,6 +50,7 @@ class LzssEncoder {
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
   void Replace(int p, int r);
+  void Unlink(int p);
 
   // One insertion's descent, kept apart from the tree it walks so that two
   // descents into different trees can be stepped in turn.
@@ -64,6 +65,7 @@ class LzssEncoder {
   };
   void Begin(Search& q, int r);
   void Step(Search& q);
+  void StepBeside(Search& q);
   void End(Search& q);
   // Insertions of the positions after two deletions, as if each ran alone
   // in order; the caller makes sure the trees involved are distinct.
@@ -78,8 +80,9 @@ class LzssEncoder {
     resultLen_[r & 3] = matchLength_;
   }
 
-  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
-  uint8_t ring_[N + F - 1];
+  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps; one more
+  // byte lets a finished descent read the "none" node's string harmlessly.
+  uint8_t ring_[N + F];
   // Tree links, two per node: links_[2 * p] is p's left child, links_[2 * p + 1]
   // its right child. Nodes N+1..N+256 are the roots, one per first byte (only
   // their right link is used); N is "none". 16-bit links keep the trees,
