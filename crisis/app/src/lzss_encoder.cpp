@@ -225,12 +225,11 @@ LZSS_INLINE void LzssEncoder::Unlink(int p) {
   if (runNode_[ring_[p]] == p) runNode_[ring_[p]] = NIL;
   const int left = links_[2 * p];
   const int right = links_[2 * p + 1];
-  int q;
-  if (right == NIL) {
-    q = left;
-  } else if (left == NIL) {
-    q = right;
-  } else {
+  static_assert((NIL & (NIL - 1)) == 0 && NIL > N - 1, "a node index has NIL's bit clear");
+  // With a child missing, the other (or none) takes p's place: one test for
+  // both cases, as which one it is is as good as random.
+  int q = left + right - NIL;
+  if (((left | right) & NIL) == 0) {
     // The rightmost node of the left subtree takes p's place.
     q = left;
     if (links_[2 * q + 1] != NIL) {
