@@ -34,6 +34,19 @@ inline uint32_t ChildOf(uint32_t kids, uint64_t k, uint64_t c) {
   return child;
 }
 
+// cond ? yes : no, by a conditional move.
+inline int Pick(bool cond, int yes, int no) {
+#if defined(__x86_64__)
+  asm("testl %[c], %[c]\n\tcmovnz %[yes], %[no]"
+      : [no] "+r"(no)
+      : [yes] "r"(yes), [c] "r"(static_cast<int>(cond))
+      : "cc");
+  return no;
+#else
+  return cond ? yes : no;
+#endif
+}
+
 // bestLen, bestPos = i, p when i > bestLen (strictly: the first candidate on
 // a descent's path wins a tie). Whether it holds is as good as random.
 inline void KeepLonger(int i, int p, int& bestLen, int& bestPos) {
@@ -226,26 +239,30 @@ LZSS_INLINE void LzssEncoder::Unlink(int p) {
   const int left = links_[2 * p];
   const int right = links_[2 * p + 1];
   static_assert((NIL & (NIL - 1)) == 0 && NIL > N - 1, "a node index has NIL's bit clear");
-  // With a child missing, the other (or none) takes p's place: one test for
-  // both cases, as which one it is is as good as random.
-  int q = left + right - NIL;
-  if (((left | right) & NIL) == 0) {
-    // The rightmost node of the left subtree takes p's place.
-    q = left;
-    if (links_[2 * q + 1] != NIL) {
-      do {
-        q = links_[2 * q + 1];
-      } while (links_[2 * q + 1] != NIL);
-      const int qLeft = links_[2 * q];
-      const int qAt = slot_[q];
-      links_[qAt] = static_cast<uint16_t>(qLeft);
-      slot_[qLeft] = static_cast<uint16_t>(qAt);
-      links_[2 * q] = static_cast<uint16_t>(left);
-      slot_[left] = static_cast<uint16_t>(2 * q);
-    }
-    links_[2 * q + 1] = static_cast<uint16_t>(right);
-    slot_[right] = static_cast<uint16_t>(2 * q + 1);
-  }
+  // Which case a removal is (a child missing, or two children and how far
+  // down the left subtree's rightmost node lies) is as good as random, so the
+  // cases are told apart by conditional moves, and the writes a case doesn't
+  // need go to spare entries: the unused left link of the first root and the
+  // slot of "none".
+  constexpr int kSpareLink = 2 * (N + 1);
+  constexpr int kSpareSlot = NIL;
+  const bool two = ((left | right) & NIL) == 0;
+  // The rightmost node of the left subtree takes p's place (two children).
+  int q = Pick(two, left, NIL);
+  for (int k = 0; k < 2; ++k) MoveIfNode<NIL>(links_[2 * q + 1], links_[2 * q + 1], q);
+  while (links_[2 * q + 1] != NIL) q = links_[2 * q + 1];
+  // It leaves its place to its left subtree when it is not p's left child.
+  const bool moved = q != left && two;
+  const int qLeft = links_[2 * q];
+  const int qAt = Pick(moved, slot_[q], kSpareLink);
+  links_[qAt] = static_cast<uint16_t>(qLeft);
+  slot_[Pick(moved, qLeft, kSpareSlot)] = static_cast<uint16_t>(qAt);
+  links_[Pick(moved, 2 * q, kSpareLink)] = static_cast<uint16_t>(left);
+  slot_[Pick(moved, left, kSpareSlot)] = static_cast<uint16_t>(2 * q);
+  links_[Pick(two, 2 * q + 1, kSpareLink)] = static_cast<uint16_t>(right);
+  slot_[Pick(two, right, kSpareSlot)] = static_cast<uint16_t>(2 * q + 1);
+  // With a child missing, the other (or none) takes p's place.
+  q = Pick(two, q, left + right - NIL);
   slot_[q] = static_cast<uint16_t>(at);  // slot_[NIL] when p was a leaf: never read
   links_[at] = static_cast<uint16_t>(q);
   slot_[p] = kNoSlot;
