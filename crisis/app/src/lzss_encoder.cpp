@@ -198,7 +198,7 @@ void LzssEncoder::InsertNode(int r) {
   matchLength_ = q.bestLen;
 }
 
-void LzssEncoder::InsertTwo(int r1, int r2) {
+LZSS_INLINE void LzssEncoder::InsertTwo(int r1, int r2) {
   Search a, b;
   Begin(a, r1);
   Begin(b, r2);

@@ -136,8 +136,9 @@ struct Coders {
   std::unique_ptr<PlainCoder> plain = std::make_unique<PlainCoder>();
   std::unique_ptr<LzssEncoder> fast = std::make_unique<LzssEncoder>();
 
-  Bytes Fast(const Bytes& in, bool runShortcut) {
+  Bytes Fast(const Bytes& in, bool runShortcut, bool pairedSteps = true) {
     fast->SetRunShortcut(runShortcut);
+    fast->SetPairedSteps(pairedSteps);
     Bytes out;
     MemorySource src(in);
     MemorySink dst(out);
@@ -145,12 +146,14 @@ struct Coders {
     return out;
   }
 
-  // Both settings of the fast coder against the plain one; the stream must
+  // Every setting of the fast coder against the plain one; the stream must
   // also decode to the input.
   void ExpectSame(const Bytes& in, const char* what, size_t n) {
     const Bytes expected = plain->Encode(in);
     ASSERT_EQ(Fast(in, true), expected) << what << " " << n << ", " << in.size() << " bytes";
     ASSERT_EQ(Fast(in, false), expected) << what << " " << n << " (no run shortcut)";
+    ASSERT_EQ(Fast(in, true, false), expected) << what << " " << n << " (single steps)";
+    ASSERT_EQ(Fast(in, false, false), expected) << what << " " << n << " (single steps, no run shortcut)";
     Bytes back;
     ASSERT_TRUE(DecodeLzss(expected.data(), expected.size(), back));
     ASSERT_EQ(back, in) << what << " " << n;
