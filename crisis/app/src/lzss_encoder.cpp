@@ -35,7 +35,7 @@ inline uint32_t ChildOf(uint32_t kids, uint64_t k, uint64_t c) {
 }
 
 // cond ? yes : no, by a conditional move.
-inline int Pick(bool cond, int yes, int no) {
+inline unsigned Pick(bool cond, unsigned yes, unsigned no) {
 #if defined(__x86_64__)
   asm("testl %[c], %[c]\n\tcmovnz %[yes], %[no]"
       : [no] "+r"(no)
@@ -49,7 +49,7 @@ inline int Pick(bool cond, int yes, int no) {
 
 // bestLen, bestPos = i, p when i > bestLen (strictly: the first candidate on
 // a descent's path wins a tie). Whether it holds is as good as random.
-inline void KeepLonger(int i, int p, int& bestLen, int& bestPos) {
+inline void KeepLonger(int i, unsigned p, int& bestLen, unsigned& bestPos) {
 #if defined(__x86_64__)
   asm("cmpl %[len], %[i]\n\tcmovg %[i], %[len]\n\tcmovg %[p], %[pos]"
       : [len] "+r"(bestLen), [pos] "+r"(bestPos)
@@ -65,8 +65,8 @@ inline void KeepLonger(int i, int p, int& bestLen, int& bestPos) {
 
 // to = from when node p is a real node (not `none`), without a branch: a
 // descent beside another runs on after its end, and its result must stay.
-template <int None>
-inline void MoveIfNode(int p, int from, int& to) {
+template <unsigned None>
+inline void MoveIfNode(unsigned p, unsigned from, unsigned& to) {
 #if defined(__x86_64__)
   asm("cmpl %[none], %[p]\n\tcmovne %[from], %[to]"
       : [to] "+r"(to)
@@ -106,7 +106,7 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, int r) {
 }
 
 LZSS_INLINE void LzssEncoder::Step(Search& q) {
-  const int p = q.p;
+  const unsigned p = q.p;
   // Both children are read beforehand so the next node is a select, not a
   // second load after the compare.
   uint32_t kids;
@@ -139,14 +139,14 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   }
   KeepLonger(i, p, q.bestLen, q.bestPos);
   q.slot = 2 * p + (k > c);
-  q.p = static_cast<int>(ChildOf(kids, k, c));
+  q.p = ChildOf(kids, k, c);
 }
 
 // Step for a descent that runs beside another: once over (p is NIL) it keeps
 // stepping on the "none" node, whose links lead back to it, without changing
 // its result, so the pair's loop ends at one branch instead of one each.
 LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
-  const int p = q.p;
+  const unsigned p = q.p;
   const bool active = p != NIL;
   uint32_t kids;
   std::memcpy(&kids, &links_[2 * p], sizeof kids);
@@ -172,11 +172,11 @@ LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
       return;
     }
   }
-  int iHere = 0;
-  MoveIfNode<NIL>(p, i, iHere);
-  KeepLonger(iHere, p, q.bestLen, q.bestPos);
+  unsigned iHere = 0;
+  MoveIfNode<NIL>(p, static_cast<unsigned>(i), iHere);
+  KeepLonger(static_cast<int>(iHere), p, q.bestLen, q.bestPos);
   MoveIfNode<NIL>(p, 2 * p + (k > c), q.slot);
-  q.p = static_cast<int>(ChildOf(kids, k, c));
+  q.p = ChildOf(kids, k, c);
 }
 
 LZSS_INLINE void LzssEncoder::End(Search& q) {
@@ -232,29 +232,29 @@ void LzssEncoder::Replace(int p, int r) {
 
 void LzssEncoder::DeleteNode(int p) { Unlink(p); }
 
-LZSS_INLINE void LzssEncoder::Unlink(int p) {
-  const int at = slot_[p];
+LZSS_INLINE void LzssEncoder::Unlink(unsigned p) {
+  const unsigned at = slot_[p];
   if (at == kNoSlot) return;
   if (runNode_[ring_[p]] == p) runNode_[ring_[p]] = NIL;
-  const int left = links_[2 * p];
-  const int right = links_[2 * p + 1];
+  const unsigned left = links_[2 * p];
+  const unsigned right = links_[2 * p + 1];
   static_assert((NIL & (NIL - 1)) == 0 && NIL > N - 1, "a node index has NIL's bit clear");
   // Which case a removal is (a child missing, or two children and how far
   // down the left subtree's rightmost node lies) is as good as random, so the
   // cases are told apart by conditional moves, and the writes a case doesn't
   // need go to spare entries: the unused left link of the first root and the
   // slot of "none".
-  constexpr int kSpareLink = 2 * (N + 1);
-  constexpr int kSpareSlot = NIL;
+  constexpr unsigned kSpareLink = 2 * (N + 1);
+  constexpr unsigned kSpareSlot = NIL;
   const bool two = ((left | right) & NIL) == 0;
   // The rightmost node of the left subtree takes p's place (two children).
-  int q = Pick(two, left, NIL);
+  unsigned q = Pick(two, left, NIL);
   for (int k = 0; k < 2; ++k) MoveIfNode<NIL>(links_[2 * q + 1], links_[2 * q + 1], q);
   while (links_[2 * q + 1] != NIL) q = links_[2 * q + 1];
   // It leaves its place to its left subtree when it is not p's left child.
   const bool moved = q != left && two;
-  const int qLeft = links_[2 * q];
-  const int qAt = Pick(moved, slot_[q], kSpareLink);
+  const unsigned qLeft = links_[2 * q];
+  const unsigned qAt = Pick(moved, slot_[q], kSpareLink);
   links_[qAt] = static_cast<uint16_t>(qLeft);
   slot_[Pick(moved, qLeft, kSpareSlot)] = static_cast<uint16_t>(qAt);
   links_[Pick(moved, 2 * q, kSpareLink)] = static_cast<uint16_t>(left);

@@ -38,7 +38,7 @@ class LzssEncoder {
  private:
   static constexpr int N = kLzssRingSize;
   static constexpr int F = kLzssMaxMatch;
-  static constexpr int NIL = N;
+  static constexpr unsigned NIL = N;
   static constexpr uint16_t kNoSlot = 0xFFFF;
 
   bool NextByte(ByteSource& in, uint8_t& c) {
@@ -50,16 +50,18 @@ class LzssEncoder {
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
   void Replace(int p, int r);
-  void Unlink(int p);
+  void Unlink(unsigned p);
 
   // One insertion's descent, kept apart from the tree it walks so that two
   // descents into different trees can be stepped in turn.
   struct Search {
-    int r;
-    int p;      // node to compare with next; NIL when the descent is over
-    int slot;   // the link that r hangs on if no equal string turns up
-    int equal;  // node whose string equals r's (r replaces it), or NIL
-    int bestPos, bestLen;
+    // Unsigned, so indices need no sign extension in the hot loops.
+    unsigned r;
+    unsigned p;      // node to compare with next; NIL when the descent is over
+    unsigned slot;   // the link that r hangs on if no equal string turns up
+    unsigned equal;  // node whose string equals r's (r replaces it), or NIL
+    unsigned bestPos;
+    int bestLen;
     uint64_t key1, key9;  // bytes 1..8 and 9..16, big-endian
     bool isRun;
   };
