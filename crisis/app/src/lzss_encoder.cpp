@@ -81,7 +81,7 @@ inline void MoveIfNode(unsigned p, unsigned from, unsigned& to) {
 
 #define LZSS_INLINE inline __attribute__((always_inline))
 
-LZSS_INLINE void LzssEncoder::Begin(Search& q, int r) {
+LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   static_assert(F == 18, "the word compares cover bytes 1..17");
   const uint8_t* key = &ring_[r];
   q.r = r;
@@ -191,14 +191,14 @@ LZSS_INLINE void LzssEncoder::End(Search& q) {
 
 void LzssEncoder::InsertNode(int r) {
   Search q;
-  Begin(q, r);
+  Begin(q, static_cast<unsigned>(r));
   while (q.p != NIL) Step(q);
   End(q);
   matchPosition_ = q.bestPos;
   matchLength_ = q.bestLen;
 }
 
-LZSS_INLINE void LzssEncoder::InsertTwo(int r1, int r2) {
+LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
   Search a, b;
   Begin(a, r1);
   Begin(b, r2);
@@ -217,14 +217,14 @@ LZSS_INLINE void LzssEncoder::InsertTwo(int r1, int r2) {
 }
 
 // r, whose string equals p's, takes p's place in its tree.
-void LzssEncoder::Replace(int p, int r) {
-  const int left = links_[2 * p];
-  const int right = links_[2 * p + 1];
+LZSS_INLINE void LzssEncoder::Replace(unsigned p, unsigned r) {
+  const unsigned left = links_[2 * p];
+  const unsigned right = links_[2 * p + 1];
   links_[2 * r] = static_cast<uint16_t>(left);
   links_[2 * r + 1] = static_cast<uint16_t>(right);
   slot_[left] = static_cast<uint16_t>(2 * r);
   slot_[right] = static_cast<uint16_t>(2 * r + 1);
-  const int at = slot_[p];
+  const unsigned at = slot_[p];
   slot_[r] = static_cast<uint16_t>(at);
   links_[at] = static_cast<uint16_t>(r);
   slot_[p] = kNoSlot;
@@ -296,15 +296,15 @@ LZSS_INLINE void LzssEncoder::Advance(int c) {
   s_ = (s_ + 1) & (N - 1);
   r_ = (r_ + 1) & (N - 1);
   if (len_) {
-    InsertNode(r_);
+    InsertNode(static_cast<int>(r_));
     Record(r_);
   }
 }
 
 LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
-  const int s2 = (s_ + 1) & (N - 1);
-  const int r1 = (r_ + 1) & (N - 1);
-  const int r2 = (r_ + 2) & (N - 1);
+  const unsigned s2 = (s_ + 1) & (N - 1);
+  const unsigned r1 = (r_ + 1) & (N - 1);
+  const unsigned r2 = (r_ + 2) & (N - 1);
   // In order the steps are: delete s, insert r1, delete s2, insert r2. The
   // second deletion may go before the first insertion when they are in
   // different trees (ring_[s2] is still s2's first byte), and the two
@@ -345,8 +345,8 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   while (len_ < F && NextByte(in, c)) ring_[r_ + len_++] = c;
   if (len_ == 0) return;
 
-  for (int i = 1; i <= F; ++i) InsertNode(r_ - i);
-  InsertNode(r_);
+  for (int i = 1; i <= F; ++i) InsertNode(static_cast<int>(r_) - i);
+  InsertNode(static_cast<int>(r_));
   Record(r_);
 
   uint8_t group[1 + 8 * 2];
@@ -359,9 +359,9 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   // Look-ahead at the item: the coder's, plus the steps it is ahead, as long
   // as that stays within F (it does not grow past F before the input's end).
   while (len_ + ahead > 0) {
-    const int at = (r_ - ahead) & (N - 1);
+    const unsigned at = (r_ - static_cast<unsigned>(ahead)) & (N - 1);
     int matchLength = resultLen_[at & 3];
-    const int matchPosition = resultPos_[at & 3];
+    const unsigned matchPosition = resultPos_[at & 3];
     const int len = len_ + ahead < F ? len_ + ahead : F;
     if (matchLength > len) matchLength = len;
     if (matchLength <= kLzssThreshold) {
@@ -371,7 +371,7 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
     } else {
       group[groupLen++] = static_cast<uint8_t>(matchPosition & 0xFF);
       group[groupLen++] = static_cast<uint8_t>(((matchPosition >> 4) & 0xF0) |
-                                               (matchLength - (kLzssThreshold + 1)));
+                                               static_cast<unsigned>(matchLength - (kLzssThreshold + 1)));
     }
     mask = static_cast<uint8_t>(mask << 1);
     if (mask == 0) {

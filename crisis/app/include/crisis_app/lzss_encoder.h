@@ -25,7 +25,7 @@ class LzssEncoder {
   void InsertNode(int r);
   void DeleteNode(int p);
 
-  int MatchPosition() const { return matchPosition_; }
+  int MatchPosition() const { return static_cast<int>(matchPosition_); }
   int MatchLength() const { return matchLength_; }
 
   // With the shortcut off, every insertion descends its tree; the stream is
@@ -49,7 +49,7 @@ class LzssEncoder {
   bool Refill(ByteSource& in);
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
-  void Replace(int p, int r);
+  void Replace(unsigned p, unsigned r);
   void Unlink(unsigned p);
 
   // One insertion's descent, kept apart from the tree it walks so that two
@@ -65,19 +65,19 @@ class LzssEncoder {
     uint64_t key1, key9;  // bytes 1..8 and 9..16, big-endian
     bool isRun;
   };
-  void Begin(Search& q, int r);
+  void Begin(Search& q, unsigned r);
   void Step(Search& q);
   void StepBeside(Search& q);
   void End(Search& q);
   // Insertions of the positions after two deletions, as if each ran alone
   // in order; the caller makes sure the trees involved are distinct.
-  void InsertTwo(int r1, int r2);
+  void InsertTwo(unsigned r1, unsigned r2);
   // One step of the coder: drop the oldest string, take in c (or, at the
   // input's end, nothing) and insert the new current string.
   void Advance(int c);
   // Two steps at once, taking in c1 then c2.
   void AdvanceTwo(uint8_t c1, uint8_t c2);
-  void Record(int r) {
+  void Record(unsigned r) {
     resultPos_[r & 3] = matchPosition_;
     resultLen_[r & 3] = matchLength_;
   }
@@ -102,13 +102,14 @@ class LzssEncoder {
   bool pairedSteps_ = true;
 
   // Coder position: oldest string s, current string r, valid look-ahead len.
-  int s_ = 0, r_ = 0, len_ = 0;
+  unsigned s_ = 0, r_ = 0;
+  int len_ = 0;
   // Matches found for the last few current strings, by r & 3: the coder may
   // be a step ahead of the item being written.
-  int resultPos_[4] = {};
+  unsigned resultPos_[4] = {};
   int resultLen_[4] = {};
 
-  int matchPosition_ = 0;
+  unsigned matchPosition_ = 0;
   int matchLength_ = 0;
 
   uint8_t inBuf_[65536];
