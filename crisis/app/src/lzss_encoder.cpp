@@ -301,6 +301,26 @@ LZSS_INLINE void LzssEncoder::Advance(int c) {
   }
 }
 
+LZSS_INLINE bool LzssEncoder::AdvanceInRun(uint8_t c) {
+  // The current string is F times b and c is b again, so the next string
+  // is that run too: its descent would end at the current string's node.
+  const uint8_t b = ring_[r_];
+  if (c != b || runNode_[b] != r_ || !runShortcut_) return false;
+  const unsigned previous = r_;
+  Unlink(s_);
+  ring_[s_] = c;
+  if (s_ < F - 1) ring_[s_ + N] = c;
+  s_ = (s_ + 1) & (N - 1);
+  r_ = (r_ + 1) & (N - 1);
+  links_[2 * r_] = links_[2 * r_ + 1] = NIL;
+  Replace(previous, r_);
+  runNode_[b] = static_cast<uint16_t>(r_);
+  matchPosition_ = previous;
+  matchLength_ = F;
+  Record(r_);
+  return true;
+}
+
 LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
   const unsigned s2 = (s_ + 1) & (N - 1);
   const unsigned r1 = (r_ + 1) & (N - 1);
@@ -311,8 +331,9 @@ LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
   // insertions may overlap when their trees differ. Nodes in the trees never
   // cover s or s2, so the new bytes are stored before either descent.
   if (!pairedSteps_ || ring_[s2] == ring_[r1] || ring_[r1] == ring_[r2]) {
-    Advance(c1);
-    Advance(c2);
+    // Inside a run of one byte the insertions share a tree.
+    if (!AdvanceInRun(c1)) Advance(c1);
+    if (!AdvanceInRun(c2)) Advance(c2);
     return;
   }
   Unlink(s_);

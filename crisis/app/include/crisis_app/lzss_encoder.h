@@ -77,6 +77,9 @@ class LzssEncoder {
   void Advance(int c);
   // Two steps at once, taking in c1 then c2.
   void AdvanceTwo(uint8_t c1, uint8_t c2);
+  // A step that continues a run of one byte, when it is one; false (nothing
+  // done) otherwise.
+  bool AdvanceInRun(uint8_t c);
   void Record(unsigned r) {
     resultPos_[r & 3] = matchPosition_;
     resultLen_[r & 3] = matchLength_;
