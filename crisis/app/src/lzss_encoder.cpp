@@ -81,14 +81,14 @@ inline void MoveIfNode(unsigned p, unsigned from, unsigned& to) {
 
 #define LZSS_INLINE inline __attribute__((always_inline))
 
+template <bool kMayBeRun>
 LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   static_assert(F == 18, "the word compares cover bytes 1..17");
   const uint8_t* key = &ring_[r];
   q.r = r;
   q.key1 = BigEndian64(key + 1);
-  q.key9 = BigEndian64(key + 9);
   const uint64_t run = key[0] * 0x0101010101010101ull;
-  q.isRun = q.key1 == run && q.key9 == run && key[17] == key[0];
+  q.isRun = kMayBeRun && q.key1 == run && BigEndian64(key + 9) == run && key[17] == key[0];
   links_[2 * r] = links_[2 * r + 1] = NIL;
   q.bestPos = matchPosition_;
   q.bestLen = 0;
@@ -119,11 +119,12 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   if (q.key1 != c1) {
     i = 1 + __builtin_clzll(q.key1 ^ c1) / 8;
   } else {
+    const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
     const uint64_t c9 = BigEndian64(&ring_[p + 9]);
-    if (q.key9 != c9) {
-      k = q.key9;
+    if (key9 != c9) {
+      k = key9;
       c = c9;
-      i = 9 + __builtin_clzll(q.key9 ^ c9) / 8;
+      i = 9 + __builtin_clzll(key9 ^ c9) / 8;
     } else if (ring_[q.r + 17] != ring_[p + 17]) {
       k = ring_[q.r + 17];
       c = ring_[p + 17];
@@ -156,11 +157,12 @@ LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
   if (__builtin_expect(q.key1 != c1 || !active, 1)) {
     i = 1 + __builtin_clzll((q.key1 ^ c1) | 1) / 8;
   } else {
+    const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
     const uint64_t c9 = BigEndian64(&ring_[p + 9]);
-    if (q.key9 != c9) {
-      k = q.key9;
+    if (key9 != c9) {
+      k = key9;
       c = c9;
-      i = 9 + __builtin_clzll(q.key9 ^ c9) / 8;
+      i = 9 + __builtin_clzll(key9 ^ c9) / 8;
     } else if (ring_[q.r + 17] != ring_[p + 17]) {
       k = ring_[q.r + 17];
       c = ring_[p + 17];
@@ -191,7 +193,7 @@ LZSS_INLINE void LzssEncoder::End(Search& q) {
 
 void LzssEncoder::InsertNode(int r) {
   Search q;
-  Begin(q, static_cast<unsigned>(r));
+  Begin<true>(q, static_cast<unsigned>(r));
   while (q.p != NIL) Step(q);
   End(q);
   matchPosition_ = q.bestPos;
@@ -199,9 +201,11 @@ void LzssEncoder::InsertNode(int r) {
 }
 
 LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
+  // r1's string is no run: its second byte is r2's first, which differs
+  // from r1's first (the two trees differ).
   Search a, b;
-  Begin(a, r1);
-  Begin(b, r2);
+  Begin<false>(a, r1);
+  Begin<true>(b, r2);
   // The two descents don't depend on each other: stepping them in turn lets
   // the processor overlap their memory loads.
   while (a.p != NIL || b.p != NIL) {

@@ -62,9 +62,10 @@ class LzssEncoder {
     unsigned equal;  // node whose string equals r's (r replaces it), or NIL
     unsigned bestPos;
     int bestLen;
-    uint64_t key1, key9;  // bytes 1..8 and 9..16, big-endian
+    uint64_t key1;  // bytes 1..8, big-endian
     bool isRun;
   };
+  template <bool kMayBeRun>
   void Begin(Search& q, unsigned r);
   void Step(Search& q);
   void StepBeside(Search& q);
