@@ -79,6 +79,7 @@ inline void MoveIfNode(unsigned p, unsigned from, unsigned& to) {
 
 }  // namespace
 
+// The steps below are small and hot; a call each would cost as much again.
 #define LZSS_INLINE inline __attribute__((always_inline))
 
 template <bool kMayBeRun>
@@ -234,8 +235,6 @@ LZSS_INLINE void LzssEncoder::Replace(unsigned p, unsigned r) {
   slot_[p] = kNoSlot;
 }
 
-void LzssEncoder::DeleteNode(int p) { Unlink(p); }
-
 LZSS_INLINE void LzssEncoder::Unlink(unsigned p) {
   const unsigned at = slot_[p];
   if (at == kNoSlot) return;
@@ -271,6 +270,8 @@ LZSS_INLINE void LzssEncoder::Unlink(unsigned p) {
   links_[at] = static_cast<uint16_t>(q);
   slot_[p] = kNoSlot;
 }
+
+void LzssEncoder::DeleteNode(int p) { Unlink(static_cast<unsigned>(p)); }
 
 bool LzssEncoder::Refill(ByteSource& in) {
   inLen_ = in.Read(inBuf_, sizeof inBuf_);
@@ -379,10 +380,9 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   int groupLen = 1;
   uint8_t mask = 1;
   // Steps the coder has taken past the start of the item being written (0
-  // or 1): a step pair may end one step beyond an item.
+  // or 1): a step pair may end one step beyond an item. The look-ahead at
+  // the item is the coder's plus those steps, at most F.
   int ahead = 0;
-  // Look-ahead at the item: the coder's, plus the steps it is ahead, as long
-  // as that stays within F (it does not grow past F before the input's end).
   while (len_ + ahead > 0) {
     const unsigned at = (r_ - static_cast<unsigned>(ahead)) & (N - 1);
     int matchLength = resultLen_[at & 3];
@@ -424,5 +424,7 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   if (groupLen > 1) Emit(out, group, groupLen);
   Flush(out);
 }
+
+#undef LZSS_INLINE
 
 }  // namespace crisis
