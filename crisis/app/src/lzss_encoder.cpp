@@ -47,17 +47,23 @@ inline unsigned Pick(bool cond, unsigned yes, unsigned no) {
 #endif
 }
 
-// bestLen, bestPos = i, p when i > bestLen (strictly: the first candidate on
-// a descent's path wins a tie). Whether it holds is as good as random.
-inline void KeepLonger(int i, unsigned p, int& bestLen, unsigned& bestPos) {
+// Lengths are kept as ranks, 8 less the length (lower is longer): a word
+// compare's rank is then the byte index of the highest differing bit.
+constexpr int Rank(int length) { return 8 - length; }
+inline int WordRank(uint64_t x) { return (__builtin_clzll(x) ^ 63) >> 3; }
+
+// bestRank, bestPos = rank, p when rank < bestRank (strictly: the first
+// candidate on a descent's path wins a tie). Whether it holds is as good as
+// random.
+inline void KeepLonger(int rank, unsigned p, int& bestRank, unsigned& bestPos) {
 #if defined(__x86_64__)
-  asm("cmpl %[len], %[i]\n\tcmovg %[i], %[len]\n\tcmovg %[p], %[pos]"
-      : [len] "+r"(bestLen), [pos] "+r"(bestPos)
-      : [i] "r"(i), [p] "r"(p)
+  asm("cmpl %[best], %[rank]\n\tcmovl %[rank], %[best]\n\tcmovl %[p], %[pos]"
+      : [best] "+r"(bestRank), [pos] "+r"(bestPos)
+      : [rank] "r"(rank), [p] "r"(p)
       : "cc");
 #else
-  if (i > bestLen) {
-    bestLen = i;
+  if (rank < bestRank) {
+    bestRank = rank;
     bestPos = p;
   }
 #endif
@@ -92,13 +98,13 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   q.isRun = kMayBeRun && q.key1 == run && BigEndian64(key + 9) == run && key[17] == key[0];
   links_[2 * r] = links_[2 * r + 1] = NIL;
   q.bestPos = matchPosition_;
-  q.bestLen = 0;
+  q.bestRank = Rank(0);
   q.equal = NIL;
   if (q.isRun && runShortcut_ && runNode_[key[0]] != NIL) {
     // The descent would end at the one node holding the same run.
     q.equal = q.bestPos = runNode_[key[0]];
     q.slot = 0;
-    q.bestLen = F;
+    q.bestRank = Rank(F);
     q.p = NIL;
     return;
   }
@@ -113,33 +119,33 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   uint32_t kids;
   std::memcpy(&kids, &links_[2 * p], sizeof kids);
   const uint64_t c1 = BigEndian64(&ring_[p + 1]);
-  // i: number of equal leading bytes (the first always is). The step goes
-  // right when the key's word k is above the candidate's word c.
-  int i;
+  // The rank of the number of equal leading bytes (the first always is).
+  // The step goes right when the key's word k is above the candidate's word c.
+  int rank;
   uint64_t k = q.key1, c = c1;
   if (q.key1 != c1) {
-    i = 1 + __builtin_clzll(q.key1 ^ c1) / 8;
+    rank = WordRank(q.key1 ^ c1);
   } else {
     const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
     const uint64_t c9 = BigEndian64(&ring_[p + 9]);
     if (key9 != c9) {
       k = key9;
       c = c9;
-      i = 9 + __builtin_clzll(key9 ^ c9) / 8;
+      rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
     } else if (ring_[q.r + 17] != ring_[p + 17]) {
       k = ring_[q.r + 17];
       c = ring_[p + 17];
-      i = 17;
+      rank = Rank(17);
     } else {
       // A full match ends the descent: r will take p's place, so equal
       // strings never pile up.
       q.equal = q.bestPos = p;
-      q.bestLen = F;
+      q.bestRank = Rank(F);
       q.p = NIL;
       return;
     }
   }
-  KeepLonger(i, p, q.bestLen, q.bestPos);
+  KeepLonger(rank, p, q.bestRank, q.bestPos);
   q.slot = 2 * p + (k > c);
   q.p = ChildOf(kids, k, c);
 }
@@ -153,31 +159,31 @@ LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
   uint32_t kids;
   std::memcpy(&kids, &links_[2 * p], sizeof kids);
   const uint64_t c1 = BigEndian64(&ring_[p + 1]);
-  int i;
+  int rank;
   uint64_t k = q.key1, c = c1;
   if (__builtin_expect(q.key1 != c1 || !active, 1)) {
-    i = 1 + __builtin_clzll((q.key1 ^ c1) | 1) / 8;
+    rank = WordRank((q.key1 ^ c1) | 1);
   } else {
     const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
     const uint64_t c9 = BigEndian64(&ring_[p + 9]);
     if (key9 != c9) {
       k = key9;
       c = c9;
-      i = 9 + __builtin_clzll(key9 ^ c9) / 8;
+      rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
     } else if (ring_[q.r + 17] != ring_[p + 17]) {
       k = ring_[q.r + 17];
       c = ring_[p + 17];
-      i = 17;
+      rank = Rank(17);
     } else {
       q.equal = q.bestPos = p;
-      q.bestLen = F;
+      q.bestRank = Rank(F);
       q.p = NIL;
       return;
     }
   }
-  unsigned iHere = 0;
-  MoveIfNode<NIL>(p, static_cast<unsigned>(i), iHere);
-  KeepLonger(static_cast<int>(iHere), p, q.bestLen, q.bestPos);
+  unsigned rankHere = Rank(0);
+  MoveIfNode<NIL>(p, static_cast<unsigned>(rank), rankHere);
+  KeepLonger(static_cast<int>(rankHere), p, q.bestRank, q.bestPos);
   MoveIfNode<NIL>(p, 2 * p + (k > c), q.slot);
   q.p = ChildOf(kids, k, c);
 }
@@ -198,7 +204,7 @@ void LzssEncoder::InsertNode(int r) {
   while (q.p != NIL) Step(q);
   End(q);
   matchPosition_ = q.bestPos;
-  matchLength_ = q.bestLen;
+  matchLength_ = Rank(q.bestRank);
 }
 
 LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
@@ -216,9 +222,9 @@ LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
   End(a);
   End(b);
   resultPos_[r1 & 3] = a.bestPos;
-  resultLen_[r1 & 3] = a.bestLen;
+  resultLen_[r1 & 3] = Rank(a.bestRank);
   matchPosition_ = resultPos_[r2 & 3] = b.bestPos;
-  matchLength_ = resultLen_[r2 & 3] = b.bestLen;
+  matchLength_ = resultLen_[r2 & 3] = Rank(b.bestRank);
 }
 
 // r, whose string equals p's, takes p's place in its tree.

@@ -66,7 +66,7 @@ class LzssEncoder {
     unsigned slot;   // the link that r hangs on if no equal string turns up
     unsigned equal;  // node whose string equals r's (r replaces it), or NIL
     unsigned bestPos;
-    int bestLen;
+    int bestRank;  // 8 less the best match's length: lower is longer
     uint64_t key1;  // bytes 1..8, big-endian
     bool isRun;
   };
