@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <vector>
@@ -225,6 +226,36 @@ TEST(LzssSpeedPaths, RandomisedInputsOverSmallAlphabets) {
     Bytes img(rng() % 20000);
     for (auto& x : img) x = static_cast<uint8_t>(rng() % symbols * 0x3B);
     c.ExpectSame(img, "small alphabet", n);
+  }
+}
+
+// A source that hands out a few bytes per read, as a pipe might.
+class TrickleSource : public ByteSource {
+ public:
+  explicit TrickleSource(const Bytes& data) : data_(data) {}
+  bool Seek(uint64_t) override { return false; }
+  size_t Read(uint8_t* buf, size_t n) override {
+    size_t take = std::min({n, data_.size() - pos_, size_t{1} + pos_ % 7});
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(pos_), take, buf);
+    pos_ += take;
+    return take;
+  }
+
+ private:
+  const Bytes& data_;
+  size_t pos_ = 0;
+};
+
+TEST(LzssSpeedPaths, ShortReadsGiveTheSameStream) {
+  Coders c;
+  std::mt19937 rng(77);
+  for (size_t n = 0; n < 20; ++n) {
+    const Bytes img = RunHeavy(rng, rng() % 20000);
+    Bytes out;
+    TrickleSource src(img);
+    MemorySink dst(out);
+    c.fast->Encode(src, dst);
+    ASSERT_EQ(out, c.plain->Encode(img)) << "input " << n;
   }
 }
 
