@@ -16,104 +16,268 @@ inline uint64_t BigEndian64(const uint8_t* p) {
   return __builtin_bswap64(v);
 }
 
+// The right child (high half of `kids`) when k > c, else the left one
+// (low half). Which one is as good as random, so it is chosen with a
+// conditional move straight off the compare: a mispredicted branch on every
+// step of a descent costs more than the step itself.
+inline uint32_t ChildOf(uint32_t kids, uint64_t k, uint64_t c) {
+  uint32_t child = kids & 0xFFFF;
+#if defined(__x86_64__)
+  const uint32_t high = kids >> 16;
+  asm("cmpq %[c], %[k]\n\tcmova %[high], %[child]"
+      : [child] "+r"(child)
+      : [high] "r"(high), [k] "r"(k), [c] "r"(c)
+      : "cc");
+#else
+  if (k > c) child = kids >> 16;
+#endif
+  return child;
+}
+
+// cond ? yes : no, by a conditional move.
+inline unsigned Pick(bool cond, unsigned yes, unsigned no) {
+#if defined(__x86_64__)
+  asm("testl %[c], %[c]\n\tcmovnz %[yes], %[no]"
+      : [no] "+r"(no)
+      : [yes] "r"(yes), [c] "r"(static_cast<int>(cond))
+      : "cc");
+  return no;
+#else
+  return cond ? yes : no;
+#endif
+}
+
+// Lengths are kept as ranks, 8 less the length (lower is longer): a word
+// compare's rank is then the byte index of the highest differing bit.
+constexpr int Rank(int length) { return 8 - length; }
+inline int WordRank(uint64_t x) { return (__builtin_clzll(x) ^ 63) >> 3; }
+
+// bestRank, bestPos = rank, p when rank < bestRank (strictly: the first
+// candidate on a descent's path wins a tie). Whether it holds is as good as
+// random.
+inline void KeepLonger(int rank, unsigned p, int& bestRank, unsigned& bestPos) {
+#if defined(__x86_64__)
+  asm("cmpl %[best], %[rank]\n\tcmovl %[rank], %[best]\n\tcmovl %[p], %[pos]"
+      : [best] "+r"(bestRank), [pos] "+r"(bestPos)
+      : [rank] "r"(rank), [p] "r"(p)
+      : "cc");
+#else
+  if (rank < bestRank) {
+    bestRank = rank;
+    bestPos = p;
+  }
+#endif
+}
+
+// to = from when node p is a real node (not `none`), without a branch: a
+// descent beside another runs on after its end, and its result must stay.
+template <unsigned None>
+inline void MoveIfNode(unsigned p, unsigned from, unsigned& to) {
+#if defined(__x86_64__)
+  asm("cmpl %[none], %[p]\n\tcmovne %[from], %[to]"
+      : [to] "+r"(to)
+      : [p] "r"(p), [from] "r"(from), [none] "i"(None)
+      : "cc");
+#else
+  if (p != None) to = from;
+#endif
+}
+
 }  // namespace
 
-void LzssEncoder::InsertNode(int r) {
-  static_assert(F == 18, "the word compare covers bytes 1..17");
+// The steps below are small and hot; a call each would cost as much again.
+#define LZSS_INLINE inline __attribute__((always_inline))
+
+template <bool kMayBeRun>
+LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
+  static_assert(F == 18, "the word compares cover bytes 1..17");
   const uint8_t* key = &ring_[r];
-  // The key's bytes 1..17, held for the whole descent.
-  const uint64_t key1 = BigEndian64(key + 1);
-  const uint32_t keyHead = static_cast<uint32_t>(key1 >> 32);
-  int p = N + 1 + key[0];
-  node_[r].head = keyHead;
-  Left(r) = Right(r) = NIL;
-  // Best match so far, kept in registers and chosen without branches: which
-  // way it goes is as good as random on code and compressed data.
-  int bestPos = matchPosition_;
-  int bestLen = 0;
-  int right = 1;  // the first step goes right (cmp starts at 1)
-  // A node is read whole (head and both links in one load), so the next
-  // step's address waits for one memory access only.
-  uint64_t bits = LoadNode(p);
-  for (;;) {
-    const int next = static_cast<int>((bits >> (32 + 16 * right)) & 0xFFFF);
-    if (next == NIL) {
-      node_[p].child[right] = static_cast<uint16_t>(r);
-      parent_[r] = static_cast<uint16_t>(p);
-      matchPosition_ = bestPos;
-      matchLength_ = bestLen;
-      return;
-    }
-    p = next;
-    bits = LoadNode(p);
-    // i: number of equal leading bytes (the first always is); right: key >= candidate.
-    const uint32_t head = static_cast<uint32_t>(bits);
-    int i;
-    if (keyHead != head) {
-      right = keyHead > head;
-      i = 1 + __builtin_clz(keyHead ^ head) / 8;
-    } else {
-      const uint8_t* cand = &ring_[p];
-      const uint64_t c1 = BigEndian64(cand + 1);
-      const uint64_t key9 = BigEndian64(key + 9);
-      const uint64_t c9 = BigEndian64(cand + 9);
-      if (key1 != c1) {
-        right = key1 > c1;
-        i = 1 + __builtin_clzll(key1 ^ c1) / 8;
-      } else if (key9 != c9) {
-        right = key9 > c9;
-        i = 9 + __builtin_clzll(key9 ^ c9) / 8;
-      } else if (key[17] != cand[17]) {
-        right = key[17] > cand[17];
-        i = 17;
-      } else {
-        right = 1;
-        i = F;
-      }
-    }
-    // Strictly longer only: the first candidate on the path wins a tie.
-    const bool longer = i > bestLen;
-    bestPos = longer ? p : bestPos;
-    bestLen = longer ? i : bestLen;
-    if (i >= F) break;
+  q.r = r;
+  q.key1 = BigEndian64(key + 1);
+  const uint64_t run = key[0] * 0x0101010101010101ull;
+  q.isRun = kMayBeRun && q.key1 == run && BigEndian64(key + 9) == run && key[17] == key[0];
+  links_[2 * r] = links_[2 * r + 1] = NIL;
+  q.bestPos = matchPosition_;
+  q.bestRank = Rank(0);
+  q.equal = NIL;
+  if (q.isRun && runShortcut_ && runNode_[key[0]] != NIL) {
+    // The descent would end at the one node holding the same run.
+    q.equal = q.bestPos = runNode_[key[0]];
+    q.slot = 0;
+    q.bestRank = Rank(F);
+    q.p = NIL;
+    return;
   }
-  matchPosition_ = bestPos;
-  matchLength_ = bestLen;
-  // A full match: r takes p's place, so equal strings never pile up.
-  parent_[r] = parent_[p];
-  Left(r) = Left(p);
-  Right(r) = Right(p);
-  parent_[Left(p)] = r;
-  parent_[Right(p)] = r;
-  ChildLink(parent_[p], p) = r;
-  parent_[p] = NIL;
+  q.slot = 2 * (N + 1 + key[0]) + 1;  // the root's right link: the first step goes right
+  q.p = links_[q.slot];
 }
 
-void LzssEncoder::DeleteNode(int p) {
-  if (parent_[p] == NIL) return;
-  int q;
-  if (Right(p) == NIL) {
-    q = Left(p);
-  } else if (Left(p) == NIL) {
-    q = Right(p);
+LZSS_INLINE void LzssEncoder::Step(Search& q) {
+  const unsigned p = q.p;
+  // Both children are read beforehand so the next node is a select, not a
+  // second load after the compare.
+  uint32_t kids;
+  std::memcpy(&kids, &links_[2 * p], sizeof kids);
+  const uint64_t c1 = BigEndian64(&ring_[p + 1]);
+  // The rank of the number of equal leading bytes (the first always is).
+  // The step goes right when the key's word k is above the candidate's word c.
+  int rank;
+  uint64_t k = q.key1, c = c1;
+  if (q.key1 != c1) {
+    rank = WordRank(q.key1 ^ c1);
   } else {
-    q = Left(p);
-    if (Right(q) != NIL) {
-      do {
-        q = Right(q);
-      } while (Right(q) != NIL);
-      Right(parent_[q]) = Left(q);
-      parent_[Left(q)] = parent_[q];
-      Left(q) = Left(p);
-      parent_[Left(p)] = q;
+    const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
+    const uint64_t c9 = BigEndian64(&ring_[p + 9]);
+    if (key9 != c9) {
+      k = key9;
+      c = c9;
+      rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
+    } else if (ring_[q.r + 17] != ring_[p + 17]) {
+      k = ring_[q.r + 17];
+      c = ring_[p + 17];
+      rank = Rank(17);
+    } else {
+      // A full match ends the descent: r will take p's place, so equal
+      // strings never pile up.
+      q.equal = q.bestPos = p;
+      q.bestRank = Rank(F);
+      q.p = NIL;
+      return;
     }
-    Right(q) = Right(p);
-    parent_[Right(p)] = q;
   }
-  parent_[q] = parent_[p];
-  ChildLink(parent_[p], p) = q;
-  parent_[p] = NIL;
+  KeepLonger(rank, p, q.bestRank, q.bestPos);
+  q.slot = 2 * p + (k > c);
+  q.p = ChildOf(kids, k, c);
 }
+
+// Step for a descent that runs beside another: once over (p is NIL) it keeps
+// stepping on the "none" node, whose links lead back to it, without changing
+// its result, so the pair's loop ends at one branch instead of one each.
+LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
+  const unsigned p = q.p;
+  const bool active = p != NIL;
+  uint32_t kids;
+  std::memcpy(&kids, &links_[2 * p], sizeof kids);
+  const uint64_t c1 = BigEndian64(&ring_[p + 1]);
+  int rank;
+  uint64_t k = q.key1, c = c1;
+  if (__builtin_expect(q.key1 != c1 || !active, 1)) {
+    rank = WordRank((q.key1 ^ c1) | 1);
+  } else {
+    const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
+    const uint64_t c9 = BigEndian64(&ring_[p + 9]);
+    if (key9 != c9) {
+      k = key9;
+      c = c9;
+      rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
+    } else if (ring_[q.r + 17] != ring_[p + 17]) {
+      k = ring_[q.r + 17];
+      c = ring_[p + 17];
+      rank = Rank(17);
+    } else {
+      q.equal = q.bestPos = p;
+      q.bestRank = Rank(F);
+      q.p = NIL;
+      return;
+    }
+  }
+  unsigned rankHere = Rank(0);
+  MoveIfNode<NIL>(p, static_cast<unsigned>(rank), rankHere);
+  KeepLonger(static_cast<int>(rankHere), p, q.bestRank, q.bestPos);
+  MoveIfNode<NIL>(p, 2 * p + (k > c), q.slot);
+  q.p = ChildOf(kids, k, c);
+}
+
+LZSS_INLINE void LzssEncoder::End(Search& q) {
+  if (q.equal != NIL) {
+    Replace(q.equal, q.r);
+  } else {
+    links_[q.slot] = static_cast<uint16_t>(q.r);
+    slot_[q.r] = static_cast<uint16_t>(q.slot);
+  }
+  if (q.isRun) runNode_[ring_[q.r]] = static_cast<uint16_t>(q.r);
+}
+
+void LzssEncoder::InsertNode(int r) {
+  Search q;
+  Begin<true>(q, static_cast<unsigned>(r));
+  while (q.p != NIL) Step(q);
+  End(q);
+  matchPosition_ = q.bestPos;
+  matchLength_ = Rank(q.bestRank);
+}
+
+LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
+  // r1's string is no run: its second byte is r2's first, which differs
+  // from r1's first (the two trees differ).
+  Search a, b;
+  Begin<false>(a, r1);
+  Begin<true>(b, r2);
+  // The two descents don't depend on each other: stepping them in turn lets
+  // the processor overlap their memory loads.
+  while (a.p != NIL || b.p != NIL) {
+    StepBeside(a);
+    StepBeside(b);
+  }
+  End(a);
+  End(b);
+  resultPos_[r1 & 3] = a.bestPos;
+  resultLen_[r1 & 3] = Rank(a.bestRank);
+  matchPosition_ = resultPos_[r2 & 3] = b.bestPos;
+  matchLength_ = resultLen_[r2 & 3] = Rank(b.bestRank);
+}
+
+// r, whose string equals p's, takes p's place in its tree.
+LZSS_INLINE void LzssEncoder::Replace(unsigned p, unsigned r) {
+  const unsigned left = links_[2 * p];
+  const unsigned right = links_[2 * p + 1];
+  links_[2 * r] = static_cast<uint16_t>(left);
+  links_[2 * r + 1] = static_cast<uint16_t>(right);
+  slot_[left] = static_cast<uint16_t>(2 * r);
+  slot_[right] = static_cast<uint16_t>(2 * r + 1);
+  const unsigned at = slot_[p];
+  slot_[r] = static_cast<uint16_t>(at);
+  links_[at] = static_cast<uint16_t>(r);
+  slot_[p] = kNoSlot;
+}
+
+LZSS_INLINE void LzssEncoder::Unlink(unsigned p) {
+  const unsigned at = slot_[p];
+  if (at == kNoSlot) return;
+  if (runNode_[ring_[p]] == p) runNode_[ring_[p]] = NIL;
+  const unsigned left = links_[2 * p];
+  const unsigned right = links_[2 * p + 1];
+  static_assert((NIL & (NIL - 1)) == 0 && NIL > N - 1, "a node index has NIL's bit clear");
+  // Which case a removal is (a child missing, or two children and how far
+  // down the left subtree's rightmost node lies) is as good as random, so the
+  // cases are told apart by conditional moves, and the writes a case doesn't
+  // need go to spare entries: the unused left link of the first root and the
+  // slot of "none".
+  constexpr unsigned kSpareLink = 2 * (N + 1);
+  constexpr unsigned kSpareSlot = NIL;
+  const bool two = ((left | right) & NIL) == 0;
+  // The rightmost node of the left subtree takes p's place (two children).
+  unsigned q = Pick(two, left, NIL);
+  for (int k = 0; k < 2; ++k) MoveIfNode<NIL>(links_[2 * q + 1], links_[2 * q + 1], q);
+  while (links_[2 * q + 1] != NIL) q = links_[2 * q + 1];
+  // It leaves its place to its left subtree when it is not p's left child.
+  const bool moved = q != left && two;
+  const unsigned qLeft = links_[2 * q];
+  const unsigned qAt = Pick(moved, slot_[q], kSpareLink);
+  links_[qAt] = static_cast<uint16_t>(qLeft);
+  slot_[Pick(moved, qLeft, kSpareSlot)] = static_cast<uint16_t>(qAt);
+  links_[Pick(moved, 2 * q, kSpareLink)] = static_cast<uint16_t>(left);
+  slot_[Pick(moved, left, kSpareSlot)] = static_cast<uint16_t>(2 * q);
+  links_[Pick(two, 2 * q + 1, kSpareLink)] = static_cast<uint16_t>(right);
+  slot_[Pick(two, right, kSpareSlot)] = static_cast<uint16_t>(2 * q + 1);
+  // With a child missing, the other (or none) takes p's place.
+  q = Pick(two, q, left + right - NIL);
+  slot_[q] = static_cast<uint16_t>(at);  // slot_[NIL] when p was a leaf: never read
+  links_[at] = static_cast<uint16_t>(q);
+  slot_[p] = kNoSlot;
+}
+
+void LzssEncoder::DeleteNode(int p) { Unlink(static_cast<unsigned>(p)); }
 
 bool LzssEncoder::Refill(ByteSource& in) {
   inLen_ = in.Read(inBuf_, sizeof inBuf_);
@@ -132,40 +296,113 @@ void LzssEncoder::Flush(ByteSink& out) {
   outLen_ = 0;
 }
 
+LZSS_INLINE void LzssEncoder::Advance(int c) {
+  Unlink(s_);
+  if (c >= 0) {
+    ring_[s_] = static_cast<uint8_t>(c);
+    if (s_ < F - 1) ring_[s_ + N] = static_cast<uint8_t>(c);
+  } else {
+    --len_;
+  }
+  s_ = (s_ + 1) & (N - 1);
+  r_ = (r_ + 1) & (N - 1);
+  if (len_) {
+    InsertNode(static_cast<int>(r_));
+    Record(r_);
+  }
+}
+
+LZSS_INLINE bool LzssEncoder::AdvanceInRun(uint8_t c) {
+  // The current string is F times b and c is b again, so the next string
+  // is that run too: its descent would end at the current string's node.
+  const uint8_t b = ring_[r_];
+  if (c != b || runNode_[b] != r_ || !runShortcut_) return false;
+  const unsigned previous = r_;
+  Unlink(s_);
+  ring_[s_] = c;
+  if (s_ < F - 1) ring_[s_ + N] = c;
+  s_ = (s_ + 1) & (N - 1);
+  r_ = (r_ + 1) & (N - 1);
+  links_[2 * r_] = links_[2 * r_ + 1] = NIL;
+  Replace(previous, r_);
+  runNode_[b] = static_cast<uint16_t>(r_);
+  matchPosition_ = previous;
+  matchLength_ = F;
+  Record(r_);
+  return true;
+}
+
+LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
+  const unsigned s2 = (s_ + 1) & (N - 1);
+  const unsigned r1 = (r_ + 1) & (N - 1);
+  const unsigned r2 = (r_ + 2) & (N - 1);
+  // In order the steps are: delete s, insert r1, delete s2, insert r2. The
+  // second deletion may go before the first insertion when they are in
+  // different trees (ring_[s2] is still s2's first byte), and the two
+  // insertions may overlap when their trees differ. Nodes in the trees never
+  // cover s or s2, so the new bytes are stored before either descent.
+  if (!pairedSteps_ || ring_[s2] == ring_[r1] || ring_[r1] == ring_[r2]) {
+    // Inside a run of one byte the insertions share a tree.
+    if (!AdvanceInRun(c1)) Advance(c1);
+    if (!AdvanceInRun(c2)) Advance(c2);
+    return;
+  }
+  Unlink(s_);
+  ring_[s_] = c1;
+  if (s_ < F - 1) ring_[s_ + N] = c1;
+  Unlink(s2);
+  ring_[s2] = c2;
+  if (s2 < F - 1) ring_[s2 + N] = c2;
+  s_ = (s2 + 1) & (N - 1);
+  r_ = r2;
+  InsertTwo(r1, r2);
+}
+
 void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   inPos_ = inLen_ = outLen_ = 0;
   matchPosition_ = matchLength_ = 0;
-  for (int i = N + 1; i <= N + 256; ++i) Right(i) = NIL;
-  for (int i = 0; i < N; ++i) parent_[i] = NIL;
+  for (int i = N + 1; i <= N + 256; ++i) links_[2 * i + 1] = NIL;
+  links_[2 * NIL] = links_[2 * NIL + 1] = NIL;
+  for (int i = 0; i <= N; ++i) slot_[i] = kNoSlot;
+  for (uint16_t& node : runNode_) node = NIL;
   // Bytes past the input's end take part in comparisons near the end, so
   // they are given a fixed value (zero) to keep the output reproducible.
   std::memset(ring_, kLzssFill, kLzssStart);
   std::memset(ring_ + kLzssStart, 0, sizeof ring_ - kLzssStart);
 
-  int s = 0;
-  int r = kLzssStart;
-  int len = 0;
+  s_ = 0;
+  r_ = kLzssStart;
+  len_ = 0;
   uint8_t c;
-  while (len < F && NextByte(in, c)) ring_[r + len++] = c;
-  if (len == 0) return;
+  while (len_ < F && NextByte(in, c)) ring_[r_ + len_++] = c;
+  if (len_ == 0) return;
 
-  for (int i = 1; i <= F; ++i) InsertNode(r - i);
-  InsertNode(r);
+  for (int i = 1; i <= F; ++i) InsertNode(static_cast<int>(r_) - i);
+  InsertNode(static_cast<int>(r_));
+  Record(r_);
 
   uint8_t group[1 + 8 * 2];
   group[0] = 0;
   int groupLen = 1;
   uint8_t mask = 1;
-  do {
-    if (matchLength_ > len) matchLength_ = len;
-    if (matchLength_ <= kLzssThreshold) {
-      matchLength_ = 1;
+  // Steps the coder has taken past the start of the item being written (0
+  // or 1): a step pair may end one step beyond an item. The look-ahead at
+  // the item is the coder's plus those steps, at most F.
+  int ahead = 0;
+  while (len_ + ahead > 0) {
+    const unsigned at = (r_ - static_cast<unsigned>(ahead)) & (N - 1);
+    int matchLength = resultLen_[at & 3];
+    const unsigned matchPosition = resultPos_[at & 3];
+    const int len = len_ + ahead < F ? len_ + ahead : F;
+    if (matchLength > len) matchLength = len;
+    if (matchLength <= kLzssThreshold) {
+      matchLength = 1;
       group[0] |= mask;
-      group[groupLen++] = ring_[r];
+      group[groupLen++] = ring_[at];
     } else {
-      group[groupLen++] = static_cast<uint8_t>(matchPosition_ & 0xFF);
-      group[groupLen++] = static_cast<uint8_t>(((matchPosition_ >> 4) & 0xF0) |
-                                               (matchLength_ - (kLzssThreshold + 1)));
+      group[groupLen++] = static_cast<uint8_t>(matchPosition & 0xFF);
+      group[groupLen++] = static_cast<uint8_t>(((matchPosition >> 4) & 0xF0) |
+                                               static_cast<unsigned>(matchLength - (kLzssThreshold + 1)));
     }
     mask = static_cast<uint8_t>(mask << 1);
     if (mask == 0) {
@@ -174,25 +411,26 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
       groupLen = 1;
       mask = 1;
     }
-    const int k = matchLength_;
-    int i = 0;
-    for (; i < k && NextByte(in, c); ++i) {
-      DeleteNode(s);
-      ring_[s] = c;
-      if (s < F - 1) ring_[s + N] = c;
-      s = (s + 1) & (N - 1);
-      r = (r + 1) & (N - 1);
-      InsertNode(r);
+    int need = matchLength - ahead;
+    while (need > 0) {
+      uint8_t c1, c2;
+      if (!NextByte(in, c1)) {
+        Advance(-1);
+        --need;
+      } else if (!NextByte(in, c2)) {
+        Advance(c1);
+        --need;
+      } else {
+        AdvanceTwo(c1, c2);
+        need -= 2;
+      }
     }
-    for (; i < k; ++i) {
-      DeleteNode(s);
-      s = (s + 1) & (N - 1);
-      r = (r + 1) & (N - 1);
-      if (--len) InsertNode(r);
-    }
-  } while (len > 0);
+    ahead = -need;
+  }
   if (groupLen > 1) Emit(out, group, groupLen);
   Flush(out);
 }
+
+#undef LZSS_INLINE
 
 }  // namespace crisis

@@ -1,6 +1,11 @@
 // LZSS coder of the compressed BIOS image: 4096-byte ring, 18-byte look-ahead,
 // matches found through one binary search tree per first byte. The DOS flash
 // program decodes this stream, so parameters and tie-breaking are fixed.
+//
+// The coder keeps the trees exactly as a plain one-step-at-a-time coder
+// would, so it reports the same match at every position; it only gets there
+// faster: word compares, branch-free steps, two insertions into different
+// trees walked side by side, and runs of one byte replaced without a descent.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -25,13 +30,21 @@ class LzssEncoder {
   void InsertNode(int r);
   void DeleteNode(int p);
 
-  int MatchPosition() const { return matchPosition_; }
+  int MatchPosition() const { return static_cast<int>(matchPosition_); }
   int MatchLength() const { return matchLength_; }
+
+  // With the shortcut off, every insertion descends its tree; the stream is
+  // the same either way (tests compare the two).
+  void SetRunShortcut(bool on) { runShortcut_ = on; }
+  // With paired steps off, every step's deletion and insertion run one after
+  // the other; the stream is the same either way.
+  void SetPairedSteps(bool on) { pairedSteps_ = on; }
 
  private:
   static constexpr int N = kLzssRingSize;
   static constexpr int F = kLzssMaxMatch;
-  static constexpr int NIL = N;
+  static constexpr unsigned NIL = N;
+  static constexpr uint16_t kNoSlot = 0xFFFF;
 
   bool NextByte(ByteSource& in, uint8_t& c) {
     if (inPos_ == inLen_ && !Refill(in)) return false;
@@ -41,38 +54,71 @@ class LzssEncoder {
   bool Refill(ByteSource& in);
   void Emit(ByteSink& out, const uint8_t* p, int n);
   void Flush(ByteSink& out);
+  void Replace(unsigned p, unsigned r);
+  void Unlink(unsigned p);
 
-  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps.
-  uint8_t ring_[N + F - 1];
-  // A tree node: the links and, beside them, bytes 1..4 of the node's string
-  // (big-endian), which decide most steps of a descent without touching the
-  // ring. A node's bytes don't change while it is in a tree: the ring is
-  // overwritten only behind the oldest position, which has been deleted.
-  // Nodes N+1..N+256 are the roots, one per first byte (only their right
-  // link is used); N is "none". 16-bit links keep all nodes in 35 KiB.
-  struct Node {
-    uint32_t head;
-    uint16_t child[2];  // left, right
+  // One insertion's descent, kept apart from the tree it walks so that two
+  // descents into different trees can be stepped in turn.
+  struct Search {
+    // Unsigned, so indices need no sign extension in the hot loops.
+    unsigned r;
+    unsigned p;      // node to compare with next; NIL when the descent is over
+    unsigned slot;   // the link that r hangs on if no equal string turns up
+    unsigned equal;  // node whose string equals r's (r replaces it), or NIL
+    unsigned bestPos;
+    int bestRank;  // 8 less the best match's length: lower is longer
+    uint64_t key1;  // bytes 1..8, big-endian
+    bool isRun;
   };
-  static_assert(sizeof(Node) == 8 && offsetof(Node, child) == 4, "head, left, right in one word");
-  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "LoadNode's bit positions");
-  Node node_[N + 257];
-  uint16_t parent_[N + 1];
+  template <bool kMayBeRun>
+  void Begin(Search& q, unsigned r);
+  void Step(Search& q);
+  void StepBeside(Search& q);
+  void End(Search& q);
+  // Insertions of the positions after two deletions, as if each ran alone
+  // in order; the caller makes sure the trees involved are distinct.
+  void InsertTwo(unsigned r1, unsigned r2);
+  // One step of the coder: drop the oldest string, take in c (or, at the
+  // input's end, nothing) and insert the new current string.
+  void Advance(int c);
+  // Two steps at once, taking in c1 then c2.
+  void AdvanceTwo(uint8_t c1, uint8_t c2);
+  // A step that continues a run of one byte, when it is one; false (nothing
+  // done) otherwise.
+  bool AdvanceInRun(uint8_t c);
+  void Record(unsigned r) {
+    resultPos_[r & 3] = matchPosition_;
+    resultLen_[r & 3] = matchLength_;
+  }
 
-  // The node as one little-endian word: head in bits 0-31, left link in
-  // 32-47, right link in 48-63.
-  uint64_t LoadNode(int p) const {
-    uint64_t v;
-    std::memcpy(&v, &node_[p], sizeof v);
-    return v;
-  }
-  uint16_t& Left(int p) { return node_[p].child[0]; }
-  uint16_t& Right(int p) { return node_[p].child[1]; }
-  // The link in `parent` that points at `node`.
-  uint16_t& ChildLink(int parent, int node) {
-    return Right(parent) == node ? Right(parent) : Left(parent);
-  }
-  int matchPosition_ = 0;
+  // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps; one more
+  // byte lets a finished descent read the "none" node's string harmlessly.
+  uint8_t ring_[N + F];
+  // Tree links, two per node: links_[2 * p] is p's left child, links_[2 * p + 1]
+  // its right child. Nodes N+1..N+256 are the roots, one per first byte (only
+  // their right link is used); N is "none". 16-bit links keep the trees,
+  // the slots and the ring within the first-level data cache.
+  uint16_t links_[2 * (N + 257)];
+  // Instead of a parent: the index in links_ of the link that points at the
+  // node, so unlinking needs no test of which side it hangs on. kNoSlot: the
+  // node is in no tree.
+  uint16_t slot_[N + 1];
+  // Per byte value b, the node whose whole string is F times b, or NIL. An
+  // insertion of such a string would descend to exactly that node and
+  // replace it, so it is replaced at once.
+  uint16_t runNode_[256];
+  bool runShortcut_ = true;
+  bool pairedSteps_ = true;
+
+  // Coder position: oldest string s, current string r, valid look-ahead len.
+  unsigned s_ = 0, r_ = 0;
+  int len_ = 0;
+  // Matches found for the last few current strings, by r & 3: the coder may
+  // be a step ahead of the item being written.
+  unsigned resultPos_[4] = {};
+  int resultLen_[4] = {};
+
+  unsigned matchPosition_ = 0;
   int matchLength_ = 0;
 
   uint8_t inBuf_[65536];

@@ -1,0 +1,273 @@
+// The coder's fast paths (word compares, the run shortcut, two descents at
+// once) against a plain coder written the textbook way: byte compares, parent
+// links, one step at a time. Every stream must be the same, byte for byte.
+#include "crisis_app/lzss_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "crisis_app/byte_stream.h"
+#include "crisis_app/lzss_decoder.h"
+
+namespace crisis {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class PlainCoder {
+ public:
+  Bytes Encode(const Bytes& in) {
+    Bytes out;
+    size_t next = 0;
+    for (int i = N + 1; i <= N + 256; ++i) right_[i] = N;
+    for (int i = 0; i < N; ++i) parent_[i] = N;
+    for (int i = 0; i < N + F - 1; ++i) ring_[i] = i < N - F ? kLzssFill : 0;
+    int s = 0, r = N - F, len = 0;
+    while (len < F && next < in.size()) ring_[r + len++] = in[next++];
+    if (len == 0) return out;
+    for (int i = 1; i <= F; ++i) Insert(r - i);
+    Insert(r);
+    Bytes group{0};
+    uint8_t mask = 1;
+    do {
+      if (matchLength_ > len) matchLength_ = len;
+      if (matchLength_ <= kLzssThreshold) {
+        matchLength_ = 1;
+        group[0] |= mask;
+        group.push_back(ring_[r]);
+      } else {
+        group.push_back(static_cast<uint8_t>(matchPosition_ & 0xFF));
+        group.push_back(static_cast<uint8_t>(((matchPosition_ >> 4) & 0xF0) | (matchLength_ - 3)));
+      }
+      mask = static_cast<uint8_t>(mask << 1);
+      if (mask == 0) {
+        out.insert(out.end(), group.begin(), group.end());
+        group.assign(1, 0);
+        mask = 1;
+      }
+      const int k = matchLength_;
+      for (int i = 0; i < k; ++i) {
+        Delete(s);
+        const bool more = next < in.size();
+        if (more) {
+          ring_[s] = in[next++];
+          if (s < F - 1) ring_[s + N] = ring_[s];
+        }
+        s = (s + 1) % N;
+        r = (r + 1) % N;
+        if (more || --len) Insert(r);
+      }
+    } while (len > 0);
+    if (group.size() > 1) out.insert(out.end(), group.begin(), group.end());
+    return out;
+  }
+
+ private:
+  static constexpr int N = kLzssRingSize;
+  static constexpr int F = kLzssMaxMatch;
+
+  void Insert(int r) {
+    int cmp = 1, p = N + 1 + ring_[r];
+    left_[r] = right_[r] = N;
+    matchLength_ = 0;
+    for (;;) {
+      int& link = cmp >= 0 ? right_[p] : left_[p];
+      if (link == N) {
+        link = r;
+        parent_[r] = p;
+        return;
+      }
+      p = link;
+      int i = 1;
+      for (; i < F; ++i) {
+        cmp = ring_[r + i] - ring_[p + i];
+        if (cmp != 0) break;
+      }
+      if (i > matchLength_) {
+        matchPosition_ = p;
+        matchLength_ = i;
+        if (i >= F) break;
+      }
+    }
+    parent_[r] = parent_[p];
+    left_[r] = left_[p];
+    right_[r] = right_[p];
+    parent_[left_[p]] = r;
+    parent_[right_[p]] = r;
+    LinkTo(p) = r;
+    parent_[p] = N;
+  }
+
+  void Delete(int p) {
+    if (parent_[p] == N) return;
+    int q;
+    if (right_[p] == N) {
+      q = left_[p];
+    } else if (left_[p] == N) {
+      q = right_[p];
+    } else {
+      q = left_[p];
+      if (right_[q] != N) {
+        while (right_[q] != N) q = right_[q];
+        right_[parent_[q]] = left_[q];
+        parent_[left_[q]] = parent_[q];
+        left_[q] = left_[p];
+        parent_[left_[p]] = q;
+      }
+      right_[q] = right_[p];
+      parent_[right_[p]] = q;
+    }
+    parent_[q] = parent_[p];
+    LinkTo(p) = q;
+    parent_[p] = N;
+  }
+
+  int& LinkTo(int p) { return right_[parent_[p]] == p ? right_[parent_[p]] : left_[parent_[p]]; }
+
+  uint8_t ring_[N + F - 1];
+  int left_[N + 257], right_[N + 257], parent_[N + 1];
+  int matchPosition_ = 0, matchLength_ = 0;
+};
+
+struct Coders {
+  std::unique_ptr<PlainCoder> plain = std::make_unique<PlainCoder>();
+  std::unique_ptr<LzssEncoder> fast = std::make_unique<LzssEncoder>();
+
+  Bytes Fast(const Bytes& in, bool runShortcut, bool pairedSteps = true) {
+    fast->SetRunShortcut(runShortcut);
+    fast->SetPairedSteps(pairedSteps);
+    Bytes out;
+    MemorySource src(in);
+    MemorySink dst(out);
+    fast->Encode(src, dst);
+    return out;
+  }
+
+  // Every setting of the fast coder against the plain one; the stream must
+  // also decode to the input.
+  void ExpectSame(const Bytes& in, const char* what, size_t n) {
+    const Bytes expected = plain->Encode(in);
+    ASSERT_EQ(Fast(in, true), expected) << what << " " << n << ", " << in.size() << " bytes";
+    ASSERT_EQ(Fast(in, false), expected) << what << " " << n << " (no run shortcut)";
+    ASSERT_EQ(Fast(in, true, false), expected) << what << " " << n << " (single steps)";
+    ASSERT_EQ(Fast(in, false, false), expected) << what << " " << n << " (single steps, no run shortcut)";
+    Bytes back;
+    ASSERT_TRUE(DecodeLzss(expected.data(), expected.size(), back));
+    ASSERT_EQ(back, in) << what << " " << n;
+  }
+};
+
+// Runs of one byte (long and short, including the 0x20 of the initial fill),
+// stretches over a few symbols, copies of earlier data and random bytes.
+Bytes RunHeavy(std::mt19937& rng, size_t size) {
+  Bytes img;
+  static const uint8_t runBytes[] = {0xFF, 0x00, 0x20, 0xFF, 0x00, 0x41};
+  while (img.size() < size) {
+    const unsigned kind = rng() % 6;
+    const size_t n = kind == 0 ? 1 + rng() % 9000 : 1 + rng() % 70;
+    switch (kind) {
+      case 0:
+      case 1: img.insert(img.end(), n, runBytes[rng() % sizeof runBytes]); break;
+      case 2:
+        for (size_t i = 0; i < n; ++i) img.push_back(static_cast<uint8_t>(rng() % 3));
+        break;
+      case 3:
+        if (img.size() > 40) {
+          const size_t from = img.size() - 1 - rng() % std::min<size_t>(img.size() - 1, 5000);
+          for (size_t i = 0; i < n; ++i) img.push_back(img[from + i % (img.size() - from)]);
+        }
+        break;
+      case 4:  // a run broken by one byte, which the run's string tree must notice
+        img.insert(img.end(), 17 + rng() % 3, 0xFF);
+        img.push_back(static_cast<uint8_t>(rng()));
+        break;
+      default:
+        for (size_t i = 0; i < n; ++i) img.push_back(static_cast<uint8_t>(rng()));
+    }
+  }
+  img.resize(size);
+  return img;
+}
+
+TEST(LzssSpeedPaths, EdgeSizesOfRunsAndOfRandomData) {
+  Coders c;
+  std::mt19937 rng(61);
+  const size_t sizes[] = {1, 2, 3, 17, 18, 19, 35, 36, 37, 4077, 4078, 4079, 4095, 4096, 4097, 4114, 8192, 12000};
+  for (size_t size : sizes) {
+    for (uint8_t b : {0x00, 0x20, 0xFF}) c.ExpectSame(Bytes(size, b), "run of one byte", size);
+    Bytes random(size);
+    for (auto& x : random) x = static_cast<uint8_t>(rng());
+    c.ExpectSame(random, "random", size);
+    Bytes twoRuns(size, 0xFF);
+    for (size_t i = size / 2; i < size; ++i) twoRuns[i] = 0x00;
+    c.ExpectSame(twoRuns, "two runs", size);
+  }
+}
+
+TEST(LzssSpeedPaths, RunHeavyInputs) {
+  Coders c;
+  std::mt19937 rng(1234);
+  for (size_t n = 0; n < 300; ++n) {
+    const size_t size = n % 10 == 0 ? rng() % 60000 : rng() % 9000;
+    c.ExpectSame(RunHeavy(rng, size), "run-heavy input", n);
+  }
+}
+
+TEST(LzssSpeedPaths, RandomisedInputsOverSmallAlphabets) {
+  // Few symbols make deep trees, many equal words and full 18-byte matches.
+  Coders c;
+  std::mt19937 rng(99);
+  for (size_t n = 0; n < 300; ++n) {
+    const unsigned symbols = 1 + rng() % (n % 3 == 0 ? 256 : 5);
+    Bytes img(rng() % 20000);
+    for (auto& x : img) x = static_cast<uint8_t>(rng() % symbols * 0x3B);
+    c.ExpectSame(img, "small alphabet", n);
+  }
+}
+
+// A source that hands out a few bytes per read, as a pipe might.
+class TrickleSource : public ByteSource {
+ public:
+  explicit TrickleSource(const Bytes& data) : data_(data) {}
+  bool Seek(uint64_t) override { return false; }
+  size_t Read(uint8_t* buf, size_t n) override {
+    size_t take = std::min({n, data_.size() - pos_, size_t{1} + pos_ % 7});
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(pos_), take, buf);
+    pos_ += take;
+    return take;
+  }
+
+ private:
+  const Bytes& data_;
+  size_t pos_ = 0;
+};
+
+TEST(LzssSpeedPaths, ShortReadsGiveTheSameStream) {
+  Coders c;
+  std::mt19937 rng(77);
+  for (size_t n = 0; n < 20; ++n) {
+    const Bytes img = RunHeavy(rng, rng() % 20000);
+    Bytes out;
+    TrickleSource src(img);
+    MemorySink dst(out);
+    c.fast->Encode(src, dst);
+    ASSERT_EQ(out, c.plain->Encode(img)) << "input " << n;
+  }
+}
+
+TEST(LzssSpeedPaths, CoderIsReusable) {
+  // Runs leave state behind (the run nodes): a second image must not see it.
+  Coders c;
+  std::mt19937 rng(5);
+  const Bytes first = RunHeavy(rng, 30000), second = RunHeavy(rng, 30000);
+  const Bytes expected = c.plain->Encode(second);
+  c.Fast(first, true);
+  EXPECT_EQ(c.Fast(second, true), expected);
+}
+
+}  // namespace
+}  // namespace crisis
