@@ -112,6 +112,29 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   q.p = links_[q.slot];
 }
 
+LZSS_INLINE bool LzssEncoder::CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank) {
+  const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
+  const uint64_t c9 = BigEndian64(&ring_[p + 9]);
+  if (key9 != c9) {
+    k = key9;
+    c = c9;
+    rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
+    return true;
+  }
+  if (ring_[q.r + 17] != ring_[p + 17]) {
+    k = ring_[q.r + 17];
+    c = ring_[p + 17];
+    rank = Rank(17);
+    return true;
+  }
+  // A full match ends the descent: r will take p's place, so equal strings
+  // never pile up.
+  q.equal = q.bestPos = p;
+  q.bestRank = Rank(F);
+  q.p = NIL;
+  return false;
+}
+
 LZSS_INLINE void LzssEncoder::Step(Search& q) {
   const unsigned p = q.p;
   // Both children are read beforehand so the next node is a select, not a
@@ -125,25 +148,8 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   uint64_t k = q.key1, c = c1;
   if (q.key1 != c1) {
     rank = WordRank(q.key1 ^ c1);
-  } else {
-    const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
-    const uint64_t c9 = BigEndian64(&ring_[p + 9]);
-    if (key9 != c9) {
-      k = key9;
-      c = c9;
-      rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
-    } else if (ring_[q.r + 17] != ring_[p + 17]) {
-      k = ring_[q.r + 17];
-      c = ring_[p + 17];
-      rank = Rank(17);
-    } else {
-      // A full match ends the descent: r will take p's place, so equal
-      // strings never pile up.
-      q.equal = q.bestPos = p;
-      q.bestRank = Rank(F);
-      q.p = NIL;
-      return;
-    }
+  } else if (!CompareTail(q, p, k, c, rank)) {
+    return;
   }
   KeepLonger(rank, p, q.bestRank, q.bestPos);
   q.slot = 2 * p + (k > c);
@@ -163,23 +169,8 @@ LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
   uint64_t k = q.key1, c = c1;
   if (__builtin_expect(q.key1 != c1 || !active, 1)) {
     rank = WordRank((q.key1 ^ c1) | 1);
-  } else {
-    const uint64_t key9 = BigEndian64(&ring_[q.r + 9]);
-    const uint64_t c9 = BigEndian64(&ring_[p + 9]);
-    if (key9 != c9) {
-      k = key9;
-      c = c9;
-      rank = Rank(9) + WordRank(key9 ^ c9) - Rank(1);
-    } else if (ring_[q.r + 17] != ring_[p + 17]) {
-      k = ring_[q.r + 17];
-      c = ring_[p + 17];
-      rank = Rank(17);
-    } else {
-      q.equal = q.bestPos = p;
-      q.bestRank = Rank(F);
-      q.p = NIL;
-      return;
-    }
+  } else if (!CompareTail(q, p, k, c, rank)) {
+    return;
   }
   unsigned rankHere = Rank(0);
   MoveIfNode<NIL>(p, static_cast<unsigned>(rank), rankHere);

@@ -8,24 +8,14 @@
 #include "crisis_app/tavrin_dlg.h"
 #include "crisis_samples/boot_sectors.h"
 #include "dialog_fixture.h"
+#include "run_command.h"
 
 namespace test {
 namespace {
 
 using namespace crisis;
 
-// Runs a command; returns its exit status and its output.
-int RunTool(const std::string& cmd, std::string* output = nullptr) {
-  std::FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int status = ::pclose(p);
-  if (output) *output = out;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using plat::RunCommand;
 
 class RealDiskBuildTest : public DialogTest {
  protected:
@@ -75,11 +65,11 @@ TEST_F(RealDiskBuildTest, MiniDosUsbKeyPassesFsckAndHoldsTheFiles) {
   EXPECT_EQ(controls.ItemText(IDC_DRIVE, 0).rfind("Removable Disk 0 (", 0), 0u);
 
   std::string out;
-  EXPECT_EQ(RunTool("fsck.fat -n '" + key + "'", &out), 0) << out;
-  ASSERT_EQ(RunTool("mdir -b -i '" + key + "' ::", &out), 0) << out;
+  EXPECT_EQ(RunCommand("fsck.fat -n '" + key + "'", &out), 0) << out;
+  ASSERT_EQ(RunCommand("mdir -b -i '" + key + "' ::", &out), 0) << out;
   for (const char* name : {"MINIDOS.SYS", "KAVLO16.EXE", "VGABIOS.EXE", "BIOS.QZW"})
     EXPECT_NE(plat::ToUpper(out).find(name), std::string::npos) << name << " in " << out;
-  ASSERT_EQ(RunTool("mtype -i '" + key + "' ::BIOS.QZW > '" + disks.Path("qzw") + "'"), 0);
+  ASSERT_EQ(RunCommand("mtype -i '" + key + "' ::BIOS.QZW > '" + disks.Path("qzw") + "'"), 0);
   EXPECT_EQ(disks.Read("qzw"), Expected());
   EXPECT_EQ(work.Read("bios.qzw"), image);
   EXPECT_FALSE(work.Exists("BIOS.BAK"));
@@ -96,7 +86,7 @@ TEST_F(RealDiskBuildTest, FixedLayoutKeyHasItsFileSystemInThePartition) {
   boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
   EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), plat::IDNO);
   std::string out;
-  ASSERT_EQ(RunTool("mdir -b -i '" + key + "@@32256' ::", &out), 0) << out;
+  ASSERT_EQ(RunCommand("mdir -b -i '" + key + "@@32256' ::", &out), 0) << out;
   EXPECT_NE(out.find("MINIDOS.SYS"), std::string::npos) << out;
 }
 
@@ -110,12 +100,12 @@ TEST_F(RealDiskBuildTest, MiniDosFloppyIsFormattedAndPassesFsck) {
   EXPECT_EQ(BuildOn(kModeMiniDos), plat::IDNO) << ::testing::PrintToString(boxes.Texts());
   EXPECT_EQ(controls.ItemText(IDC_DRIVE, 0), "Floppy Driver A (1.44Mb)");
   std::string out;
-  EXPECT_EQ(RunTool("fsck.fat -n '" + floppy + "'", &out), 0) << out;
-  ASSERT_EQ(RunTool("mdir -b -i '" + floppy + "' ::", &out), 0) << out;
+  EXPECT_EQ(RunCommand("fsck.fat -n '" + floppy + "'", &out), 0) << out;
+  ASSERT_EQ(RunCommand("mdir -b -i '" + floppy + "' ::", &out), 0) << out;
   for (const char* name : {"MINIDOS.SYS", "KAVLO16.EXE", "VGABIOS.EXE", "BIOS.QZW"})
     EXPECT_NE(plat::ToUpper(out).find(name), std::string::npos) << name << " in " << out;
   EXPECT_EQ(plat::ToUpper(out).find("AUTOEXEC"), std::string::npos);
-  ASSERT_EQ(RunTool("mtype -i '" + floppy + "' ::BIOS.QZW > '" + disks.Path("qzw") + "'"), 0);
+  ASSERT_EQ(RunCommand("mtype -i '" + floppy + "' ::BIOS.QZW > '" + disks.Path("qzw") + "'"), 0);
   EXPECT_EQ(disks.Read("qzw"), Expected());
 }
 
@@ -129,9 +119,9 @@ TEST_F(RealDiskBuildTest, FullDosFloppyStartsTheFlashProgram) {
   boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
   EXPECT_EQ(dlg->CreateCrisisDisk(kModeFullDos), plat::IDNO) << ::testing::PrintToString(boxes.Texts());
   std::string out;
-  ASSERT_EQ(RunTool("mtype -i '" + floppy + "' ::AUTOEXEC.BAT", &out), 0) << out;
+  ASSERT_EQ(RunCommand("mtype -i '" + floppy + "' ::AUTOEXEC.BAT", &out), 0) << out;
   EXPECT_EQ(out, "kavlo16.exe\r\n");
-  ASSERT_EQ(RunTool("mdir -b -i '" + floppy + "' ::", &out), 0) << out;
+  ASSERT_EQ(RunCommand("mdir -b -i '" + floppy + "' ::", &out), 0) << out;
   EXPECT_EQ(plat::ToUpper(out).find("MINIDOS"), std::string::npos) << out;
   EXPECT_FALSE(work.Exists("AUTOEXEC.BAT"));
 }

@@ -74,6 +74,10 @@ class LzssEncoder {
   void Begin(Search& q, unsigned r);
   void Step(Search& q);
   void StepBeside(Search& q);
+  // Compares bytes 9..17 of r's and p's strings once bytes 1..8 are equal:
+  // sets the words that decide the side and the match's rank, or, when the
+  // whole strings are equal, ends q's descent at p and returns false.
+  bool CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank);
   void End(Search& q);
   // Insertions of the positions after two deletions, as if each ran alone
   // in order; the caller makes sure the trees involved are distinct.

@@ -24,23 +24,14 @@
 #include "platform/disk_drives.h"
 #include "platform/file_system.h"
 #include "platform/os_personality.h"
+#include "run_command.h"
 #include "scripted_message_box.h"
 
 namespace {
 
 using namespace crisis;
 
-int RunTool(const std::string& cmd, std::string* output = nullptr) {
-  std::FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-  if (!p) return -1;
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int status = ::pclose(p);
-  if (output) *output = out;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using plat::RunCommand;
 
 class GuiTest : public ::testing::Test {
  protected:
@@ -173,11 +164,11 @@ TEST_F(GuiTest, MiniDosBuildOnAnAttachedKeyFromTheStartButton) {
   EXPECT_EQ(boxes.PendingAnswers(), 0u) << ::testing::PrintToString(boxes.Texts());
 
   std::string out;
-  EXPECT_EQ(RunTool("fsck.fat -n '" + key + "'", &out), 0) << out;
-  ASSERT_EQ(RunTool("mdir -b -i '" + key + "' ::", &out), 0) << out;
+  EXPECT_EQ(RunCommand("fsck.fat -n '" + key + "'", &out), 0) << out;
+  ASSERT_EQ(RunCommand("mdir -b -i '" + key + "' ::", &out), 0) << out;
   for (const char* name : {"MINIDOS.SYS", "KAVLO16.EXE", "VGABIOS.EXE", "BIOS.QZW"})
     EXPECT_NE(plat::ToUpper(out).find(name), std::string::npos) << name << " in " << out;
-  ASSERT_EQ(RunTool("mtype -i '" + key + "' ::BIOS.QZW > '" + disks.Path("qzw") + "'"), 0);
+  ASSERT_EQ(RunCommand("mtype -i '" + key + "' ::BIOS.QZW > '" + disks.Path("qzw") + "'"), 0);
   std::vector<uint8_t> packed(image.begin(), image.end());
   std::vector<uint8_t> expected = CompressBytes(packed);
   EXPECT_EQ(disks.Read("qzw"), std::string(expected.begin(), expected.end()));
