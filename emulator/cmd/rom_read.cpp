@@ -1,6 +1,8 @@
 // Reads the emulated machine's ROM the way brimlet does: installs and starts
 // the driver service from the flash.sys beside this program, asks the
 // firmware for the geometry, reads the ROM and prints what was found.
+#include <getopt.h>
+
 #include <cstdio>
 #include <string>
 
@@ -13,16 +15,40 @@
 #include "image/image_layout.h"
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
+#include "tool_cli/tool_cli.h"
+
+namespace {
+const char kTool[] = "brimlet-romread";
+const char kUsage[] =
+    "usage: brimlet-romread [OUTPUT]\n"
+    "Installs and starts the driver service from the flash.sys beside this\n"
+    "program, reads the ROM as brimlet does, prints its geometry and identity\n"
+    "and, with OUTPUT, writes the ROM's bytes there.\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "Exit status: 0 read, 1 OUTPUT not written, 2 usage, 6 driver or ROM read failed.\n";
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2) {
-    std::fprintf(stderr, "usage: brimlet-romread [OUTPUT]\n");
-    return 2;
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
+    switch (c) {
+      case 'h': return toolcli::PrintHelp(kUsage);
+      case 'V': return toolcli::PrintVersion(kTool);
+      default: return toolcli::OptionError(kTool, c, argc, argv);
+    }
   }
+  if (argc - optind > 1) return toolcli::UsageError(kTool, "expected at most one OUTPUT");
+  const char* output = argc - optind == 1 ? argv[optind] : nullptr;
   std::string exeDir = plat::DirectoryOf(plat::ExecutablePath());
   brim::DriverService service;
   if (!brim::EnsureFlashDriver(service, exeDir)) {
-    std::fprintf(stderr, "Open flash.sys Fail (%s)\n", service.LastMessage().c_str());
+    std::fprintf(stderr, "Open flash.sys Fail: %sflash.sys: %s\n", exeDir.c_str(),
+                 service.LastMessage().c_str());
     return 6;
   }
   if (!brim::OpenFlashDevice() || !brim::CheckBiosSupport()) return 6;
@@ -36,8 +62,8 @@ int main(int argc, char** argv) {
   std::printf("Model code: %s\nVersion: %s\nDate: %s\nChecksum: 0x%04X\n", rom.modelCode,
               rom.versionText, rom.dateText, rom.checksum);
   std::printf("ROM read: %s\n", (brim::ImageStatus() & brim::kStatusRomReadFailed) ? "FAILED" : "ok");
-  if (argc == 2 && !plat::WriteWholeFile(argv[1], rom.bytes, rom.size)) {
-    std::fprintf(stderr, "cannot write %s\n", argv[1]);
+  if (output && !plat::WriteWholeFile(output, rom.bytes, rom.size)) {
+    std::fprintf(stderr, "%s: cannot write %s\n", kTool, output);
     return 1;
   }
   return (brim::ImageStatus() & brim::kStatusRomReadFailed) ? 6 : 0;

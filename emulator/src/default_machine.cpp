@@ -33,11 +33,12 @@ std::string MachineFolder() {
   std::lock_guard<std::mutex> guard(lock);
   std::string folder = DefaultMachineFolder();
   if (plat::FileExists(folder + "/rom.bin")) return folder;
-  bool ok = WriteMachine(folder, DefaultRom(),
-                         {"BASE=0xFFF00000", "FLAG=0x10", "ROMTYPE=SST 49LF008A",
-                          "LOCKBITBLOCK0=0xFFB00000", "PASSWORD=none", "BRAND=0x564D",
-                          "SUPPORTED=1", "BLOCKTIME=20"});
-  return ok ? folder : std::string();
+  return WriteMachine(folder, DefaultRom(), DefaultMachineLines()) ? folder : std::string();
+}
+
+std::vector<std::string> DefaultMachineLines() {
+  return {"BASE=0xFFF00000", "FLAG=0x10",    "ROMTYPE=SST 49LF008A", "LOCKBITBLOCK0=0xFFB00000",
+          "PASSWORD=none",   "BRAND=0x564D", "SUPPORTED=1",          "BLOCKTIME=20"};
 }
 
 }  // namespace emu

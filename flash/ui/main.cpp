@@ -1,10 +1,12 @@
 // brimlet's entry point: the window when there is a display, else the terminal.
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/brimlet_host.h"
 #include "app/terminal_ui.h"
 #include "core/command_line.h"
+#include "core/linux_options.h"
 
 #ifdef BRIMLET_WINDOW
 #include "ui/silent_password_ui.h"
@@ -31,6 +33,11 @@ bool DisplayAvailable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Linux adaptation: --help, -h, --version and unknown '-' options are
+  // answered before the window, the lock or the driver are touched.
+  const brim::LinuxOptionCheck linuxOption = brim::CheckLinuxOptions(argc, argv);
+  if (linuxOption.option != brim::LinuxOption::kNone)
+    return brim::AnswerLinuxOption(linuxOption, stdout, stderr);
 #ifdef BRIMLET_WINDOW
   if (DisplayAvailable()) {
     if (SilentRequested(argc, argv)) {

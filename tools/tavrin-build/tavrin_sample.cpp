@@ -2,6 +2,8 @@
 // sectors and small stand-ins of the DOS-side programs) and the sample
 // project folder OUT/project (part number 4A1, platform data, a raw ROM and a
 // packaged image with its identification records). Deterministic.
+#include <getopt.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include "crisis_samples/boot_sectors.h"
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
+#include "tool_cli/tool_cli.h"
 
 namespace {
 
@@ -51,12 +54,29 @@ bool WriteText(const std::string& path, const std::string& s) {
 
 }  // namespace
 
+const char kTool[] = "tavrin-sample";
+const char kUsage[] =
+    "usage: tavrin-sample OUT\n"
+    "Writes a sample working folder OUT/work (boot sectors and stand-ins of the\n"
+    "DOS programs) and a sample BIOS project folder OUT/project for tavrin.\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n";
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tavrin-sample OUT\n");
-    return 2;
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
+    switch (c) {
+      case 'h': return toolcli::PrintHelp(kUsage);
+      case 'V': return toolcli::PrintVersion(kTool);
+      default: return toolcli::OptionError(kTool, c, argc, argv);
+    }
   }
-  const std::string out = argv[1], work = out + "/work", project = out + "/project";
+  if (argc - optind != 1) return toolcli::UsageError(kTool, "expected one OUT folder");
+  const std::string out = argv[optind], work = out + "/work", project = out + "/project";
   if (!plat::MakeDirectories(work) || !plat::MakeDirectories(project)) {
     std::fprintf(stderr, "tavrin-sample: can't create %s\n", out.c_str());
     return 1;

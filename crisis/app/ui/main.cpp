@@ -2,7 +2,10 @@
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
+#include <cstdio>
 #include <string>
+
+#include "bios_tools_version.h"
 
 #include "crisis_app/disk_medium.h"
 #include "platform/floppy_tools.h"
@@ -57,4 +60,34 @@ class CTavrinApp : public wxApp {
 
 }  // namespace
 
-wxIMPLEMENT_APP(CTavrinApp);
+wxIMPLEMENT_APP_NO_MAIN(CTavrinApp);
+
+// --help, -h and --version are answered, and any other '-' argument refused,
+// before the toolkit starts; everything else is the project path.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs("usage: tavrin [PROJECT_PATH]\n"
+                 "Opens the crisis disk builder; run it in the working folder that holds\n"
+                 "crisboot.bin, crismbr.bin, minidos.sys and the DOS flash program.\n"
+                 "PROJECT_PATH is the BIOS project folder (else the newest of the history).\n"
+                 "  -h, --help     show this help and exit\n"
+                 "      --version  show the version and exit\n",
+                 stdout);
+      return 0;
+    }
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--version") {
+      std::printf("tavrin (bios-tools) %s\n", BIOS_TOOLS_VERSION);
+      return 0;
+    }
+    if (a.size() > 1 && a[0] == '-') {
+      std::fprintf(stderr, "tavrin: unknown option '%s'\nTry 'tavrin --help'.\n", a.c_str());
+      return 2;
+    }
+  }
+  return wxEntry(argc, argv);
+}

@@ -21,5 +21,7 @@ bool WriteMachine(const std::string& folder, const std::vector<uint8_t>& rom,
 
 // The ROM of the default machine: the 1 MiB sample image (Quorvel layout, at 0xFFF00000).
 std::vector<uint8_t> DefaultRom();
+// The [MACHINE] lines of the default machine.
+std::vector<std::string> DefaultMachineLines();
 
 }  // namespace emu

@@ -1,28 +1,33 @@
-// Writes a synthetic BIOS image, package or program file with a package.
+// Writes a synthetic BIOS image, package or program file with a package, or
+// a machine folder for the emulated machine.
+#include <getopt.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "emulator/default_machine.h"
 #include "imagegen/layouts.h"
+#include "platform/file_system.h"
+#include "tool_cli/tool_cli.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: brimlet-imagegen KIND OUTPUT\n"
-               "KIND: tarvex | lindar | quorvel | reference (image + flash module)\n"
-               "      | update (a newer release of the reference image, with its module)\n"
-               "      | package (reference package) | executable (program file + package)\n");
-  return 2;
-}
+const char kUsage[] =
+    "usage: brimlet-imagegen KIND OUTPUT\n"
+    "KIND: tarvex | lindar | quorvel | reference (image + flash module)\n"
+    "      | update (a newer release of the reference image, with its module)\n"
+    "      | package (reference package) | executable (program file + package)\n"
+    "      | machine (OUTPUT is a new machine folder for BRIMLET_MACHINE: the\n"
+    "        reference ROM as rom.bin and the default machine.ini)\n"
+    "options:\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n";
 
-}  // namespace
+const char kTool[] = "brimlet-imagegen";
 
-int main(int argc, char** argv) {
-  if (argc != 3) return Usage();
-  std::string kind = argv[1];
-  imagegen::Bytes out;
+bool Build(const std::string& kind, imagegen::Bytes& out) {
   if (kind == "tarvex") {
     imagegen::TarvexSpec spec;
     spec.areas = {{"A!PS", 0x40000, 0x100}, {"A!42", 0x50000, 0x2000}};
@@ -44,17 +49,58 @@ int main(int argc, char** argv) {
   } else if (kind == "executable") {
     out = imagegen::BuildExecutable(imagegen::BuildReferencePackage());
   } else {
-    return Usage();
+    return false;
   }
-  std::FILE* f = std::fopen(argv[2], "wb");
+  return true;
+}
+
+// A machine's ROM is the user's: an existing one is never replaced.
+int WriteMachineFolder(const std::string& folder) {
+  if (plat::FileExists(folder + "/rom.bin") || plat::FileExists(folder + "/machine.ini")) {
+    std::fprintf(stderr, "brimlet-imagegen: %s already holds a machine; not replaced\n",
+                 folder.c_str());
+    return 1;
+  }
+  if (!emu::WriteMachine(folder, emu::DefaultRom(), emu::DefaultMachineLines())) {
+    std::fprintf(stderr, "brimlet-imagegen: cannot write the machine folder %s: %s\n",
+                 folder.c_str(), std::strerror(errno));
+    return 1;
+  }
+  std::printf("machine folder %s: rom.bin (1 MiB reference ROM) and machine.ini\n", folder.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
+    switch (c) {
+      case 'h': return toolcli::PrintHelp(kUsage);
+      case 'V': return toolcli::PrintVersion(kTool);
+      default: return toolcli::OptionError(kTool, c, argc, argv);
+    }
+  }
+  if (argc - optind != 2) return toolcli::UsageError(kTool, "expected KIND OUTPUT");
+  const std::string kind = argv[optind], path = argv[optind + 1];
+  if (kind == "machine") return WriteMachineFolder(path);
+  imagegen::Bytes out;
+  if (!Build(kind, out)) return toolcli::UsageError(kTool, "unknown KIND '" + kind + "'");
+  std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
-    std::fprintf(stderr, "brimlet-imagegen: cannot create %s: %s\n", argv[2], std::strerror(errno));
+    std::fprintf(stderr, "brimlet-imagegen: cannot create %s: %s\n", path.c_str(), std::strerror(errno));
     return 1;
   }
   bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  ok = std::fclose(f) == 0 && ok;
+  const int writeErrno = errno;
+  if (std::fclose(f) != 0 && ok) ok = false;
   if (!ok) {
-    std::fprintf(stderr, "brimlet-imagegen: cannot write %s\n", argv[2]);
+    std::fprintf(stderr, "brimlet-imagegen: cannot write %s: %s\n", path.c_str(),
+                 std::strerror(writeErrno ? writeErrno : errno));
     return 1;
   }
   return 0;

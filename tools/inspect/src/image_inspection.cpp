@@ -9,7 +9,9 @@
 #include "image/image_loader.h"
 #include "image/load_host.h"
 #include "image/package_search.h"
+#include "inspect/layout_detection.h"
 #include "platform/file_system.h"
+#include "tool_cli/bounded_file.h"
 
 namespace inspect {
 
@@ -70,11 +72,22 @@ class FixedFile : public brim::LoadHost {
 
 }  // namespace
 
-Inspection InspectImage(const InspectOptions& options) {
+Inspection InspectImage(const InspectOptions& given) {
   Inspection out;
+  InspectOptions options = given;
+  std::vector<uint8_t> file;
+  if (!toolcli::ReadBoundedFile(options.path, kInspectSizeLimit, file, out.refusal)) return out;
+  if (options.flagGiven) {
+    out.layoutReason = "--flag";
+  } else {
+    LayoutGuess guess = DetectLayout(file.data(), file.size());
+    options.flagWord = guess.flagWord;
+    out.layoutReason = guess.reason;
+  }
+  out.flagWord = options.flagWord;
   out.layout = brim::LayoutName(brim::LayoutOf(options.flagWord));
-  int64_t size = plat::FileSize(options.path);
-  out.fileSize = size > 0 ? static_cast<uint64_t>(size) : 0;
+  out.fileSize = file.size();
+  file = {};
 
   brim::Settings() = brim::FlashSettings{};
   brim::Settings().silentMode = 1;
@@ -114,10 +127,11 @@ Inspection InspectImage(const InspectOptions& options) {
   }
   out.imageSize = img.size;
   out.modelCode = img.modelCode[0] ? std::string(img.modelCode, strnlen(img.modelCode, 4)) : "";
-  out.versionText = img.versionText;
-  out.serial = brim::IdentityText(img);
-  out.dateText = img.dateText;
-  out.buildTimeText = img.buildTimeText;
+  // The fixed text fields need not end in a NUL.
+  out.versionText.assign(img.versionText, strnlen(img.versionText, sizeof img.versionText));
+  out.serial = brim::IdentityText(img).substr(0, kSerialFieldChars);
+  out.dateText.assign(img.dateText, strnlen(img.dateText, sizeof img.dateText));
+  out.buildTimeText.assign(img.buildTimeText, strnlen(img.buildTimeText, sizeof img.buildTimeText));
   out.releaseNumber = img.releaseNumber;
   out.buildTimeNumber = img.buildTimeNumber;
   out.checksum = img.checksum;

@@ -13,20 +13,7 @@ std::string Hex(uint64_t v, int digits) {
   return buf;
 }
 
-// Image texts may hold any byte; show them printable.
-std::string Printable(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\x%02X", c);
-      out += buf;
-    }
-  }
-  return out;
-}
+std::string Printable(const std::string& s) { return PrintableText(s); }
 
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
@@ -47,6 +34,33 @@ std::string JsonString(const std::string& s) {
 
 }  // namespace
 
+std::string PrintableText(const std::string& bytes) {
+  std::string out;
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if ((c >= 0x20 && c < 0x7F) || c >= 0xA0) {
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else {  // Latin-1 to UTF-8
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+      ++i;
+      continue;
+    }
+    size_t run = 1;
+    while (i + run < bytes.size() && bytes[i + run] == bytes[i]) ++run;
+    char buf[40];
+    if (run > 1)
+      std::snprintf(buf, sizeof buf, "\\x%02X x%zu", c, run);
+    else
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+    out += buf;
+    i += run;
+  }
+  return out;
+}
+
 std::string FormatText(const Inspection& r) {
   std::string t;
   auto line = [&t](const std::string& label, const std::string& value) {
@@ -54,7 +68,10 @@ std::string FormatText(const Inspection& r) {
     t.append(label.size() < 20 ? 20 - label.size() : 1, ' ');
     t += value + "\n";
   };
-  line("Layout:", r.layout);
+  char flag[8];
+  std::snprintf(flag, sizeof flag, "0x%02X", r.flagWord);
+  line("Layout:", r.layout + " (FLAG " + flag + "; " +
+                      (r.layoutReason == "--flag" ? "from --flag" : r.layoutReason) + ")");
   line("File size:", std::to_string(r.fileSize));
   if (r.packageHeader) {
     line("Package header:", "at file offset " + Hex(r.headerOffset, 8));
@@ -99,6 +116,8 @@ std::string FormatJson(const Inspection& r) {
     first = false;
   };
   field("layout", JsonString(r.layout));
+  field("flag", std::to_string(r.flagWord));
+  field("layoutReason", JsonString(r.layoutReason));
   field("fileSize", std::to_string(r.fileSize));
   field("packageHeader", r.packageHeader ? "true" : "false");
   if (r.packageHeader) field("headerOffset", std::to_string(r.headerOffset));

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 
 #include "core/flash_settings.h"
 #include "imagegen/layouts.h"
@@ -33,7 +34,7 @@ class TempFile {
 
 TEST(Inspect, ReferencePackageShowsItsDirectoryAreasAndIdentity) {
   TempFile file(imagegen::BuildReferencePackage());
-  Inspection r = InspectImage({file.path, 0x10, 0xFFF00000});
+  Inspection r = InspectImage({file.path, 0x10, 0xFFF00000, true});
   ASSERT_TRUE(r.loaded);
   EXPECT_EQ(r.layout, "Quorvel");
   EXPECT_TRUE(r.packageHeader);
@@ -65,17 +66,70 @@ TEST(Inspect, ReferencePackageShowsItsDirectoryAreasAndIdentity) {
 
 TEST(Inspect, ProgramFileShowsWhereThePackageLies) {
   TempFile file(imagegen::BuildExecutable(imagegen::BuildReferencePackage()));
-  Inspection r = InspectImage({file.path, 0x10, 0xFFF00000});
+  Inspection r = InspectImage({file.path, 0x10, 0xFFF00000, true});
   ASSERT_TRUE(r.loaded);
   EXPECT_EQ(r.headerOffset, imagegen::kReferenceProgramSize);
   EXPECT_EQ(r.areas.size(), 3u);
   brim::Settings() = brim::FlashSettings{};
 }
 
-TEST(Inspect, MissingFileIsNotLoaded) {
-  Inspection r = InspectImage({"/nonexistent/brim/image.bin", 0, 0xFFF00000});
-  EXPECT_FALSE(r.loaded);
-  EXPECT_EQ(r.errorCode, 9);
+TEST(Inspect, MissingFilesDevicesAndPipesAreRefusedUnread) {
+  for (const char* path : {"/nonexistent/brim/image.bin", "/dev/zero"}) {
+    Inspection r = InspectImage({path, 0, 0xFFF00000});
+    EXPECT_FALSE(r.loaded);
+    EXPECT_EQ(r.refusal.rfind(path, 0), 0u) << r.refusal;
+  }
+  EXPECT_NE(InspectImage({"/dev/zero"}).refusal.find("not a regular file"), std::string::npos);
+  brim::Settings() = brim::FlashSettings{};
+}
+
+TEST(Inspect, WithoutFlagTheLayoutComesFromTheTagsAndSaysWhich) {
+  imagegen::TarvexSpec tarvex;
+  tarvex.areas = {{"A!PS", 0x40000, 0x100}};
+  imagegen::LindarSpec lindar;
+  lindar.checksum.present = true;
+  struct Case {
+    std::vector<uint8_t> bytes;
+    const char* layout;
+    uint32_t flag;
+    const char* tag;
+  } cases[] = {{imagegen::BuildTarvex(tarvex), "Tarvex", 0x00, "A!F0"},
+               {imagegen::BuildLindar(lindar), "Lindar", 0x08, "-lh5-"},
+               {imagegen::BuildQuorvel(imagegen::QuorvelSpec{}), "Quorvel", 0x10, "BCPSYS"},
+               {imagegen::BuildReferencePackage(), "Quorvel", 0x10, "DEVEL"},
+               {std::vector<uint8_t>(0x10000, 0xFF), "Tarvex", 0x00, "no layout tags found"}};
+  for (const Case& c : cases) {
+    TempFile file(c.bytes);
+    Inspection r = InspectImage({file.path});
+    ASSERT_TRUE(r.loaded) << c.layout;
+    EXPECT_EQ(r.layout, c.layout);
+    EXPECT_EQ(r.flagWord, c.flag);
+    EXPECT_NE(r.layoutReason.find(c.tag), std::string::npos) << r.layoutReason;
+    EXPECT_NE(FormatText(r).find(r.layoutReason), std::string::npos);
+  }
+  // A Quorvel image read as Tarvex, because --flag says so, is read that way.
+  TempFile quorvel(imagegen::BuildReferencePackage());
+  Inspection forced = InspectImage({quorvel.path, 0, 0xFFF00000, true});
+  EXPECT_EQ(forced.layout, "Tarvex");
+  EXPECT_NE(FormatText(forced).find("from --flag"), std::string::npos);
+  brim::Settings() = brim::FlashSettings{};
+}
+
+TEST(Inspect, TextFieldsStayWithinTheirSizeAndOddBytesAreShownOnce) {
+  // Erased flash read as Tarvex: the identity "text" is a long run of 0xFF.
+  TempFile erased(imagegen::BuildReferencePackage());
+  Inspection r = InspectImage({erased.path, 0, 0xFFF00000, true});
+  ASSERT_TRUE(r.loaded);
+  EXPECT_LE(r.serial.size(), kSerialFieldChars);
+  EXPECT_LE(r.versionText.size(), 32u);
+  EXPECT_LE(r.dateText.size(), 9u);
+  std::string text = FormatText(r), line;
+  for (std::istringstream in(text); std::getline(in, line);) EXPECT_LT(line.size(), 120u) << line;
+
+  EXPECT_EQ(PrintableText(std::string(82000, '\xFF')), "\\xFF x82000");
+  EXPECT_EQ(PrintableText(std::string("V1.0\0\x01\x01", 7)), "V1.0\\x00\\x01 x2");
+  EXPECT_EQ(PrintableText("Caf\xE9"), "Caf\xC3\xA9");  // Latin-1, shown as UTF-8
+  EXPECT_EQ(PrintableText("\x85"), "\\x85");
   brim::Settings() = brim::FlashSettings{};
 }
 

@@ -6,10 +6,16 @@
 
 namespace inspect {
 
+// Inputs above this size are refused, as are devices and pipes.
+constexpr uint64_t kInspectSizeLimit = 256ull * 1024 * 1024;
+// The serial number is the identity block's first text; no more of it is shown.
+constexpr size_t kSerialFieldChars = 32;
+
 struct InspectOptions {
   std::string path;
   uint32_t flagWord = 0;
   uint32_t baseAddress = 0xFFF00000;
+  bool flagGiven = false;  // else the layout is found from the image's tags
 };
 
 struct AreaInfo {
@@ -22,7 +28,10 @@ struct AreaInfo {
 struct Inspection {
   bool loaded = false;
   int errorCode = 0;
+  std::string refusal;       // why the file was not read at all
   std::string layout;
+  uint32_t flagWord = 0;
+  std::string layoutReason;  // "--flag" or the tags that decided
   uint64_t fileSize = 0;
   bool packageHeader = false;
   uint64_t headerOffset = 0;     // in the file
@@ -44,6 +53,10 @@ Inspection InspectImage(const InspectOptions& options);
 
 std::string FormatText(const Inspection& result);
 std::string FormatJson(const Inspection& result);
+
+// A field's bytes as single-byte (Latin-1) text in UTF-8: control bytes as
+// \xNN, a run of one such byte once with its count ("\xFF x81920").
+std::string PrintableText(const std::string& bytes);
 
 // Decimal or 0x-prefixed hexadecimal, fitting 32 bits.
 bool ParseNumber(const std::string& text, uint32_t& value);
