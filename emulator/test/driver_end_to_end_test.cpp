@@ -115,6 +115,7 @@ TEST(EndToEnd, ReadCurrentRomLocatesTheSameRegionsAsTheInspectionOfTheRomFile) {
     inspect::InspectOptions options;
     options.path = m.folder + "/rom.bin";
     options.flagWord = c.flag;
+    options.flagGiven = true;
     inspect::Inspection file = inspect::InspectImage(options);
     ASSERT_TRUE(file.loaded);
     std::multiset<std::pair<uint32_t, uint32_t>> fileAreas;

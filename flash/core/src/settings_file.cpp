@@ -1,8 +1,10 @@
 #include "core/settings_file.h"
 
+#include "core/settings_location.h"
 #include "core/settings_word.h"
 #include "platform/file_system.h"
 #include "platform/ini_profile.h"
+#include "platform/system_paths.h"
 
 namespace brim {
 
@@ -125,8 +127,10 @@ void ReadSettingsFile(FlashSettings& s, const std::string& iniPath) {
 
 void WriteSettingsFile(uint32_t settingsWord, const std::string& exePath) {
   // The executable's own folder; its name is not upper-cased, since on Linux
-  // that would name another folder.
-  const std::string path = plat::DirectoryOf(exePath) + "setting.ini";
+  // that would name another folder. A folder that cannot hold the file
+  // sends it to the user's configuration folder.
+  const std::string path = SettingsFilePath(plat::DirectoryOf(exePath));
+  if (path == UserSettingsFilePath()) plat::MakeDirectories(plat::DirectoryOf(path));
   auto put = [&](const char* section, const char* key, uint32_t bit) {
     plat::WritePrivateProfileString(section, key, (settingsWord & bit) ? "1" : "0", path);
   };

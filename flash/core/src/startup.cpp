@@ -2,6 +2,7 @@
 
 #include "core/command_line.h"
 #include "core/settings_file.h"
+#include "core/settings_location.h"
 #include "core/settings_word.h"
 #include "core/usage_text.h"
 #include "platform/file_system.h"
@@ -51,11 +52,15 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
   // program cannot shorten it.
   s.exeFileName = plat::BaseName(exePath);
   s.exeDir = plat::DirectoryOf(exePath);
-  s.iniPath = s.exeDir + "setting.ini";
+  s.iniPath = SettingsFilePath(s.exeDir);
   const std::string driverFile = s.exeDir + "flash.sys";
 
   if (!host.OpenDriverService(driverFile)) {
-    plat::MessageBox("Open flash.sys Fail", kErrorTitle,
+    // The fixed text first; then where the module was looked for and why it failed.
+    std::string text = "Open flash.sys Fail\n" + (driverFile.empty() ? "flash.sys" : driverFile);
+    const std::string why = host.DriverServiceMessage();
+    if (!why.empty()) text += ": " + why;
+    plat::MessageBox(text, kErrorTitle,
                      plat::MB_OK | plat::MB_TOPMOST | plat::MB_ICONINFORMATION);
     return FailedExit(s);
   }

@@ -123,7 +123,9 @@ TEST_F(StartupTest, DriverServiceFailureEndsBeforeAnythingElse) {
   EXPECT_NE(RunStartup("/silent", Exe(), host), 0);
   EXPECT_EQ(host.calls, (Calls{"driver"}));
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Open flash.sys Fail");
+  // The fixed text, then where the module was looked for.
+  EXPECT_EQ(boxes.boxes[0].text, "Open flash.sys Fail\n" + host.driverFile);
+  EXPECT_EQ(host.driverFile, dir / "flash.sys");
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
   EXPECT_EQ(boxes.boxes[0].flags, plat::MB_TOPMOST | plat::MB_ICONINFORMATION);
 }

@@ -5,6 +5,7 @@
 
 #include "platform/device.h"
 #include "platform/driver_device.h"
+#include "platform/driver_module.h"
 #include "platform/message_box.h"
 #include "platform/os_personality.h"
 
@@ -63,7 +64,9 @@ bool IssueBiosRegs(uint32_t code, const BiosRegs& in, BiosRegs* out, const std::
   if (!FlashIoControl(code, inBytes.data(), kBiosRegsSize, outBytes.data(), kBiosRegsSize, &err)) {
     char text[64];
     std::snprintf(text, sizeof text, "DeviceIoControl failed, Error: %d", static_cast<int>(err));
-    plat::MessageBox(text, caption, plat::MB_OK);
+    // The driver module's own reason, when it gives one, says what to do.
+    const std::string why = plat::LastDriverMessage();
+    plat::MessageBox(why.empty() ? std::string(text) : text + ("\n" + why), caption, plat::MB_OK);
     return false;
   }
   return DecodeBiosRegs(outBytes.data(), outBytes.size(), out);

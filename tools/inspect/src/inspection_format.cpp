@@ -38,7 +38,8 @@ std::string PrintableText(const std::string& bytes) {
   std::string out;
   for (size_t i = 0; i < bytes.size();) {
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if ((c >= 0x20 && c < 0x7F) || c >= 0xA0) {
+    // 0xFF is erased flash, not a letter.
+    if ((c >= 0x20 && c < 0x7F) || (c > 0xA0 && c < 0xFF)) {
       if (c < 0x80) {
         out.push_back(static_cast<char>(c));
       } else {  // Latin-1 to UTF-8

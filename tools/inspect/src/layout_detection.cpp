@@ -25,8 +25,8 @@ struct Evidence {
 // mark the two directory layouts against Tarvex.
 constexpr Evidence kEvidence[] = {
     {"DEVEL", 0, 2, 0}, {"BCPSYS", 0, 2, 0}, {"-lh5-", 2, 0, 0}, {"*BS1", 2, 0, 0},
-    {"*BBSS*", 2, 0, 0}, {"A!F0", 0, 0, 3},  {"A!MI", 0, 0, 3},  {"_SM_", 0, 0, 1},
-    {"A!ID", 1, 1, 0},  {"W!DA", 1, 1, 0},
+    {"*BBSS*", 2, 0, 0}, {"A!DM", 2, 0, 0},  {"A!NV", 1, 0, 0},  {"A!F0", 0, 0, 3},
+    {"A!MI", 0, 0, 3},  {"_SM_", 0, 0, 1},  {"A!ID", 1, 1, 0},  {"W!DA", 1, 1, 0},
 };
 
 }  // namespace
@@ -46,6 +46,9 @@ LayoutGuess DetectLayout(const uint8_t* data, size_t size) {
     guess.reason = "no layout tags found; Tarvex assumed";
     return guess;
   }
+  // Quorvel images carry "DEVEL" or "BCPSYS"; a directory and an identity
+  // block without them are Lindar's.
+  if (lindar == quorvel && lindar > tarvex) ++lindar;
   const int best = std::max({lindar, quorvel, tarvex});
   const int winners = (lindar == best) + (quorvel == best) + (tarvex == best);
   if (winners > 1) {

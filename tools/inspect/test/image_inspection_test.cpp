@@ -95,6 +95,7 @@ TEST(Inspect, WithoutFlagTheLayoutComesFromTheTagsAndSaysWhich) {
     const char* tag;
   } cases[] = {{imagegen::BuildTarvex(tarvex), "Tarvex", 0x00, "A!F0"},
                {imagegen::BuildLindar(lindar), "Lindar", 0x08, "-lh5-"},
+               {imagegen::BuildLindar(imagegen::LindarSpec{}), "Lindar", 0x08, "W!DA"},
                {imagegen::BuildQuorvel(imagegen::QuorvelSpec{}), "Quorvel", 0x10, "BCPSYS"},
                {imagegen::BuildReferencePackage(), "Quorvel", 0x10, "DEVEL"},
                {std::vector<uint8_t>(0x10000, 0xFF), "Tarvex", 0x00, "no layout tags found"}};
@@ -123,13 +124,17 @@ TEST(Inspect, TextFieldsStayWithinTheirSizeAndOddBytesAreShownOnce) {
   EXPECT_LE(r.serial.size(), kSerialFieldChars);
   EXPECT_LE(r.versionText.size(), 32u);
   EXPECT_LE(r.dateText.size(), 9u);
+  // Label column, then at most four characters (\xNN) for each byte of the field.
   std::string text = FormatText(r), line;
-  for (std::istringstream in(text); std::getline(in, line);) EXPECT_LT(line.size(), 120u) << line;
+  for (std::istringstream in(text); std::getline(in, line);)
+    if (line.rfind("Serial number:", 0) == 0 || line.rfind("Version:", 0) == 0)
+      EXPECT_LE(line.size(), 20u + 4 * 32) << line;
 
   EXPECT_EQ(PrintableText(std::string(82000, '\xFF')), "\\xFF x82000");
   EXPECT_EQ(PrintableText(std::string("V1.0\0\x01\x01", 7)), "V1.0\\x00\\x01 x2");
   EXPECT_EQ(PrintableText("Caf\xE9"), "Caf\xC3\xA9");  // Latin-1, shown as UTF-8
   EXPECT_EQ(PrintableText("\x85"), "\\x85");
+  EXPECT_EQ(PrintableText("A\xFF\xFF"), "A\\xFF x2");
   brim::Settings() = brim::FlashSettings{};
 }
 

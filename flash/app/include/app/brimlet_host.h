@@ -19,6 +19,7 @@ class BrimletHost : public StartupHost, public FlashSteps {
 
   // StartupHost
   bool OpenDriverService(const std::string& driverFile) override;
+  std::string DriverServiceMessage() const override { return appService_.LastMessage(); }
   bool OpenFlashDevice() override;
   bool CheckBiosSupport() override;
   void CloseFlashDevice() override;

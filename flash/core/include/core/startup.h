@@ -13,6 +13,8 @@ class StartupHost {
   virtual ~StartupHost() = default;
   // Installs/starts the driver service "flash" with driverFile and opens its device.
   virtual bool OpenDriverService(const std::string& driverFile) = 0;
+  // Why the driver service failed, for the message; "" when unknown.
+  virtual std::string DriverServiceMessage() const { return {}; }
   virtual bool OpenFlashDevice() = 0;
   // Shows its own message when the BIOS does not support flashing.
   virtual bool CheckBiosSupport() = 0;

@@ -54,8 +54,9 @@ Inspection InspectImage(const InspectOptions& options);
 std::string FormatText(const Inspection& result);
 std::string FormatJson(const Inspection& result);
 
-// A field's bytes as single-byte (Latin-1) text in UTF-8: control bytes as
-// \xNN, a run of one such byte once with its count ("\xFF x81920").
+// A field's bytes as single-byte (Latin-1) text in UTF-8: control bytes,
+// 0xA0 and 0xFF (erased flash) as \xNN, a run of one such byte once with its
+// count ("\xFF x81920").
 std::string PrintableText(const std::string& bytes);
 
 // Decimal or 0x-prefixed hexadecimal, fitting 32 bits.

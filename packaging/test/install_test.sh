@@ -1,0 +1,97 @@
+#!/bin/sh
+# Installs into a staging root (DESTDIR) and uses the installed layout: brimlet
+# from bin/ finds its driver module in the private folder, a packaged brimlet
+# flashes an emulated machine made with the installed tools, and the .deb
+# holds the same files with its dependencies.
+# Usage: install_test.sh BUILD_DIR
+set -eu
+build=$(cd "$1" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+root="$scratch/root"
+export XDG_STATE_HOME="$scratch/state" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
+export XDG_RUNTIME_DIR="$scratch/run" BIOS_TOOLS_NO_POWER_ACTION=1
+mkdir -p "$XDG_RUNTIME_DIR"
+unset DISPLAY WAYLAND_DISPLAY BRIMLET_MACHINE
+
+fail() { echo "FAIL: $*"; exit 1; }
+step() { echo "== $*"; }
+
+step "cmake --install into a staging root"
+DESTDIR="$root" cmake --install "$build" >"$scratch/install.log" || { cat "$scratch/install.log"; fail "cmake --install"; }
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+usr="$root$prefix"
+for f in bin/brimlet bin/brimlet-romread bin/brimlet-inspect bin/brimlet-pack bin/brimlet-imagegen \
+         bin/tavrin-build bin/qzw bin/tavrin-sample bin/crisis-samples \
+         lib/bios-tools/brimlet lib/bios-tools/brimlet-romread lib/bios-tools/flash.sys \
+         lib/bios-tools/modules/emulated.sys \
+         share/man/man1/brimlet.1 share/man/man1/tavrin.1 share/man/man1/tavrin-build.1 \
+         share/man/man1/brimlet-inspect.1 share/man/man1/brimlet-pack.1 \
+         share/man/man1/brimlet-romread.1 share/man/man1/qzw.1 \
+         share/applications/brimlet.desktop share/applications/tavrin.desktop \
+         share/icons/hicolor/scalable/apps/brimlet.svg share/icons/hicolor/scalable/apps/tavrin.svg \
+         share/doc/bios-tools/README.md; do
+  [ -e "$usr/$f" ] || fail "not installed: $f"
+done
+[ "$(readlink "$usr/bin/brimlet")" = ../lib/bios-tools/brimlet ] || fail "bin/brimlet is not a link into lib/bios-tools"
+if grep -q '^BIOS_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
+  [ -x "$usr/bin/tavrin" ] || fail "tavrin not installed"
+fi
+touch "$scratch/installed"
+
+step "installed brimlet --help and /?"
+"$usr/bin/brimlet" --help | grep -q '/silent' || fail "brimlet --help"
+[ ! -e "$XDG_STATE_HOME" ] || fail "brimlet --help touched the state folder"
+"$usr/bin/brimlet" '/?' 2>"$scratch/usage" || fail "brimlet /? exits $?"
+grep -q 'Brimlet BIOS Update Program' "$scratch/usage" || fail "brimlet /? shows no usage: $(cat "$scratch/usage")"
+
+step "installed tavrin-build --help"
+"$usr/bin/tavrin-build" --help >"$scratch/tb" 2>&1 || true
+grep -q 'usage: tavrin-build' "$scratch/tb" || fail "tavrin-build --help: $(cat "$scratch/tb")"
+
+step "a silent flash from the installed layout onto an emulated machine"
+"$usr/bin/brimlet-imagegen" machine "$scratch/machine" >/dev/null
+"$usr/bin/brimlet-imagegen" update "$scratch/new.rom"
+export BRIMLET_MACHINE="$scratch/machine"
+cp "$scratch/machine/rom.bin" "$scratch/before.rom"
+mkdir "$scratch/prog"
+# The link in bin/ leads to the program itself, which is what gets packed.
+"$usr/bin/brimlet-pack" --settings 0100001000001000011011101001000000 --image "$scratch/new.rom" \
+  --exe "$usr/bin/brimlet" -o "$scratch/prog/brimlet-new" >/dev/null
+cp "$usr/lib/bios-tools/flash.sys" "$scratch/prog/"
+(cd "$scratch/prog" && ./brimlet-new /silent) || fail "packaged brimlet /silent exits $?"
+cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" && fail "the ROM was not programmed"
+"$usr/bin/brimlet-romread" "$scratch/after.rom" >"$scratch/romread" || fail "installed brimlet-romread exits $?"
+cmp -s "$scratch/after.rom" "$scratch/machine/rom.bin" || fail "brimlet-romread read another ROM"
+grep -q 'Date: 11/30/07' "$scratch/romread" || fail "not the new image's date: $(cat "$scratch/romread")"
+
+step "installed brimlet in bin/ uses the driver module of the private folder"
+cp "$scratch/before.rom" "$scratch/machine/rom.bin"
+"$usr/bin/brimlet-pack" --settings 0100001000001000011011101001000000 --image "$scratch/new.rom" \
+  -o "$scratch/new.pkg" >/dev/null
+(cd "$scratch" && "$usr/bin/brimlet" /silent "/f:$scratch/new.pkg" 2>"$scratch/direct.err") ||
+  fail "bin/brimlet /silent /f: exits $?: $(cat "$scratch/direct.err")"
+cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" && fail "bin/brimlet did not program the ROM"
+
+step "nothing was written into the installed tree"
+changed=$(find "$root" -newer "$scratch/installed" -print)
+[ -z "$changed" ] || fail "written after installation: $changed"
+
+step "the Debian package"
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >"$scratch/cpack.log" 2>&1 ||
+  { cat "$scratch/cpack.log"; fail "cpack"; }
+deb=$(ls "$scratch"/pkg/*.deb)
+dpkg-deb -c "$deb" >"$scratch/contents"
+for f in './usr/bin/brimlet -> ../lib/bios-tools/brimlet' ./usr/lib/bios-tools/flash.sys \
+         ./usr/lib/bios-tools/brimlet ./usr/bin/tavrin-build ./usr/share/man/man1/brimlet.1 \
+         ./usr/share/applications/tavrin.desktop; do
+  grep -qF -- "$f" "$scratch/contents" || fail "the package lacks $f"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in dosfstools mtools libflashrom1; do
+  echo "$depends" | grep -q "$d" || fail "the package does not depend on $d: $depends"
+done
+if grep -q '^BIOS_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
+  echo "$depends" | grep -q libwxgtk3.2 || fail "the package does not depend on the wx runtime: $depends"
+fi
+echo "installed layout and package: ok ($(basename "$deb"))"
