@@ -106,6 +106,26 @@ run /silent /kdmi -x
 if [ $status -eq 2 ] && [ -z "$created" ]; then ok brimlet "/silent with an unknown option flashes nothing"
 else fail brimlet "/silent /kdmi -x exits $status, created: $created"; fi
 
+# Inputs are bounded: a device or a pipe is refused at once, nothing is written.
+mkfifo "$scratch/pipe"
+bounded() {  # NAME INPUT ARGS...
+  name=$1 input=$2
+  shift 2
+  run "$@"
+  case "$err" in
+    *"not a regular file"*)
+      if [ $status -eq 1 ] && [ -z "$created" ]; then ok "$name" "refuses $input"
+      else fail "$name" "$input: status $status, created: $created"; fi ;;
+    *) fail "$name" "$input not refused: status $status, $err" ;;
+  esac
+}
+for input in /dev/zero "$scratch/pipe"; do
+  exe="$build/tools/inspect/brimlet-inspect"
+  bounded brimlet-inspect "$input" "$input"
+  exe="$build/tools/pack/brimlet-pack"
+  bounded brimlet-pack "$input" --settings 0100001000001000011011100001000000 --image "$input" -o out.pkg
+done
+
 for name in $pending_tools; do
   if grep -q "^FAIL $name:" "$scratch/report"; then
     sed -i "s/^FAIL $name:/PEND $name:/" "$scratch/report"
