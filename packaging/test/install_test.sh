@@ -59,6 +59,9 @@ mkdir "$scratch/prog"
 "$usr/bin/brimlet-pack" --settings 0100001000001000011011101001000000 --image "$scratch/new.rom" \
   --exe "$usr/bin/brimlet" -o "$scratch/prog/brimlet-new" >/dev/null
 cp "$usr/lib/bios-tools/flash.sys" "$scratch/prog/"
+# A packaged brimlet asked for its help shows it and flashes nothing, even with /silent.
+(cd "$scratch/prog" && ./brimlet-new /silent --help) | grep -q '/silent' || fail "packaged brimlet --help"
+cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" || fail "packaged brimlet /silent --help changed the ROM"
 (cd "$scratch/prog" && ./brimlet-new /silent) || fail "packaged brimlet /silent exits $?"
 cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" && fail "the ROM was not programmed"
 "$usr/bin/brimlet-romread" "$scratch/after.rom" >"$scratch/romread" || fail "installed brimlet-romread exits $?"
