@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and ./run need, when missing.
 set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev libbenchmark-dev
-          libwxgtk3.2-dev xvfb xauth dosfstools mtools groff-base man-db bsdextrautils)
+          libwxgtk3.2-dev xvfb xauth dosfstools mtools groff-base man-db bsdextrautils
+          desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

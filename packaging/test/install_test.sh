@@ -37,6 +37,12 @@ done
 if grep -q '^BIOS_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
   [ -x "$usr/bin/tavrin" ] || fail "tavrin not installed"
 fi
+# The menu entries are valid and start programs that were installed.
+desktop-file-validate "$usr"/share/applications/*.desktop || fail "desktop entries do not validate"
+for app in brimlet tavrin; do
+  grep -q "^Exec=$app\b" "$usr/share/applications/$app.desktop" || fail "$app.desktop does not start $app"
+  grep -q "^Icon=$app$" "$usr/share/applications/$app.desktop" || fail "$app.desktop has no icon $app"
+done
 touch "$scratch/installed"
 
 step "installed brimlet --help and /?"
