@@ -1,7 +1,7 @@
 #!/bin/sh
 # One command-line conventions check for every tool:
 #   --help and -h: usage on stdout, nothing on stderr, status 0
-#   --version:     "NAME (bios-tools) VERSION" on stdout, status 0
+#   --version:     the tool's name and a version number on stdout, status 0
 #   an unknown option: a message with a hint on stderr, status 2, and nothing
 #   created, even with a would-be output name beside it
 #   an option is never taken as a file or folder name
@@ -36,7 +36,7 @@ failures=0
 ok() { echo "ok   $1: $2"; }
 fail() { echo "FAIL $1: $2"; failures=$((failures + 1)); }
 
-# run NAME ARGS...: runs the tool in an empty folder; sets status, out, err,
+# run ARGS...: runs $exe in an empty folder; sets status, out, err,
 # and created (what appeared in the folder or the XDG folders).
 run() {
   rm -rf "$scratch/cwd" "$scratch/state" "$scratch/data" "$scratch/config" "$scratch/run"
@@ -47,8 +47,6 @@ run() {
   err=$(cat "$scratch/err")
   created=$(cd "$scratch" && find cwd state data config run -mindepth 1 2>/dev/null | tr '\n' ' ')
 }
-
-version=$(sed -n 's/^#define BIOS_TOOLS_VERSION "\(.*\)"/\1/p' "$build/generated/bios_tools_version.h")
 
 echo "$tools" | while IFS='=' read -r name path; do
   exe="$build/$path"

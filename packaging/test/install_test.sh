@@ -74,6 +74,11 @@ cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" && fail "the ROM was not
 cmp -s "$scratch/after.rom" "$scratch/machine/rom.bin" || fail "brimlet-romread read another ROM"
 grep -q 'Date: 11/30/07' "$scratch/romread" || fail "not the new image's date: $(cat "$scratch/romread")"
 
+# An existing machine is never replaced by a new one.
+cp "$scratch/machine/rom.bin" "$scratch/flashed.rom"
+"$usr/bin/brimlet-imagegen" machine "$scratch/machine" 2>/dev/null && fail "brimlet-imagegen replaced a machine"
+cmp -s "$scratch/flashed.rom" "$scratch/machine/rom.bin" || fail "brimlet-imagegen machine changed an existing ROM"
+
 step "installed brimlet in bin/ uses the driver module of the private folder"
 cp "$scratch/before.rom" "$scratch/machine/rom.bin"
 "$usr/bin/brimlet-pack" --settings 0100001000001000011011101001000000 --image "$scratch/new.rom" \
