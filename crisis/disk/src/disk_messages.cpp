@@ -1,6 +1,22 @@
 #include "disk/disk_messages.h"
 
+#include <atomic>
+
+#include "platform/disk_drives.h"
+
 namespace tavrin {
+
+namespace {
+std::atomic<bool> g_byDevice{false};
+}  // namespace
+
+void NameDrivesByDevice(bool byDevice) { g_byDevice = byDevice; }
+
+std::string ShownDriveName(const std::string& drive) {
+  plat::DiskDrive d;
+  if (g_byDevice && plat::FindNamedDrive(drive, &d)) return d.path;
+  return drive;
+}
 
 std::string NoFloppyMessage(const std::string& drive) {
   return " There is no floppy in drive " + drive + ", insert a floppy and press Start Button again.\t";

@@ -17,6 +17,12 @@ constexpr const char* kNoInt13Ext =
 std::string NoFloppyMessage(const std::string& drive);
 std::string MissingBootFileMessage(const std::string& file);
 
+// The name a message gives a drive: the dialog's own ("\\.\PhysicalDrive1")
+// unless device names were asked for, then the Linux device or image file
+// behind it ("/dev/sdb"), as a command-line tool names it.
+void NameDrivesByDevice(bool byDevice);
+std::string ShownDriveName(const std::string& drive);
+
 // Refusals of our own, shown before anything is written.
 std::string NotRemovableMessage(const std::string& drive);
 std::string SystemDiskMessage(const std::string& drive);
