@@ -277,11 +277,13 @@ TEST_F(UsbKeyFilesTest, KeyTooSmallForTwoCylindersIsRefusedWithNoByteWritten) {
       plat::DetachDiskImages();
       plat::AttachDiskImage(img, plat::DiskKind::Removable);
       WriteBootFiles();
-      std::vector<uint8_t> before = ReadLocal(img);
+      std::string before, after;
+      ASSERT_EQ(Run("sha256sum < '" + img + "'", &before), 0);
       plat::ScriptedMessageBox boxes;
       CUSBKeyDisk key("\\\\.\\PhysicalDrive0", fixed);
       EXPECT_FALSE(key.WriteBootSector("crisboot.bin"));
-      EXPECT_EQ(ReadLocal(img), before);
+      ASSERT_EQ(Run("sha256sum < '" + img + "'", &after), 0);
+      EXPECT_EQ(after, before);
       ASSERT_EQ(boxes.boxes.size(), 1u);
       EXPECT_EQ(boxes.boxes[0].text, tavrin::TooSmallMessage("\\\\.\\PhysicalDrive0"));
     }
