@@ -257,20 +257,43 @@ TEST_F(BuildTest, WorkingFolderIsCleanAfterProjectBuilds) {
   EXPECT_EQ(boxes.PendingAnswers(), 0u);
 }
 
-TEST_F(BuildTest, ProgressGainsSizeTimesFiftyOverTotalPerFile) {
-  plat::ScriptedMessageBox boxes;
+// Boxes that note where the progress bar and the status line stood when they appeared.
+class ProgressAtBoxes : public plat::ScriptedMessageBox {
+ public:
+  ProgressAtBoxes(RecordingView& view, plat::FakeDialogControls& controls) : view_(view), controls_(controls) {}
+  int Show(const std::string& text, const std::string& caption, unsigned flags) override {
+    bars.push_back(view_.progress.empty() ? -1 : view_.progress.back());
+    statuses.push_back(controls_.GetText(IDC_STATUS));
+    return ScriptedMessageBox::Show(text, caption, flags);
+  }
+  std::vector<int> bars;
+  std::vector<std::string> statuses;
+
+ private:
+  RecordingView& view_;
+  plat::FakeDialogControls& controls_;
+};
+
+TEST_F(BuildTest, ProgressFollowsTheBytesCopiedAndIsFullAtTheSuccessBox) {
+  ProgressAtBoxes boxes(view, controls);
   work.Write("crisboot.bin", std::string(512, 'B'));
   work.Write("KAVLO16.EXE", std::string(300, 'K'));
   work.Write("minidos.sys", std::string(100, 'M'));
   work.Write("vgabios.exe", "");
-  work.Write("bios.qzw", std::string(600, 'Q'));
+  work.Write("bios.qzw", std::string(599, 'Q'));
   Start();
   ScriptSuccess(boxes, false);
   EXPECT_EQ(Build(kModeMiniDos), plat::IDNO);
-  // Total 1000 from 1: 100 -> +5, 300 -> +15, empty file -> +0, 600 -> +30;
-  // the bar is cleared after the boot sector and after the copying.
-  std::vector<int> steps(view.progress.end() - 7, view.progress.end());
-  EXPECT_EQ(steps, (std::vector<int>{0, 1, 6, 21, 21, 51, 0}));
+  // Total 999 from 1: 100 -> 6, 400 -> 21, the empty file -> 21, 999 -> 50
+  // (per-file rounding would stop at 49); full at the success box, cleared
+  // after the last question.
+  std::vector<int> steps(view.progress.end() - 8, view.progress.end());
+  EXPECT_EQ(steps, (std::vector<int>{0, 1, 6, 21, 21, 50, 50, 0}));
+  ASSERT_EQ(boxes.Texts()[1], kDoneFloppy);
+  EXPECT_EQ(boxes.bars[1], kProgressMax);
+  EXPECT_EQ(boxes.statuses[1], "Crisis Recovery Diskette was Successfully Created.");
+  EXPECT_EQ(controls.GetText(IDC_STATUS), "");
+  EXPECT_EQ(dlg->m_nProgress, 1);
 }
 
 TEST_F(BuildTest, AllFilesEmptyDoesNotDivideByZero) {

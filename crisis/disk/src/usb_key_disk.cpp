@@ -101,8 +101,12 @@ bool CUSBKeyDisk::CheckMedia() {
   if (hold_) return true;
   plat::DiskRefusal refusal = plat::DiskRefusal::None;
   hold_ = plat::DiskHold::Acquire(m_strName, &refusal);
-  if (hold_) return true;
-  return ShowRefusal(refusal == plat::DiskRefusal::None ? plat::DiskRefusal::InUse : refusal);
+  if (!hold_) return ShowRefusal(refusal == plat::DiskRefusal::None ? plat::DiskRefusal::InUse : refusal);
+  // A key that can't take a crisis disk is refused now, not after the
+  // questions that come before the first write.
+  if (!m_pSector || PlanLayout()) return true;
+  hold_.reset();
+  return false;
 }
 
 void CUSBKeyDisk::EjectMedia() {
