@@ -385,6 +385,28 @@ TEST_F(UnsafeMediumTest, HeldImageIsNeverWritten) {
   EXPECT_EQ(std::count(start.begin(), start.end(), 0), 512);
 }
 
+TEST_F(UnsafeMediumTest, OneBuildHoldsTheKeyFromItsCheckToItsEject) {
+  std::string img = AttachKey(4 * kCylinder);
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk first("\\\\.\\PhysicalDrive0", 0), second("\\\\.\\PhysicalDrive0", 0);
+  ASSERT_TRUE(first.CheckMedia());
+  EXPECT_FALSE(second.CheckMedia());
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, tavrin::InUseMessage("\\\\.\\PhysicalDrive0"));
+  // Between the transfers of the first build nobody else gets the key.
+  ASSERT_TRUE(first.WriteBootSector("crisboot.bin"));
+  int fd = open(img.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  WriteFile("a.bin", Pattern(3000, 1));
+  ASSERT_TRUE(first.CopyFileToDisk("a.bin"));
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  first.EjectMedia();
+  EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  close(fd);
+  EXPECT_TRUE(second.CheckMedia());
+}
+
 TEST_F(UnsafeMediumTest, FixedDiskIsNeverWritten) {
   std::string img = MakeImage("disk.img", 4 * kCylinder);
   plat::AttachDiskImage(img, plat::DiskKind::Fixed);
