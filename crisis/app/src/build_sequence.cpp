@@ -88,7 +88,9 @@ int CTavrinDlg::CreateCrisisDisk(int mode) {
   if (mode == kModeMiniDos) {
     m_view.BeginWaitCursor();
     SetStatusText("Updating Boot Sector...");
-    if (!m_pDisk->WriteBootSector("crisboot.bin") || QuitPending()) {
+    // The files must fit the layout before the medium gets it.
+    if (!m_pDisk->CheckRoom(DiskFileSizes(mode)) || !m_pDisk->WriteBootSector("crisboot.bin") ||
+        QuitPending()) {
       m_view.EndWaitCursor();
       return kBuildFailed;
     }
@@ -224,6 +226,39 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   m_nProgress = kProgressMax;
   m_view.SetProgress(m_nProgress);
   return true;
+}
+
+std::vector<uint64_t> CTavrinDlg::DiskFileSizes(int mode) {
+  const bool packaged = plat::FileExists("KAVLO16.EXE");
+  const char* const* list = packaged ? kPackagedList : kRawList;
+  const int count = packaged ? 4 : 5;
+  const int first = mode == kModeFullDos ? 1 : 0;
+  const std::string project = m_strProjectPath + "\\";
+  // A project file that is missing leaves the working folder's own in place.
+  auto sizeOf = [](const std::vector<std::string>& candidates, const std::string& name) -> uint64_t {
+    for (auto it = candidates.rbegin(); it != candidates.rend(); ++it)
+      if (plat::FileExists(*it)) return GetFileSize(*it);
+    return GetFileSize(name);
+  };
+  std::vector<uint64_t> sizes;
+  for (int i = first; i < first + count; ++i) {
+    const std::string name = list[i];
+    std::vector<std::string> from;
+    if (!m_bUseWorkDir) {
+      if (name == "vgabios.exe" || name == "platform.bin") from = {project + name};
+      if (name == "bios.qzw") from = {project + "flashabl.rom"};
+      if (name == "bios.rom") {
+        std::string match = FindFirstMatch(m_strProjectPath, "??" + m_strPartNum + "???.rom");
+        if (!match.empty()) from.push_back(project + match);
+        from.push_back(project + "devel" + m_strPartNum + ".rom");
+        from.push_back(project + "test" + m_strPartNum + ".rom");
+      }
+    }
+    uint64_t size = name == "autoexec.bat" ? std::string(list[first]).size() + 2 : sizeOf(from, name);
+    if (name == "bios.qzw" && m_bCompress) size += size / 8 + 8192;  // literal flags and header records
+    sizes.push_back(size);
+  }
+  return sizes;
 }
 
 void CTavrinDlg::FormatFloppy() {

@@ -143,6 +143,34 @@ TEST_F(BuildTest, RawListWithoutKavlo16EvenWithFlashablRom) {
   EXPECT_EQ(media.log.files.count("BIOS.QZW"), 0u);
 }
 
+TEST_F(BuildTest, RoomIsAskedWithTheProjectsSizesBeforeTheBootSector) {
+  plat::ScriptedMessageBox boxes;
+  RawWorkDir();
+  Project();
+  project.Write("platform.bin", "PLAT");
+  project.Write("devel4A1.rom", std::string(3000, 'D'));
+  project.Write("test4A1.rom", std::string(5000, 'T'));
+  work.Write("vgabios.exe", "WORKING-VGA");  // no project vgabios.exe: the folder's own is copied
+  Start(project.path());
+  ScriptSuccess(boxes, true);
+  EXPECT_EQ(Build(kModeMiniDos), plat::IDNO);
+  // minidos.sys, kavlo.exe, platform.bin, vgabios.exe, bios.rom (the test ROM).
+  EXPECT_EQ(media.log.roomAsked, (std::vector<uint64_t>{7, 13, 4, 11, 5000}));
+
+  // A medium too small for them is refused before the boot sector is written.
+  PackagedWorkDir();
+  project.Write("flashabl.rom", std::string(8000, 'P'));
+  media.log = MediumLog{};
+  media.log.roomOk = false;
+  controls.SetCheck(IDC_COMPRESS, true);
+  boxes.Answer(plat::IDOK).Answer(plat::IDYES);
+  EXPECT_EQ(Build(kModeMiniDos), kBuildFailed);
+  EXPECT_EQ(media.log.calls, (Names{"check", "format"}));
+  ASSERT_EQ(media.log.roomAsked.size(), 4u);
+  EXPECT_EQ(media.log.roomAsked[3], 8000u + 1000 + 8192) << "the compressor's worst case";
+  EXPECT_EQ(view.waitDepth, 0);
+}
+
 TEST_F(BuildTest, PatternCandidateIsCopiedWhenAlone) {
   plat::ScriptedMessageBox boxes;
   RawWorkDir();

@@ -147,6 +147,20 @@ bool CUSBKeyDisk::PlanLayout() {
   return false;
 }
 
+bool CUSBKeyDisk::CheckRoom(const std::vector<uint64_t>& fileSizes) {
+  if (!m_pSector) return false;
+  if (layout_.cylinders == 0 && !PlanLayout()) return false;
+  const BootParams& p = layout_.params;
+  const uint64_t clusterBytes = static_cast<uint64_t>(p.SectorsPerCluster()) * kSectorSize;
+  const uint64_t clusters =
+      (p.TotalSectors() - p.ReservedSectors() - p.FatAreaSectors() - p.RootSectors()) / p.SectorsPerCluster();
+  uint64_t needed = 0;
+  for (uint64_t size : fileSizes) needed += (size + clusterBytes - 1) / clusterBytes;
+  if (needed <= clusters && fileSizes.size() <= p.RootEntries()) return true;
+  plat::MessageBox(TooSmallMessage(ShownDriveName(m_strName)), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
 bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
   if (!m_pSector) throw MemoryFault{};
   if (layout_.newTable) {

@@ -149,6 +149,27 @@ TEST_F(ReusedPartitionTest, PartitionTooSmallForFat16IsNotReused) {
   EXPECT_EQ(plat::Le32(mbr.data(), 512, 446 + 8), 63u);
 }
 
+TEST_F(ReusedPartitionTest, FilesLargerThanAReusedPartitionAreRefusedBeforeAnyWrite) {
+  // A valid FAT16 partition of 12,000 sectors (about 5.8 MiB) on a 64 MiB key.
+  std::string img = Key(64 * kMiB);
+  std::string out;
+  ASSERT_EQ(Run("mkfs.fat -F 16 -s 1 -R 1 -h 2048 --offset=2048 '" + img + "' 6000", &out), 0) << out;
+  Table(img, 0x06 - 2, 2048, 12000);
+  std::string before, after;
+  ASSERT_EQ(Run("sha256sum < '" + img + "'", &before), 0);
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 1);
+  ASSERT_TRUE(key.CheckMedia());
+  EXPECT_TRUE(key.CheckRoom({64 * 1024, 5 * 1024 * 1024}));
+  EXPECT_FALSE(key.CheckRoom({64 * 1024, 6 * 1024 * 1024}));
+  ASSERT_EQ(Run("sha256sum < '" + img + "'", &after), 0);
+  EXPECT_EQ(after, before);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, tavrin::TooSmallMessage("\\\\.\\PhysicalDrive0"));
+  // More files than the root directory holds don't fit either.
+  EXPECT_FALSE(key.CheckRoom(std::vector<uint64_t>(513, 1)));
+}
+
 TEST(KeyLayoutTest, PlanRefusesWhatNoFat16VolumeFits) {
   plat::DISK_GEOMETRY g{};
   g.TracksPerCylinder = 255;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "disk/boot_params.h"
 #include "disk/disk.h"
@@ -27,6 +28,9 @@ class CUSBKeyDisk : public CDisk {
   bool CheckMedia() override;
   bool CopyFileToDisk(const std::string& file) override;
   bool WriteBootSector(const std::string& file) override;
+  // Whether files of these sizes fit the planned layout (clusters and root
+  // entries); false after the "too small" message.
+  bool CheckRoom(const std::vector<uint64_t>& fileSizes);
   // INT13EXT.VXD transfers in requests of at most 4 sectors.
   bool ReadSectorsBios(uint32_t lba, void* buffer, uint32_t count) override;
   bool WriteSectorsBios(uint32_t lba, const void* buffer, uint32_t count) override;
