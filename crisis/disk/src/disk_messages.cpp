@@ -72,4 +72,13 @@ std::string NotPreparedMessage(const std::string& drive) {
   return "Error, the disk " + drive + " has not been prepared as a crisis disk, please start again!";
 }
 
+std::string ReadFailedMessage(const std::string& drive, uint32_t sector) {
+  return "Error, sector " + std::to_string(sector) + " of the disk " + drive + " can't be read, please check the disk!";
+}
+
+std::string WriteFailedMessage(const std::string& drive, uint32_t sector) {
+  return "Error, sector " + std::to_string(sector) + " of the disk " + drive +
+         " can't be written, the crisis disk is not usable!";
+}
+
 }  // namespace tavrin

@@ -97,6 +97,18 @@ bool CUSBKeyDisk::TransferBios(uint32_t lba, uint8_t* buffer, uint32_t count, bo
   return true;
 }
 
+bool CUSBKeyDisk::Get(uint32_t lba, void* buffer, uint32_t count) {
+  if (ReadSectors(lba, buffer, count)) return true;
+  plat::MessageBox(ReadFailedMessage(ShownDriveName(m_strName), lba), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
+bool CUSBKeyDisk::Put(uint32_t lba, const void* buffer, uint32_t count) {
+  if (WriteSectors(lba, buffer, count)) return true;
+  plat::MessageBox(WriteFailedMessage(ShownDriveName(m_strName), lba), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
 bool CUSBKeyDisk::CheckMedia() {
   if (hold_) return true;
   plat::DiskRefusal refusal = plat::DiskRefusal::None;
@@ -174,13 +186,13 @@ bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
     std::fclose(f);
     (void)got;  // a short file leaves the rest of the sector zero
     std::copy(layout_.entry.begin(), layout_.entry.end(), m_pSector + kPartitionTableOffset);
-    WriteSectors(0, m_pSector, 1);
+    if (!Put(0, m_pSector, 1)) return false;
   } else {
-    ReadSectors(0, m_pSector, 1);
+    if (!Get(0, m_pSector, 1)) return false;
     uint8_t* e = m_pSector + kPartitionTableOffset + layout_.reusedEntry * kPartitionEntrySize;
     if (e[4] != 0x04) {
       e[4] = 0x04;
-      WriteSectors(0, m_pSector, 1);
+      if (!Put(0, m_pSector, 1)) return false;
     }
   }
   *entry = layout_.entry;
@@ -230,7 +242,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
     }
   }
   m_bootParams.CopyToSector(image.data());
-  WriteSectors(b, image.data(), 1);
+  if (!Put(b, image.data(), 1)) return false;
 
   uint32_t fats = m_bootParams.FatAreaSectors(), root = m_bootParams.RootSectors();
   uint32_t spf = m_bootParams.SectorsPerFat();
@@ -240,10 +252,9 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   static const uint8_t kMarker[4] = {0xF8, 0xFF, 0xFF, 0xFF};
   for (uint32_t k = 0; k < m_bootParams.NumberOfFats(); ++k)
     std::memcpy(buffer.data() + static_cast<size_t>(k) * spf * kSectorSize, kMarker, sizeof kMarker);
-  WriteSectors(b + 1, buffer.data(), fats);
+  if (!Put(b + 1, buffer.data(), fats)) return false;
   buffer.Zero();
-  WriteSectors(b + 1 + fats, buffer.data(), root);
-  return true;
+  return Put(b + 1 + fats, buffer.data(), root);
 }
 
 bool CUSBKeyDisk::CopyFileToDisk(const std::string& file) {
@@ -289,7 +300,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
 
   SectorBuffer fat(std::max(rootSectors, spf));
   Commit(fat);
-  ReadSectors(b + 1, fat.data(), spf);
+  if (!Get(b + 1, fat.data(), spf)) return false;
   const uint32_t fatEntries = spf * (kSectorSize / 2);
   uint32_t first = fatEntries;
   for (uint32_t i = 0; i < fatEntries; ++i) {
@@ -301,7 +312,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
 
   SectorBuffer root(rootSectors);
   Commit(root);
-  ReadSectors(b + 1 + fats, root.data(), rootSectors);
+  if (!Get(b + 1 + fats, root.data(), rootSectors)) return false;
   uint32_t slots = std::min<uint32_t>(p.RootEntries(), rootSectors * (kSectorSize / 32));
   uint32_t slot = 0;
   uint64_t used = 0;
@@ -340,7 +351,8 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
     const uint32_t from = first * 2 / kSectorSize;
     const uint32_t to = static_cast<uint32_t>((first + n - 1) * 2 / kSectorSize);
     for (uint32_t k = 0; k < p.NumberOfFats(); ++k)
-      WriteSectors(b + 1 + k * spf + from, fat.data() + static_cast<size_t>(from) * kSectorSize, to - from + 1);
+      if (!Put(b + 1 + k * spf + from, fat.data() + static_cast<size_t>(from) * kSectorSize, to - from + 1))
+        return false;
   }
 
   // An empty file owns no cluster: FAT readers take a nonzero start as a chain.
@@ -348,14 +360,15 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   DirectoryEntry entry = MakeDirectoryEntry(name, times, startCluster, static_cast<uint32_t>(size));
   std::memcpy(root.data() + slot * 32, entry.data(), entry.size());
   const uint32_t entrySector = slot * 32 / kSectorSize;
-  WriteSectors(b + 1 + fats + entrySector, root.data() + static_cast<size_t>(entrySector) * kSectorSize, 1);
+  if (!Put(b + 1 + fats + entrySector, root.data() + static_cast<size_t>(entrySector) * kSectorSize, 1))
+    return false;
 
   if (n > 0) {
     SectorBuffer data(static_cast<size_t>(dataSectors));
     Commit(data);
     size_t got = std::fread(data.data(), 1, static_cast<size_t>(size), f);
     (void)got;  // a file cut short leaves zeros
-    WriteSectors(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors));
+    if (!Put(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors))) return false;
   }
   return true;
 }

@@ -407,6 +407,21 @@ TEST_F(UnsafeMediumTest, OneBuildHoldsTheKeyFromItsCheckToItsEject) {
   EXPECT_TRUE(second.CheckMedia());
 }
 
+TEST_F(UnsafeMediumTest, KeyThatCantBeReadStopsTheCopyWithAMessage) {
+  std::string img = AttachKey(4 * kCylinder);
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 0);
+  ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
+  ASSERT_EQ(truncate(img.c_str(), 100 * 512), 0);  // the key shrank: its FAT is gone
+  WriteFile("a.bin", Pattern(3000, 1));
+  EXPECT_FALSE(key.CopyFileToDisk("a.bin"));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, tavrin::ReadFailedMessage("\\\\.\\PhysicalDrive0", 1));
+  struct stat st;
+  ASSERT_EQ(stat(img.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 100 * 512);
+}
+
 TEST_F(UnsafeMediumTest, FixedDiskIsNeverWritten) {
   std::string img = MakeImage("disk.img", 4 * kCylinder);
   plat::AttachDiskImage(img, plat::DiskKind::Fixed);

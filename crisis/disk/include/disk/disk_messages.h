@@ -1,5 +1,6 @@
 // The texts Tavrin's disk layer shows, all in boxes titled "Tavrin".
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace tavrin {
@@ -35,5 +36,7 @@ std::string BadFileNameMessage(const std::string& file);
 std::string RootFullMessage(const std::string& file);
 std::string NoRoomMessage(const std::string& file);
 std::string NotPreparedMessage(const std::string& drive);
+std::string ReadFailedMessage(const std::string& drive, uint32_t sector);
+std::string WriteFailedMessage(const std::string& drive, uint32_t sector);
 
 }  // namespace tavrin

@@ -50,6 +50,10 @@ class CUSBKeyDisk : public CDisk {
   bool AddFile(std::FILE* f, const std::string& file);
 
   bool PlanLayout();
+  // Sector transfers of the layout and the files: a failure is told (which
+  // disk, which sector) and stops the work.
+  bool Get(uint32_t lba, void* buffer, uint32_t count);
+  bool Put(uint32_t lba, const void* buffer, uint32_t count);
 
   uint8_t* m_pSector;
   BootParams m_bootParams;
