@@ -94,6 +94,24 @@ grep -q "$dir/ro.img (disk image, 34 MB), write-protected$" "$dir/list.txt"
 grep -q "^Left out:" "$dir/list.txt"
 grep -q "$dir/disk.img (disk image, 34 MB): not removable$" "$dir/list.txt"
 
+# --list with real disks asked for, over a stand-in sysfs: maker and model of
+# a USB key, and why an internal disk and the system's own disk are left out.
+sys="$dir/sys"
+fake_disk() {  # name sectors removable dev vendor model
+  mkdir -p "$sys/block/$1/device" "$dir/dev"
+  echo "$2" > "$sys/block/$1/size"; echo "$3" > "$sys/block/$1/removable"
+  echo 0 > "$sys/block/$1/ro"; echo "$4" > "$sys/block/$1/dev"
+  echo "$5" > "$sys/block/$1/device/vendor"; echo "$6" > "$sys/block/$1/device/model"
+  truncate -s $(($2 * 512)) "$dir/dev/$1"
+}
+fake_disk sda 1000000 0 4000:0 "ATA     " "Internal SSD    "
+fake_disk sdb 15630336 1 4000:16 "SanDisk " "Cruzer Blade    "
+fake_disk sdc 200000 1 "$(stat -c '%Hd:%Ld' /)" "Kingston" "DataTraveler"
+BIOS_TOOLS_REAL_DISKS=1 BIOS_TOOLS_SYSFS_ROOT="$sys" BIOS_TOOLS_DEV_ROOT="$dir/dev" "$build" --list > "$dir/list.txt"
+grep -q "PhysicalDrive1 .*$dir/dev/sdb (SanDisk Cruzer Blade, 8.0 GB)$" "$dir/list.txt" || fail "--list: $(cat "$dir/list.txt")"
+grep -q "$dir/dev/sda (ATA Internal SSD, 512 MB): not removable$" "$dir/list.txt"
+grep -q "$dir/dev/sdc (Kingston DataTraveler, 102 MB): system disk$" "$dir/list.txt"
+
 # Two builds started together on one key: each either builds or is refused
 # before it writes (it never gets to the boot sector); the key stays sound.
 i=0; one=0
