@@ -67,6 +67,18 @@ fi
 grep -q -- '--yes' "$dir/err.txt"
 unchanged "$dir/ask.img" "$hash" "a build without --yes"
 
+# On a terminal the erase is asked, naming the device and its size; only "y" goes on.
+if command -v script > /dev/null; then
+  cmd="'$build' --project ../project --drive '$dir/ask.img'"
+  echo n | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 && fail "a declined erase went ahead"
+  grep -q "Erase all data on $dir/ask.img (disk image, 34 MB)? \[y/N\]" "$dir/out.txt" || fail "no prompt: $(cat "$dir/out.txt")"
+  unchanged "$dir/ask.img" "$hash" "a declined erase"
+  echo y | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 || fail "a confirmed erase failed: $(cat "$dir/out.txt")"
+  fsck.fat -n "$dir/ask.img" > /dev/null
+else
+  echo "tavrin-build: script(1) is missing, the terminal prompt is not checked"
+fi
+
 # Refused before anything is written: a fixed disk named directly, a
 # write-protected key, a 4 MiB key.
 truncate -s 32M "$dir/disk.img"
