@@ -69,7 +69,8 @@ std::vector<Attached> ConfiguredImages() {
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
-  if (S_ISBLK(a.st_mode) || S_ISBLK(b.st_mode)) return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
+  if (S_ISBLK(a.st_mode) || S_ISBLK(b.st_mode))
+    return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 

@@ -73,7 +73,8 @@ std::string NotPreparedMessage(const std::string& drive) {
 }
 
 std::string ReadFailedMessage(const std::string& drive, uint32_t sector) {
-  return "Error, sector " + std::to_string(sector) + " of the disk " + drive + " can't be read, please check the disk!";
+  return "Error, sector " + std::to_string(sector) + " of the disk " + drive +
+         " can't be read, please check the disk!";
 }
 
 std::string WriteFailedMessage(const std::string& drive, uint32_t sector) {

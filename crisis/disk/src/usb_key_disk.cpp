@@ -152,7 +152,9 @@ bool CUSBKeyDisk::PlanLayout() {
   SectorReader read = [this](uint32_t sector, uint8_t* buffer) { return ReadSectors(sector, buffer, 1); };
   switch (PlanKeyLayout(g, medium, m_bFixedDisk != 0, haveMbr ? m_pSector : nullptr, read, &layout_)) {
     case LayoutVerdict::Ok: return true;
-    case LayoutVerdict::TooLarge: plat::MessageBox(TooLargeMessage(shown), kTitle, plat::MB_ICONERROR); return false;
+    case LayoutVerdict::TooLarge:
+      plat::MessageBox(TooLargeMessage(shown), kTitle, plat::MB_ICONERROR);
+      return false;
     case LayoutVerdict::TooSmall: break;
   }
   plat::MessageBox(TooSmallMessage(shown), kTitle, plat::MB_ICONERROR);
