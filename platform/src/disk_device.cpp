@@ -45,6 +45,7 @@ bool BlockDeviceSize(const std::string& path, uint64_t* bytes) {
 }
 
 bool ExclusiveOpenPossible(const DiskDrive& drive) {
+  if (HeldHere(drive.path)) return true;  // our own build holds it
   if (drive.blockDevice) {
     // The kernel refuses O_EXCL on a block device that is mounted or claimed.
     int fd = ::open(drive.path.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC);
@@ -61,23 +62,25 @@ bool ExclusiveOpenPossible(const DiskDrive& drive) {
 
 std::unique_ptr<DiskDevice> OpenDisk(const DiskDrive& drive, bool write, uint32_t* lastError) {
   DiskRefusal refusal = CheckDriveWritable(drive);
-  // A medium that is held, mounted, read-only or carries the system stays
-  // closed altogether; a fixed disk may be probed but never written.
-  if (refusal != DiskRefusal::None && (write || refusal != DiskRefusal::NotRemovable)) {
+  // Nothing that must not be written is opened for writing; a held or
+  // write-protected key may still be probed (so lists show it), a mounted
+  // disk or the system's own disk not at all.
+  if (write ? refusal != DiskRefusal::None : !ReadableDespite(refusal)) {
     SetError(lastError, RefusalError(refusal));
     return nullptr;
   }
+  int fd = DupHeldDisk(drive.path);
+  if (fd >= 0) return std::make_unique<DiskDevice>(drive, fd, write);
   int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   if (drive.blockDevice && write) flags |= O_EXCL;
-  int fd = ::open(drive.path.c_str(), flags);
+  fd = ::open(drive.path.c_str(), flags);
   if (fd < 0) {
     SetError(lastError, ErrnoToError(errno));
     return nullptr;
   }
   if (!drive.blockDevice) {
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        ::flock(fd, (write ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (write && ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
       ::close(fd);
       SetError(lastError, ERROR_SHARING_VIOLATION);
       return nullptr;

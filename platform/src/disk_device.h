@@ -35,8 +35,16 @@ class DiskDevice : public Device {
 };
 
 // Opens a drive: for writing only when CheckDriveWritable allows it, and then
-// exclusively (O_EXCL for a block device, an flock for an image file).
+// exclusively (O_EXCL for a block device, an flock for an image file); for
+// reading when ReadableDespite allows it, without a lock. A drive this process
+// holds (DiskHold) is opened through the held descriptor.
 std::unique_ptr<DiskDevice> OpenDisk(const DiskDrive& drive, bool write, uint32_t* lastError);
+
+// The DiskHold registry: the key of a path, a duplicate of the held
+// descriptor (-1 when not held here), and whether this process holds it.
+std::string HoldKey(const std::string& path);
+int DupHeldDisk(const std::string& path);
+bool HeldHere(const std::string& path);
 
 // Providers registered by EnsureDiskDevices.
 std::unique_ptr<Device> OpenDiskDriveDevice(const std::string& path, uint32_t access, bool* known,

@@ -119,10 +119,11 @@ class Int13ExtDevice : public Device {
         uint8_t* block = ResolveFlatAddress(q.address, kDriveParamsSize);
         if (!block) return ERROR_INVALID_PARAMETER;
         if (code == INT13EXT_EJECT) return d.removable ? ERROR_SUCCESS : ERROR_NOT_SUPPORTED;
-        // A medium that must not be written does not answer, so no list shows it;
+        // A mounted disk or the system's own does not answer, so no list shows
+        // it; a held or write-protected key answers and is refused when chosen;
         // a fixed disk answers without the removable flag.
         DiskRefusal refusal = CheckDriveWritable(d);
-        if (refusal != DiskRefusal::None && refusal != DiskRefusal::NotRemovable) return RefusalError(refusal);
+        if (!ReadableDespite(refusal)) return RefusalError(refusal);
         if (Le16(block, kDriveParamsSize, 0) < kDriveParamsSize) return ERROR_INSUFFICIENT_BUFFER;
         const DISK_GEOMETRY& g = d.geometry;
         uint16_t flags = d.removable && !d.floppy ? kDriveParamsRemovable : 0;

@@ -38,11 +38,7 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
   return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-std::vector<Attached> ConfiguredImages() {
-  {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (!g_attached.empty()) return g_attached;
-  }
+std::vector<Attached> EnvironmentImages() {
   std::vector<Attached> list;
   std::string spec = Env("BIOS_TOOLS_DISK_IMAGES", "");
   std::stringstream ss(spec);
@@ -62,6 +58,43 @@ std::vector<Attached> ConfiguredImages() {
     if (!item.empty()) list.push_back({item, kind});
   }
   return list;
+}
+
+std::vector<Attached> ConfiguredImages() {
+  {
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (!g_attached.empty()) return g_attached;
+  }
+  return EnvironmentImages();
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  if (S_ISBLK(a.st_mode) || S_ISBLK(b.st_mode))
+    return S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode) && a.st_rdev == b.st_rdev;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A disk marked fixed anywhere (the environment or an attachment) is fixed
+// whichever name or mark it is given elsewhere: a second name must not make
+// it writable.
+bool MarkedFixed(const struct stat& st) {
+  std::vector<Attached> all = EnvironmentImages();
+  {
+    std::lock_guard<std::mutex> lock(g_lock);
+    all.insert(all.end(), g_attached.begin(), g_attached.end());
+  }
+  for (const Attached& a : all) {
+    struct stat other;
+    if (a.kind == DiskKind::Fixed && ::stat(a.path.c_str(), &other) == 0 && SameFile(st, other)) return true;
+  }
+  return false;
+}
+
+bool RealDisksAllowed() { return Env("BIOS_TOOLS_REAL_DISKS", "") == "1"; }
+
+std::string Trimmed(std::string s) {
+  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
 std::string ReadSysfsLine(const std::string& path) {
@@ -87,8 +120,9 @@ bool FillFromImage(const Attached& a, DiskDrive* out) {
   DiskDrive d;
   d.path = a.path;
   d.floppy = a.kind == DiskKind::Floppy;
-  d.removable = a.kind != DiskKind::Fixed;
+  d.removable = a.kind != DiskKind::Fixed && !MarkedFixed(st);
   if (S_ISBLK(st.st_mode)) {
+    if (!RealDisksAllowed()) return false;  // real disks only when asked for
     // A block device named in the list is still judged by what sysfs says of it.
     d.blockDevice = true;
     char buf[64];
@@ -101,6 +135,8 @@ bool FillFromImage(const Attached& a, DiskDrive* out) {
       std::string sys = Env("BIOS_TOOLS_SYSFS_ROOT", "/sys") + "/block/" + d.sysName;
       d.removable = d.removable && SysfsRemovable(sys);
       d.readOnly = ReadSysfsLine(sys + "/ro") == "1";
+      d.vendor = Trimmed(ReadSysfsLine(sys + "/device/vendor"));
+      d.model = Trimmed(ReadSysfsLine(sys + "/device/model"));
     } else {
       d.removable = false;  // a partition or unknown device: never a target
     }
@@ -132,6 +168,8 @@ bool FillFromSysfs(const std::string& name, bool floppy, DiskDrive* out) {
   d.sizeBytes = sectors * 512;  // sysfs counts 512-byte units whatever the sector size
   d.removable = floppy || SysfsRemovable(sys);
   d.readOnly = ReadSysfsLine(sys + "/ro") == "1";
+  d.vendor = Trimmed(ReadSysfsLine(sys + "/device/vendor"));
+  d.model = Trimmed(ReadSysfsLine(sys + "/device/model"));
   uint32_t media = floppy ? MEDIA_F3_1PT44_512 : (d.removable ? MEDIA_REMOVABLE : MEDIA_FIXED);
   d.geometry = GeometryForSize(d.sizeBytes, media);
   *out = d;
@@ -140,7 +178,7 @@ bool FillFromSysfs(const std::string& name, bool floppy, DiskDrive* out) {
 
 std::vector<std::string> RealDiskNames() {
   std::vector<std::string> names;
-  if (Env("BIOS_TOOLS_REAL_DISKS", "") != "1") return names;
+  if (!RealDisksAllowed()) return names;
   std::string dir = Env("BIOS_TOOLS_SYSFS_ROOT", "/sys") + "/block";
   if (DIR* d = ::opendir(dir.c_str())) {
     while (struct dirent* e = ::readdir(d))
@@ -263,7 +301,7 @@ void DetachDiskImages() {
 bool FindFloppyDrive(DiskDrive* out) {
   for (const Attached& a : ConfiguredImages())
     if (a.kind == DiskKind::Floppy) return FillFromImage(a, out);
-  if (Env("BIOS_TOOLS_REAL_DISKS", "") == "1") return FillFromSysfs("fd0", true, out);
+  if (RealDisksAllowed()) return FillFromSysfs("fd0", true, out);
   return false;
 }
 
@@ -275,6 +313,15 @@ bool FindPhysicalDrive(unsigned number, DiskDrive* out) {
 }
 
 unsigned PhysicalDriveCount() { return static_cast<unsigned>(PhysicalDrives().size()); }
+
+std::vector<DiskDrive> ListDiskDrives() {
+  std::vector<DiskDrive> all;
+  DiskDrive floppy;
+  if (FindFloppyDrive(&floppy)) all.push_back(floppy);
+  std::vector<DiskDrive> physical = PhysicalDrives();
+  all.insert(all.end(), physical.begin(), physical.end());
+  return all;
+}
 
 bool FindBiosDrive(unsigned biosNumber, DiskDrive* out) {
   if (biosNumber == 0) return FindFloppyDrive(out);
@@ -322,8 +369,14 @@ DiskRefusal CheckDriveWritable(const DiskDrive& drive) {
   if (root) return DiskRefusal::SystemDisk;
   if (!drive.removable) return DiskRefusal::NotRemovable;
   if (drive.readOnly) return DiskRefusal::ReadOnly;
-  if (mounted || !ExclusiveOpenPossible(drive)) return DiskRefusal::InUse;
+  if (mounted) return DiskRefusal::Mounted;
+  if (!ExclusiveOpenPossible(drive)) return DiskRefusal::InUse;
   return DiskRefusal::None;
+}
+
+bool ReadableDespite(DiskRefusal refusal) {
+  return refusal == DiskRefusal::None || refusal == DiskRefusal::NotRemovable || refusal == DiskRefusal::InUse ||
+         refusal == DiskRefusal::ReadOnly;
 }
 
 DiskRefusal CheckDiskWritable(const std::string& name) {
@@ -339,6 +392,7 @@ uint32_t RefusalError(DiskRefusal refusal) {
     case DiskRefusal::NotRemovable: return ERROR_ACCESS_DENIED;
     case DiskRefusal::SystemDisk: return ERROR_ACCESS_DENIED;
     case DiskRefusal::InUse: return ERROR_SHARING_VIOLATION;
+    case DiskRefusal::Mounted: return ERROR_SHARING_VIOLATION;
     case DiskRefusal::ReadOnly: return ERROR_WRITE_PROTECT;
   }
   return ERROR_ACCESS_DENIED;

@@ -15,6 +15,7 @@
 
 #include "platform/device.h"
 #include "platform/disk_drives.h"
+#include "platform/disk_hold.h"
 #include "platform/disk_ioctl.h"
 #include "platform/le_bytes.h"
 #include "platform/os_personality.h"
@@ -135,16 +136,61 @@ TEST_F(DiskDrivesTest, DeviceNeverTransfersPastTheMedium) {
   EXPECT_FALSE(dev->Write(buf.data(), 512, &done, &err));  // opened for reading only
 }
 
-TEST_F(DiskDrivesTest, HeldImageRefusesEveryOpen) {
+TEST_F(DiskDrivesTest, HeldImageIsProbedButNeverOpenedForWriting) {
   std::string key = Image("k.img", 1 << 20);
   plat::AttachDiskImage(key, plat::DiskKind::Removable);
   int fd = open(key.c_str(), O_RDONLY);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   uint32_t err = 0;
-  EXPECT_EQ(plat::OpenDevice("\\\\.\\PhysicalDrive0", plat::GENERIC_READ, &err), nullptr);
-  EXPECT_EQ(err, plat::ERROR_SHARING_VIOLATION);
-  close(fd);
   EXPECT_NE(plat::OpenDevice("\\\\.\\PhysicalDrive0", plat::GENERIC_READ, &err), nullptr);
+  EXPECT_EQ(plat::OpenDevice("\\\\.\\PhysicalDrive0", plat::GENERIC_READ | plat::GENERIC_WRITE, &err), nullptr);
+  EXPECT_EQ(err, plat::ERROR_SHARING_VIOLATION);
+  plat::DiskRefusal refusal = plat::DiskRefusal::None;
+  EXPECT_EQ(plat::DiskHold::Acquire("\\\\.\\PhysicalDrive0", &refusal), nullptr);
+  EXPECT_EQ(refusal, plat::DiskRefusal::InUse);
+  close(fd);
+  EXPECT_NE(plat::OpenDevice("\\\\.\\PhysicalDrive0", plat::GENERIC_READ | plat::GENERIC_WRITE, &err), nullptr);
+}
+
+TEST_F(DiskDrivesTest, HoldKeepsOtherOpensOutUntilReleased) {
+  std::string key = Image("k.img", 1 << 20);
+  plat::AttachDiskImage(key, plat::DiskKind::Removable);
+  plat::DiskRefusal refusal = plat::DiskRefusal::InUse;
+  std::unique_ptr<plat::DiskHold> hold = plat::DiskHold::Acquire("\\\\.\\PhysicalDrive0", &refusal);
+  ASSERT_NE(hold, nullptr);
+  EXPECT_EQ(refusal, plat::DiskRefusal::None);
+  EXPECT_EQ(plat::DiskHold::Acquire("\\\\.\\PhysicalDrive0", &refusal), nullptr);  // one build at a time
+  // This process writes through its hold; another open description can't lock.
+  uint32_t err = 0;
+  auto dev = plat::OpenDevice("\\\\.\\PhysicalDrive0", plat::GENERIC_READ | plat::GENERIC_WRITE, &err);
+  ASSERT_NE(dev, nullptr);
+  uint8_t sector[512] = {1, 2, 3};
+  uint32_t done = 0;
+  EXPECT_TRUE(dev->Write(sector, 512, &done, &err));
+  dev.reset();
+  int fd = open(key.c_str(), O_RDONLY);
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  hold.reset();
+  EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  close(fd);
+}
+
+TEST_F(DiskDrivesTest, FixedMarkHoldsUnderAnyName) {
+  std::string disk = Image("d.img", 1 << 24);
+  setenv("BIOS_TOOLS_DISK_IMAGES", ("fixed=" + disk).c_str(), 1);
+  std::system(("ln -s '" + disk + "' '" + dir_ + "/alias.img'").c_str());
+  plat::AttachDiskImage(dir_ + "/alias.img", plat::DiskKind::Removable);
+  plat::DiskDrive d;
+  ASSERT_TRUE(plat::FindPhysicalDrive(0, &d));
+  EXPECT_FALSE(d.removable);
+  EXPECT_EQ(plat::CheckDriveWritable(d), plat::DiskRefusal::NotRemovable);
+  // Two attachments of one file: the fixed mark wins over the removable one.
+  plat::DetachDiskImages();
+  plat::AttachDiskImage(disk, plat::DiskKind::Fixed);
+  plat::AttachDiskImage(dir_ + "/alias.img", plat::DiskKind::Removable);
+  ASSERT_TRUE(plat::FindNamedDrive("\\\\.\\PhysicalDrive1", &d));
+  EXPECT_EQ(d.path, dir_ + "/alias.img");
+  EXPECT_FALSE(d.removable);
 }
 
 TEST_F(DiskDrivesTest, SysfsSaysWhichBlockDevicesAreRemovable) {

@@ -34,11 +34,11 @@ rm -f "$out/crisis-key.img" "$out/crisis-floppy.img"
 truncate -s 64M "$out/crisis-key.img"
 truncate -s 1474560 "$out/crisis-floppy.img"
 (cd "$sample/work" &&
- "$tools/tavrin-build" --project ../project --drive "$out/crisis-key.img" --compress \
+ "$tools/tavrin-build" --yes --project ../project --drive "$out/crisis-key.img" --compress \
    > "$out/crisis-key.log") || { echo "USB key build failed (see $out/crisis-key.log)"; status=1; }
 check crisis-key "$out/crisis-key.img"
 (cd "$sample/work" &&
- "$tools/tavrin-build" --project ../project --drive "$out/crisis-floppy.img" \
+ "$tools/tavrin-build" --yes --project ../project --drive "$out/crisis-floppy.img" \
    > "$out/crisis-floppy.log") || { echo "floppy build failed (see $out/crisis-floppy.log)"; status=1; }
 check crisis-floppy "$out/crisis-floppy.img"
 echo "images in $out"

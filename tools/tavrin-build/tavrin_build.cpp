@@ -1,15 +1,21 @@
 // tavrin-build: the crisis disk build without a window, for build pipelines.
-// Runs in the working folder with the answers a script means: erase
-// confirmed, project folder accepted, no second disk. Exit 0 only when the
-// disk was built.
+// Runs in the working folder with the answers a script means: project
+// folder accepted, no second disk; the erase is confirmed on the terminal or
+// by --yes. Exit 0 only when the disk was built.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 
+#include "build_options.h"
 #include "crisis_app/control_ids.h"
 #include "crisis_app/disk_medium.h"
 #include "crisis_app/tavrin_dlg.h"
+#include "disk/disk_messages.h"
+#include "drive_report.h"
 #include "platform/dialog_controls.h"
 #include "platform/disk_drives.h"
 #include "platform/file_system.h"
@@ -18,13 +24,7 @@
 namespace {
 
 using namespace crisis;
-
-const char kUsage[] =
-    "usage: tavrin-build --project DIR --drive NAME [--mode minidos|fulldos]\n"
-    "                    [--layout removable|fixed] [--compress]\n"
-    "  NAME is a drive as the drive list names it (A:, \\\\.\\PhysicalDriveN, or a\n"
-    "  BIOS drive number), or a disk image file to attach as that drive (an image\n"
-    "  of 1474560 bytes is the floppy A:, any other a removable disk).\n";
+using namespace tavrin_build;
 
 // The status line and the progress bar, printed as they change.
 class ConsoleControls : public plat::FakeDialogControls {
@@ -46,22 +46,37 @@ class ConsoleView : public NullDialogView {
   int high_ = kProgressMax;
 };
 
-// Prints every box and gives the answer a script means.
+// Prints every box and gives the answer a script means; the erase warning
+// is answered by --yes or by the user at the terminal.
 class ScriptAnswers : public plat::MessageBoxBackend {
  public:
+  ScriptAnswers(bool yes, std::string target) : yes_(yes), target_(std::move(target)) {}
   int Show(const std::string& text, const std::string& caption, unsigned flags) override {
     std::printf("[%s] %s\n", caption.c_str(), text.c_str());
     switch (flags & plat::MB_TYPEMASK) {
-      case plat::MB_OKCANCEL: return plat::IDOK;
+      case plat::MB_OKCANCEL: return Confirm() ? plat::IDOK : plat::IDCANCEL;
       case plat::MB_YESNO:
         return text.find("create another Crisis Diskette") != std::string::npos ? plat::IDNO
                                                                                 : plat::IDYES;
       default: return plat::IDOK;
     }
   }
+
+ private:
+  bool Confirm() {
+    if (yes_) return true;
+    std::printf("Erase all data on %s? [y/N] ", target_.c_str());
+    std::fflush(stdout);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+  }
+  bool yes_;
+  std::string target_;
 };
 
-// The drive name for NAME: an image file is attached first.
+// The drive name for NAME: an image file is attached first (a block device
+// only when real disks were asked for).
 bool ResolveDrive(const std::string& name, std::string& driveName) {
   if (!plat::FileExists(name)) {
     driveName = name;
@@ -84,82 +99,85 @@ bool ResolveDrive(const std::string& name, std::string& driveName) {
   return false;
 }
 
+int UsageError(const std::string& error) {
+  std::fprintf(stderr, "tavrin-build: %s\nTry 'tavrin-build --help' for more information.\n", error.c_str());
+  return 2;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "tavrin-build: %s\n", message.c_str());
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string project, drive, mode = "minidos", layout = "removable";
-  bool compress = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    bool ok = true;
-    if (a == "--project") ok = value(project);
-    else if (a == "--drive") ok = value(drive);
-    else if (a == "--mode") ok = value(mode);
-    else if (a == "--layout") ok = value(layout);
-    else if (a == "--compress") compress = true;
-    else ok = false;
-    if (!ok) {
-      std::fputs(kUsage, stderr);
-      return 2;
-    }
+  BuildOptions opt;
+  std::string error;
+  if (!ParseBuildOptions(argc, argv, &opt, &error)) return UsageError(error);
+  if (opt.help) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  if (project.empty() || drive.empty() || (mode != "minidos" && mode != "fulldos") ||
-      (layout != "removable" && layout != "fixed")) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  if (opt.version) {
+    std::printf("tavrin-build %s\n", TAVRIN_BUILD_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
+  tavrin::NameDrivesByDevice(true);
+  plat::EnsureDiskDevices();
+  if (opt.list) {
+    SystemDriveSource drives;
+    PrintDriveReport(stdout, drives.ListDrives());
+    if (!std::getenv("BIOS_TOOLS_REAL_DISKS") || std::string(std::getenv("BIOS_TOOLS_REAL_DISKS")) != "1")
+      std::printf("Block devices are not looked at (set BIOS_TOOLS_REAL_DISKS=1 to list USB keys).\n");
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  // Nobody can answer the erase question: refuse before anything is touched.
+  if (!opt.yes && !::isatty(STDIN_FILENO))
+    return Fail("standard input is not a terminal; give --yes to erase " + opt.drive + " without asking");
 
   std::string driveName;
-  if (!ResolveDrive(drive, driveName)) {
-    std::fprintf(stderr, "tavrin-build: %s can't be attached as a drive\n", drive.c_str());
-    return 1;
+  if (!ResolveDrive(opt.drive, driveName)) {
+    return Fail(opt.drive + " can't be attached as a drive (block devices need BIOS_TOOLS_REAL_DISKS=1)");
   }
+  plat::DiskDrive target;
+  if (!plat::FindNamedDrive(driveName, &target)) return Fail("no drive named " + opt.drive);
+  // A fixed, mounted or system disk is not even offered to the build.
+  plat::DiskRefusal refusal = plat::CheckDriveWritable(target);
+  if (!plat::ReadableDespite(refusal) || refusal == plat::DiskRefusal::NotRemovable)
+    return Fail(target.path + " is left out (" + StateText(refusal) + "); it will not be written");
 
-  ScriptAnswers answers;
-  plat::SetMessageBoxBackend(&answers);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  ScriptAnswers answers(opt.yes, target.path + " (" + DescribeDrive(target) + ")");
+  plat::SetMessageBoxBackend(&answers);
 
   ConsoleControls controls;
   ConsoleView view;
   DiskMediumFactory media;
   SystemDriveSource drives;
   CTavrinDlg dlg(controls, view, media, drives);
-  dlg.m_strCmdLine = project;
-  if (!dlg.OnInitDialog()) return 1;
+  dlg.m_strCmdLine = opt.project;
+  if (!dlg.OnInitDialog()) return Fail("there is no drive to build on");
 
   int index = -1;
   for (int i = 0; i < dlg.m_nDriveCount; ++i)
     if (dlg.m_strDrives[static_cast<size_t>(i)] == driveName) index = i;
-  if (index < 0) {
-    std::fprintf(stderr, "tavrin-build: no drive named %s in the drive list\n", driveName.c_str());
-    return 1;
-  }
+  if (index < 0) return Fail(target.path + " is left out (" + LeftOutReason(target) + "); it will not be written");
   controls.Select(IDC_DRIVE, index);
   dlg.OnSelectDrive();
-  if (mode == "fulldos" && !controls.IsEnabled(IDC_FULLDOS)) {
-    std::fprintf(stderr, "tavrin-build: FULLDOS disks are built on the floppy A: only\n");
-    return 1;
-  }
-  if (layout == "fixed" && !controls.IsEnabled(IDC_FIXED)) {
-    std::fprintf(stderr, "tavrin-build: the floppy has no layout choice\n");
-    return 1;
-  }
-  dlg.m_nMode = mode == "fulldos" ? kModeFullDos : kModeMiniDos;
-  dlg.m_nDiskFormat = layout == "fixed" ? 1 : 0;
-  dlg.m_bCompress = compress;
+  if (opt.mode == "fulldos" && !controls.IsEnabled(IDC_FULLDOS))
+    return Fail("FULLDOS disks are built on the floppy A: only");
+  if (opt.layout == "fixed" && !controls.IsEnabled(IDC_FIXED)) return Fail("the floppy has no layout choice");
+  dlg.m_nMode = opt.mode == "fulldos" ? kModeFullDos : kModeMiniDos;
+  dlg.m_nDiskFormat = opt.layout == "fixed" ? 1 : 0;
+  dlg.m_bCompress = opt.compress;
   dlg.UpdateData(false);
 
   int result = dlg.CreateCrisisDisk(dlg.m_nMode);
   plat::SetMessageBoxBackend(nullptr);
   if (result == plat::IDNO) {
-    std::printf("Crisis disk built on %s\n", drive.c_str());
-    return 0;
+    std::printf("Crisis disk built on %s\n", target.path.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  std::fprintf(stderr, "tavrin-build: the crisis disk was not built\n");
-  return 1;
+  return Fail("the crisis disk was not built");
 }

@@ -1,5 +1,6 @@
 // One crisis disk build: erase warning, medium, boot sector, the disk files
 // collected in the working folder (optionally compressed) and copied on.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ const char kDoneFloppy[] =
 const char kAnother[] =
     " Do you wish to create another Crisis Diskette ? \n\n If Yes, Please insert a new diskette or "
     "plug in the removable disk now.  \n\n";
+const char kCopiedAll[] = "Crisis Recovery Diskette was Successfully Created.";
 const char kCompressMissing[] = " Failed to compress BIOS.QZW \n\n ";
 const char kCheckExists[] = "- Check if file exists. \n\n When ready, try again.\n";
 const char kCompressFails[] = "Compress file fails!";
@@ -86,7 +88,9 @@ int CTavrinDlg::CreateCrisisDisk(int mode) {
   if (mode == kModeMiniDos) {
     m_view.BeginWaitCursor();
     SetStatusText("Updating Boot Sector...");
-    if (!m_pDisk->WriteBootSector("crisboot.bin") || QuitPending()) {
+    // The files must fit the layout before the medium gets it.
+    if (!m_pDisk->CheckRoom(DiskFileSizes(mode)) || !m_pDisk->WriteBootSector("crisboot.bin") ||
+        QuitPending()) {
       m_view.EndWaitCursor();
       return kBuildFailed;
     }
@@ -103,6 +107,7 @@ int CTavrinDlg::CreateCrisisDisk(int mode) {
     plat::MessageBox(kDoneFloppy, kTitle, plat::MB_OK | plat::MB_ICONEXCLAMATION);
   }
   int answer = plat::MessageBox(kAnother, kTitle, plat::MB_YESNO | plat::MB_ICONQUESTION);
+  ClearStatus();
   EnableControls(true);
   return answer;
 }
@@ -174,14 +179,18 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     total += size;
   }
 
-  // 5, 6. Copy in list order.
+  // 5, 6. Copy in list order. The bar follows the bytes copied so far, so
+  // rounding down per file can't keep it short of its end.
   m_view.BeginWaitCursor();
   m_view.SetProgress(m_nProgress);
+  const int startProgress = m_nProgress;
+  uint64_t copiedBytes = 0;
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
     SetStatusText("Copying " + name + "...");
     if (total != 0) {  // every file missing or empty: the bar stays
-      m_nProgress += static_cast<int>(static_cast<uint64_t>(sizes[i]) * kProgressMax / total);
+      copiedBytes += sizes[i];
+      m_nProgress = std::min(kProgressMax, startProgress + static_cast<int>(copiedBytes * kProgressMax / total));
       m_view.SetProgress(m_nProgress);
     }
     bool copied;
@@ -210,11 +219,46 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     }
   }
 
-  // 7, 8.
+  // 7, 8. The full bar stays until the success box has been seen.
   cleanUp();
   m_view.EndWaitCursor();
-  ClearStatus();
+  SetStatusText(kCopiedAll);
+  m_nProgress = kProgressMax;
+  m_view.SetProgress(m_nProgress);
   return true;
+}
+
+std::vector<uint64_t> CTavrinDlg::DiskFileSizes(int mode) {
+  const bool packaged = plat::FileExists("KAVLO16.EXE");
+  const char* const* list = packaged ? kPackagedList : kRawList;
+  const int count = packaged ? 4 : 5;
+  const int first = mode == kModeFullDos ? 1 : 0;
+  const std::string project = m_strProjectPath + "\\";
+  // A project file that is missing leaves the working folder's own in place.
+  auto sizeOf = [](const std::vector<std::string>& candidates, const std::string& name) -> uint64_t {
+    for (auto it = candidates.rbegin(); it != candidates.rend(); ++it)
+      if (plat::FileExists(*it)) return GetFileSize(*it);
+    return GetFileSize(name);
+  };
+  std::vector<uint64_t> sizes;
+  for (int i = first; i < first + count; ++i) {
+    const std::string name = list[i];
+    std::vector<std::string> from;
+    if (!m_bUseWorkDir) {
+      if (name == "vgabios.exe" || name == "platform.bin") from = {project + name};
+      if (name == "bios.qzw") from = {project + "flashabl.rom"};
+      if (name == "bios.rom") {
+        std::string match = FindFirstMatch(m_strProjectPath, "??" + m_strPartNum + "???.rom");
+        if (!match.empty()) from.push_back(project + match);
+        from.push_back(project + "devel" + m_strPartNum + ".rom");
+        from.push_back(project + "test" + m_strPartNum + ".rom");
+      }
+    }
+    uint64_t size = name == "autoexec.bat" ? std::string(list[first]).size() + 2 : sizeOf(from, name);
+    if (name == "bios.qzw" && m_bCompress) size += size / 8 + 8192;  // literal flags and header records
+    sizes.push_back(size);
+  }
+  return sizes;
 }
 
 void CTavrinDlg::FormatFloppy() {

@@ -18,6 +18,10 @@ class DiskMedium : public CrisisMedium {
   void Format() override { disk_->Format(); }
   bool WriteBootSector(const std::string& file) override { return disk_->WriteBootSector(file); }
   bool CopyFileToDisk(const std::string& file) override { return disk_->CopyFileToDisk(file); }
+  bool CheckRoom(const std::vector<uint64_t>& fileSizes) override {
+    auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get());
+    return !key || key->CheckRoom(fileSizes);
+  }
   bool IsUsbKey() const override { return dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get()) != nullptr; }
   void EjectMedia() override {
     if (auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get())) key->EjectMedia();

@@ -143,6 +143,34 @@ TEST_F(BuildTest, RawListWithoutKavlo16EvenWithFlashablRom) {
   EXPECT_EQ(media.log.files.count("BIOS.QZW"), 0u);
 }
 
+TEST_F(BuildTest, RoomIsAskedWithTheProjectsSizesBeforeTheBootSector) {
+  plat::ScriptedMessageBox boxes;
+  RawWorkDir();
+  Project();
+  project.Write("platform.bin", "PLAT");
+  project.Write("devel4A1.rom", std::string(3000, 'D'));
+  project.Write("test4A1.rom", std::string(5000, 'T'));
+  work.Write("vgabios.exe", "WORKING-VGA");  // no project vgabios.exe: the folder's own is copied
+  Start(project.path());
+  ScriptSuccess(boxes, true);
+  EXPECT_EQ(Build(kModeMiniDos), plat::IDNO);
+  // minidos.sys, kavlo.exe, platform.bin, vgabios.exe, bios.rom (the test ROM).
+  EXPECT_EQ(media.log.roomAsked, (std::vector<uint64_t>{7, 13, 4, 11, 5000}));
+
+  // A medium too small for them is refused before the boot sector is written.
+  PackagedWorkDir();
+  project.Write("flashabl.rom", std::string(8000, 'P'));
+  media.log = MediumLog{};
+  media.log.roomOk = false;
+  controls.SetCheck(IDC_COMPRESS, true);
+  boxes.Answer(plat::IDOK).Answer(plat::IDYES);
+  EXPECT_EQ(Build(kModeMiniDos), kBuildFailed);
+  EXPECT_EQ(media.log.calls, (Names{"check", "format"}));
+  ASSERT_EQ(media.log.roomAsked.size(), 4u);
+  EXPECT_EQ(media.log.roomAsked[3], 8000u + 1000 + 8192) << "the compressor's worst case";
+  EXPECT_EQ(view.waitDepth, 0);
+}
+
 TEST_F(BuildTest, PatternCandidateIsCopiedWhenAlone) {
   plat::ScriptedMessageBox boxes;
   RawWorkDir();
@@ -257,20 +285,43 @@ TEST_F(BuildTest, WorkingFolderIsCleanAfterProjectBuilds) {
   EXPECT_EQ(boxes.PendingAnswers(), 0u);
 }
 
-TEST_F(BuildTest, ProgressGainsSizeTimesFiftyOverTotalPerFile) {
-  plat::ScriptedMessageBox boxes;
+// Boxes that note where the progress bar and the status line stood when they appeared.
+class ProgressAtBoxes : public plat::ScriptedMessageBox {
+ public:
+  ProgressAtBoxes(RecordingView& view, plat::FakeDialogControls& controls) : view_(view), controls_(controls) {}
+  int Show(const std::string& text, const std::string& caption, unsigned flags) override {
+    bars.push_back(view_.progress.empty() ? -1 : view_.progress.back());
+    statuses.push_back(controls_.GetText(IDC_STATUS));
+    return ScriptedMessageBox::Show(text, caption, flags);
+  }
+  std::vector<int> bars;
+  std::vector<std::string> statuses;
+
+ private:
+  RecordingView& view_;
+  plat::FakeDialogControls& controls_;
+};
+
+TEST_F(BuildTest, ProgressFollowsTheBytesCopiedAndIsFullAtTheSuccessBox) {
+  ProgressAtBoxes boxes(view, controls);
   work.Write("crisboot.bin", std::string(512, 'B'));
   work.Write("KAVLO16.EXE", std::string(300, 'K'));
   work.Write("minidos.sys", std::string(100, 'M'));
   work.Write("vgabios.exe", "");
-  work.Write("bios.qzw", std::string(600, 'Q'));
+  work.Write("bios.qzw", std::string(599, 'Q'));
   Start();
   ScriptSuccess(boxes, false);
   EXPECT_EQ(Build(kModeMiniDos), plat::IDNO);
-  // Total 1000 from 1: 100 -> +5, 300 -> +15, empty file -> +0, 600 -> +30;
-  // the bar is cleared after the boot sector and after the copying.
-  std::vector<int> steps(view.progress.end() - 7, view.progress.end());
-  EXPECT_EQ(steps, (std::vector<int>{0, 1, 6, 21, 21, 51, 0}));
+  // Total 999 from 1: 100 -> 6, 400 -> 21, the empty file -> 21, 999 -> 50
+  // (per-file rounding would stop at 49); full at the success box, cleared
+  // after the last question.
+  std::vector<int> steps(view.progress.end() - 8, view.progress.end());
+  EXPECT_EQ(steps, (std::vector<int>{0, 1, 6, 21, 21, 50, 50, 0}));
+  ASSERT_EQ(boxes.Texts()[1], kDoneFloppy);
+  EXPECT_EQ(boxes.bars[1], kProgressMax);
+  EXPECT_EQ(boxes.statuses[1], "Crisis Recovery Diskette was Successfully Created.");
+  EXPECT_EQ(controls.GetText(IDC_STATUS), "");
+  EXPECT_EQ(dlg->m_nProgress, 1);
 }
 
 TEST_F(BuildTest, AllFilesEmptyDoesNotDivideByZero) {

@@ -26,6 +26,8 @@ struct MediumLog {
   std::vector<std::string> calls;               // in order: "check", "format", "boot:NAME", ...
   std::map<std::string, std::string> files;     // what reached the medium
   std::vector<std::string> order;               // names copied, in order
+  std::vector<uint64_t> roomAsked;              // sizes CheckRoom was asked about
+  bool roomOk = true;
 };
 
 class FakeMedium : public crisis::CrisisMedium {
@@ -50,6 +52,10 @@ class FakeMedium : public crisis::CrisisMedium {
     log_.files[plat::ToUpper(file)] = std::string(bytes.begin(), bytes.end());
     log_.order.push_back(file);
     return true;
+  }
+  bool CheckRoom(const std::vector<uint64_t>& sizes) override {
+    log_.roomAsked = sizes;
+    return log_.roomOk;
   }
   bool IsUsbKey() const override { return usb_; }
   void EjectMedia() override { log_.calls.push_back("eject"); }

@@ -61,8 +61,9 @@ uint8_t SectorsPerClusterForHalf(uint32_t half) {
 }
 
 uint32_t EvenCylinders(const plat::DISK_GEOMETRY& g) {
-  uint32_t c = static_cast<uint32_t>(g.Cylinders);
-  return (c & 1) ? c + 1 : c;
+  // An odd cylinder is dropped, not added: a volume one cylinder larger than
+  // the medium loses whatever is written to its end.
+  return static_cast<uint32_t>(g.Cylinders) & ~1u;
 }
 
 uint32_t LayoutTotalSectors(const plat::DISK_GEOMETRY& g) {

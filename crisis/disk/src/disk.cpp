@@ -180,15 +180,19 @@ bool CDisk::GetMediumSectors(uint64_t* sectors) {
   return true;
 }
 
-bool CDisk::CheckWritable() {
+bool CDisk::CheckWritable() { return ShowRefusal(plat::CheckDiskWritable(m_strName)); }
+
+bool CDisk::ShowRefusal(plat::DiskRefusal refusal) {
+  const std::string shown = ShownDriveName(m_strName);
   std::string text;
-  switch (plat::CheckDiskWritable(m_strName)) {
+  switch (refusal) {
     case plat::DiskRefusal::None: return true;
-    case plat::DiskRefusal::Missing: text = MissingDiskMessage(m_strName); break;
-    case plat::DiskRefusal::NotRemovable: text = NotRemovableMessage(m_strName); break;
-    case plat::DiskRefusal::SystemDisk: text = SystemDiskMessage(m_strName); break;
-    case plat::DiskRefusal::InUse: text = InUseMessage(m_strName); break;
-    case plat::DiskRefusal::ReadOnly: text = ReadOnlyMessage(m_strName); break;
+    case plat::DiskRefusal::Missing: text = MissingDiskMessage(shown); break;
+    case plat::DiskRefusal::NotRemovable: text = NotRemovableMessage(shown); break;
+    case plat::DiskRefusal::SystemDisk: text = SystemDiskMessage(shown); break;
+    case plat::DiskRefusal::InUse:
+    case plat::DiskRefusal::Mounted: text = InUseMessage(shown); break;
+    case plat::DiskRefusal::ReadOnly: text = ReadOnlyMessage(shown); break;
   }
   plat::MessageBox(text, kTitle, plat::MB_ICONERROR);
   return false;

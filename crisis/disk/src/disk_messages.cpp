@@ -1,6 +1,22 @@
 #include "disk/disk_messages.h"
 
+#include <atomic>
+
+#include "platform/disk_drives.h"
+
 namespace tavrin {
+
+namespace {
+std::atomic<bool> g_byDevice{false};
+}  // namespace
+
+void NameDrivesByDevice(bool byDevice) { g_byDevice = byDevice; }
+
+std::string ShownDriveName(const std::string& drive) {
+  plat::DiskDrive d;
+  if (g_byDevice && plat::FindNamedDrive(drive, &d)) return d.path;
+  return drive;
+}
 
 std::string NoFloppyMessage(const std::string& drive) {
   return " There is no floppy in drive " + drive + ", insert a floppy and press Start Button again.\t";
@@ -54,6 +70,16 @@ std::string NoRoomMessage(const std::string& file) {
 
 std::string NotPreparedMessage(const std::string& drive) {
   return "Error, the disk " + drive + " has not been prepared as a crisis disk, please start again!";
+}
+
+std::string ReadFailedMessage(const std::string& drive, uint32_t sector) {
+  return "Error, sector " + std::to_string(sector) + " of the disk " + drive +
+         " can't be read, please check the disk!";
+}
+
+std::string WriteFailedMessage(const std::string& drive, uint32_t sector) {
+  return "Error, sector " + std::to_string(sector) + " of the disk " + drive +
+         " can't be written, the crisis disk is not usable!";
 }
 
 }  // namespace tavrin

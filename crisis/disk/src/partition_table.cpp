@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "disk/boot_params.h"
 #include "platform/le_bytes.h"
 
 namespace tavrin {
@@ -23,8 +24,7 @@ bool FatType(uint8_t t) { return t == 0x01 || t == 0x04 || t == 0x0B || t == 0x0
 }  // namespace
 
 PartitionEntry MakePartitionEntry(const plat::DISK_GEOMETRY& g) {
-  uint32_t c = static_cast<uint32_t>(g.Cylinders);
-  if (c & 1) ++c;
+  uint32_t c = EvenCylinders(g);
   uint32_t h = g.TracksPerCylinder, s = g.SectorsPerTrack;
   PartitionEntry e{};
   e[0] = 0x80;

@@ -27,7 +27,6 @@ void Commit(const SectorBuffer& b) {
 }
 
 constexpr uint32_t kChunkSectors = 4;  // INT13EXT.VXD requests carry at most 4 sectors
-constexpr uint32_t kMaxHalf = 4095000;
 
 class FileCloser {
  public:
@@ -98,16 +97,40 @@ bool CUSBKeyDisk::TransferBios(uint32_t lba, uint8_t* buffer, uint32_t count, bo
   return true;
 }
 
+bool CUSBKeyDisk::Get(uint32_t lba, void* buffer, uint32_t count) {
+  if (ReadSectors(lba, buffer, count)) return true;
+  plat::MessageBox(ReadFailedMessage(ShownDriveName(m_strName), lba), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
+bool CUSBKeyDisk::Put(uint32_t lba, const void* buffer, uint32_t count) {
+  if (WriteSectors(lba, buffer, count)) return true;
+  plat::MessageBox(WriteFailedMessage(ShownDriveName(m_strName), lba), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
+bool CUSBKeyDisk::CheckMedia() {
+  if (hold_) return true;
+  plat::DiskRefusal refusal = plat::DiskRefusal::None;
+  hold_ = plat::DiskHold::Acquire(m_strName, &refusal);
+  if (!hold_) return ShowRefusal(refusal == plat::DiskRefusal::None ? plat::DiskRefusal::InUse : refusal);
+  // A key that can't take a crisis disk is refused now, not after the
+  // questions that come before the first write.
+  if (!m_pSector || PlanLayout()) return true;
+  hold_.reset();
+  return false;
+}
+
 void CUSBKeyDisk::EjectMedia() {
   if (!m_bNT) {
     Int13ExtEject(BiosDriveNumber(m_strName));
-    return;
+  } else {
+    uint32_t err = 0, returned = 0;
+    std::unique_ptr<plat::Device> dev =
+        plat::OpenDevice(m_strName, plat::GENERIC_READ | plat::GENERIC_WRITE, &err);
+    if (dev) dev->IoControl(plat::IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &returned, &err);
   }
-  uint32_t err = 0, returned = 0;
-  std::unique_ptr<plat::Device> dev =
-      plat::OpenDevice(m_strName, plat::GENERIC_READ | plat::GENERIC_WRITE, &err);
-  if (!dev) return;
-  dev->IoControl(plat::IOCTL_STORAGE_EJECT_MEDIA, nullptr, 0, nullptr, 0, &returned, &err);
+  hold_.reset();
 }
 
 void CUSBKeyDisk::BuildBootParams(BootParams* params) {
@@ -116,44 +139,65 @@ void CUSBKeyDisk::BuildBootParams(BootParams* params) {
   *params = MakeBootParams(g);
 }
 
-bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
-  if (!m_pSector) throw MemoryFault{};
-  uint64_t medium = 0;
-  GetMediumSectors(&medium);
-  std::memset(m_pSector, 0, kSectorSize);
-  ReadSectors(0, m_pSector, 1);
-  int reuse = FindReusableEntry(m_pSector, medium);
-  reusedTable_ = reuse >= 0;
-  if (reuse >= 0) {
-    uint8_t* e = m_pSector + kPartitionTableOffset + reuse * kPartitionEntrySize;
-    std::copy(e, e + kPartitionEntrySize, entry->begin());
-    if (e[4] != 0x04) {
-      e[4] = 0x04;
-      WriteSectors(0, m_pSector, 1);
-    }
-    return true;
-  }
-
+bool CUSBKeyDisk::PlanLayout() {
+  const std::string shown = ShownDriveName(m_strName);
   plat::DISK_GEOMETRY g{};
-  GetGeometry(&g);
-  std::FILE* f = plat::OpenFile("crismbr.bin", "rb");
-  if (!f) {
-    plat::MessageBox(kNoMbrFile, kTitle, plat::MB_ICONERROR);
+  uint64_t medium = 0;
+  if (!GetGeometry(&g) || !GetMediumSectors(&medium)) {
+    plat::MessageBox(TooSmallMessage(shown), kTitle, plat::MB_ICONERROR);
     return false;
   }
   std::memset(m_pSector, 0, kSectorSize);
-  size_t got = std::fread(m_pSector, 1, kSectorSize, f);
-  std::fclose(f);
-  (void)got;
-  *entry = MakePartitionEntry(g);
-  std::copy(entry->begin(), entry->end(), m_pSector + kPartitionTableOffset);
-  WriteSectors(0, m_pSector, 1);
+  bool haveMbr = m_bFixedDisk && ReadSectors(0, m_pSector, 1);
+  SectorReader read = [this](uint32_t sector, uint8_t* buffer) { return ReadSectors(sector, buffer, 1); };
+  switch (PlanKeyLayout(g, medium, m_bFixedDisk != 0, haveMbr ? m_pSector : nullptr, read, &layout_)) {
+    case LayoutVerdict::Ok: return true;
+    case LayoutVerdict::TooLarge:
+      plat::MessageBox(TooLargeMessage(shown), kTitle, plat::MB_ICONERROR);
+      return false;
+    case LayoutVerdict::TooSmall: break;
+  }
+  plat::MessageBox(TooSmallMessage(shown), kTitle, plat::MB_ICONERROR);
+  return false;
+}
 
-  std::memset(m_pSector, 0, kSectorSize);
-  BootParams params;
-  BuildBootParams(&params);
-  params.CopyToSector(m_pSector);
-  WriteSectors(EntryFirstSector(*entry), m_pSector, 1);
+bool CUSBKeyDisk::CheckRoom(const std::vector<uint64_t>& fileSizes) {
+  if (!m_pSector) return false;
+  if (layout_.cylinders == 0 && !PlanLayout()) return false;
+  const BootParams& p = layout_.params;
+  const uint64_t clusterBytes = static_cast<uint64_t>(p.SectorsPerCluster()) * kSectorSize;
+  const uint64_t clusters =
+      (p.TotalSectors() - p.ReservedSectors() - p.FatAreaSectors() - p.RootSectors()) / p.SectorsPerCluster();
+  uint64_t needed = 0;
+  for (uint64_t size : fileSizes) needed += (size + clusterBytes - 1) / clusterBytes;
+  if (needed <= clusters && fileSizes.size() <= p.RootEntries()) return true;
+  plat::MessageBox(TooSmallMessage(ShownDriveName(m_strName)), kTitle, plat::MB_ICONERROR);
+  return false;
+}
+
+bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
+  if (!m_pSector) throw MemoryFault{};
+  if (layout_.newTable) {
+    std::FILE* f = plat::OpenFile("crismbr.bin", "rb");
+    if (!f) {
+      plat::MessageBox(kNoMbrFile, kTitle, plat::MB_ICONERROR);
+      return false;
+    }
+    std::memset(m_pSector, 0, kSectorSize);
+    size_t got = std::fread(m_pSector, 1, kSectorSize, f);
+    std::fclose(f);
+    (void)got;  // a short file leaves the rest of the sector zero
+    std::copy(layout_.entry.begin(), layout_.entry.end(), m_pSector + kPartitionTableOffset);
+    if (!Put(0, m_pSector, 1)) return false;
+  } else {
+    if (!Get(0, m_pSector, 1)) return false;
+    uint8_t* e = m_pSector + kPartitionTableOffset + layout_.reusedEntry * kPartitionEntrySize;
+    if (e[4] != 0x04) {
+      e[4] = 0x04;
+      if (!Put(0, m_pSector, 1)) return false;
+    }
+  }
+  *entry = layout_.entry;
   return true;
 }
 
@@ -177,62 +221,30 @@ bool CUSBKeyDisk::WriteBootSector(const std::string& file) {
 bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   SectorBuffer image(1);
   Commit(image);
+  if (!m_pSector) throw MemoryFault{};
   size_t got = std::fread(image.data(), 1, kSectorSize, bootFile);
   (void)got;  // a short file leaves the rest of the sector zero
 
-  if (!CheckWritable()) return false;
-  // Everything that could make the layout wrong is refused before sector 0 changes.
-  plat::DISK_GEOMETRY g{};
-  uint64_t medium = 0;
-  if (!GetGeometry(&g) || !GetMediumSectors(&medium) || g.TracksPerCylinder == 0 || g.SectorsPerTrack == 0) {
-    plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
-    return false;
-  }
-  BootParams fresh = MakeBootParams(g);
-  if (LayoutTotalSectors(g) / 2 >= kMaxHalf) {
-    plat::MessageBox(TooLargeMessage(m_strName), kTitle, plat::MB_ICONERROR);
-    return false;
-  }
-  uint64_t freshStart = m_bFixedDisk ? (g.SectorsPerTrack & 0xFFFFFFFFu) : 0;
-  if (freshStart + 1 + fresh.FatAreaSectors() + fresh.RootSectors() > medium) {
-    plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
+  // Every reason to refuse the key is found before its first sector changes:
+  // the claim on it, its size, and in the "Fixed" layout the boot record file.
+  if (!CheckMedia() || !CheckWritable() || !PlanLayout()) return false;
+  if (layout_.newTable && !plat::FileExists("crismbr.bin")) {
+    plat::MessageBox(kNoMbrFile, kTitle, plat::MB_ICONERROR);
+    plat::MessageBox(kCantInitTable, kTitle, plat::MB_OK);
     return false;
   }
 
-  uint32_t b = 0;
-  if (!m_bFixedDisk) {
-    BuildBootParams(&m_bootParams);
-    m_bootParams.SetHiddenSectors(0);
-    m_bootParams.CopyToSector(image.data());
-    WriteSectors(0, image.data(), 1);
-  } else {
+  m_bootParams = layout_.params;
+  const uint32_t b = m_bootParams.HiddenSectors();
+  if (m_bFixedDisk) {
     PartitionEntry entry{};
     if (!InitPartitionTable(&entry)) {
       plat::MessageBox(kCantInitTable, kTitle, plat::MB_OK);
       return false;
     }
-    b = EntryFirstSector(entry);
-    SectorBuffer existing(1);
-    Commit(existing);
-    ReadSectors(b, existing.data(), 1);
-    std::memcpy(image.data() + kBootParamsOffset, existing.data() + kBootParamsOffset, kBootParamsSize);
-    m_bootParams.CopyFromSector(image.data());
-    m_bootParams.SetReservedSectors(1);
-    if (reusedTable_ && !m_bootParams.IsFat16()) {
-      // The reused partition holds no FAT16 layout we can fill (FAT12, FAT32, garbage):
-      // lay out new parameters inside the partition instead.
-      m_bootParams = fresh;
-      m_bootParams.SetHiddenSectors(b);
-      uint64_t room = std::min<uint64_t>(EntrySectorCount(entry), medium - b);
-      m_bootParams.SetTotalSectors(static_cast<uint32_t>(std::min<uint64_t>(LayoutTotalSectors(g), room)));
-    }
-    m_bootParams.CopyToSector(image.data());
-    if (static_cast<uint64_t>(b) + 1 + m_bootParams.FatAreaSectors() + m_bootParams.RootSectors() > medium) {
-      plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
-      return false;
-    }
-    WriteSectors(b, image.data(), 1);
   }
+  m_bootParams.CopyToSector(image.data());
+  if (!Put(b, image.data(), 1)) return false;
 
   uint32_t fats = m_bootParams.FatAreaSectors(), root = m_bootParams.RootSectors();
   uint32_t spf = m_bootParams.SectorsPerFat();
@@ -242,10 +254,9 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   static const uint8_t kMarker[4] = {0xF8, 0xFF, 0xFF, 0xFF};
   for (uint32_t k = 0; k < m_bootParams.NumberOfFats(); ++k)
     std::memcpy(buffer.data() + static_cast<size_t>(k) * spf * kSectorSize, kMarker, sizeof kMarker);
-  WriteSectors(b + 1, buffer.data(), fats);
+  if (!Put(b + 1, buffer.data(), fats)) return false;
   buffer.Zero();
-  WriteSectors(b + 1 + fats, buffer.data(), root);
-  return true;
+  return Put(b + 1 + fats, buffer.data(), root);
 }
 
 bool CUSBKeyDisk::CopyFileToDisk(const std::string& file) {
@@ -270,7 +281,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   }
   const BootParams& p = m_bootParams;
   if (!p.Plausible()) {
-    plat::MessageBox(NotPreparedMessage(m_strName), kTitle, plat::MB_ICONERROR);
+    plat::MessageBox(NotPreparedMessage(ShownDriveName(m_strName)), kTitle, plat::MB_ICONERROR);
     return false;
   }
   if (!CheckWritable()) return false;
@@ -291,7 +302,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
 
   SectorBuffer fat(std::max(rootSectors, spf));
   Commit(fat);
-  ReadSectors(b + 1, fat.data(), spf);
+  if (!Get(b + 1, fat.data(), spf)) return false;
   const uint32_t fatEntries = spf * (kSectorSize / 2);
   uint32_t first = fatEntries;
   for (uint32_t i = 0; i < fatEntries; ++i) {
@@ -303,7 +314,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
 
   SectorBuffer root(rootSectors);
   Commit(root);
-  ReadSectors(b + 1 + fats, root.data(), rootSectors);
+  if (!Get(b + 1 + fats, root.data(), rootSectors)) return false;
   uint32_t slots = std::min<uint32_t>(p.RootEntries(), rootSectors * (kSectorSize / 32));
   uint32_t slot = 0;
   uint64_t used = 0;
@@ -334,23 +345,32 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   }
 
   // The chain, contiguous from the first free entry; an empty file takes none.
+  // Only the FAT sectors the chain touches are written, in every copy.
   for (uint64_t i = 0; i < n; ++i)
     plat::PutLe16(fat.data(), fat.size(), 2 * (first + i), static_cast<uint16_t>(first + i + 1));
-  if (n > 0) plat::PutLe16(fat.data(), fat.size(), 2 * (first + n - 1), 0xFFFF);
-  for (uint32_t k = 0; k < p.NumberOfFats(); ++k) WriteSectors(b + 1 + k * spf, fat.data(), spf);
+  if (n > 0) {
+    plat::PutLe16(fat.data(), fat.size(), 2 * (first + n - 1), 0xFFFF);
+    const uint32_t from = first * 2 / kSectorSize;
+    const uint32_t to = static_cast<uint32_t>((first + n - 1) * 2 / kSectorSize);
+    for (uint32_t k = 0; k < p.NumberOfFats(); ++k)
+      if (!Put(b + 1 + k * spf + from, fat.data() + static_cast<size_t>(from) * kSectorSize, to - from + 1))
+        return false;
+  }
 
   // An empty file owns no cluster: FAT readers take a nonzero start as a chain.
   uint16_t startCluster = n > 0 ? static_cast<uint16_t>(first) : 0;
   DirectoryEntry entry = MakeDirectoryEntry(name, times, startCluster, static_cast<uint32_t>(size));
   std::memcpy(root.data() + slot * 32, entry.data(), entry.size());
-  WriteSectors(b + 1 + fats, root.data(), rootSectors);
+  const uint32_t entrySector = slot * 32 / kSectorSize;
+  if (!Put(b + 1 + fats + entrySector, root.data() + static_cast<size_t>(entrySector) * kSectorSize, 1))
+    return false;
 
   if (n > 0) {
     SectorBuffer data(static_cast<size_t>(dataSectors));
     Commit(data);
     size_t got = std::fread(data.data(), 1, static_cast<size_t>(size), f);
     (void)got;  // a file cut short leaves zeros
-    WriteSectors(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors));
+    if (!Put(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors))) return false;
   }
   return true;
 }

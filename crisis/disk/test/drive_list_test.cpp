@@ -90,7 +90,7 @@ TEST_F(DriveListTest, NtKeyOf500CylindersShowsAs3Point8Gb) {
   EXPECT_EQ(list_.m_strDrives[0], "\\\\.\\PhysicalDrive3");
 }
 
-TEST_F(DriveListTest, HeldOrReadOnlyMediaAreNotListed) {
+TEST_F(DriveListTest, HeldOrReadOnlyKeysAreListedSoTheirRefusalCanBeShown) {
   std::string held = MakeImage("held.img", 100000);
   std::string ro = MakeImage("ro.img", 100000);
   ASSERT_EQ(chmod(ro.c_str(), 0444), 0);
@@ -101,9 +101,9 @@ TEST_F(DriveListTest, HeldOrReadOnlyMediaAreNotListed) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   ASSERT_TRUE(list_.FillDriveList(controls_, 2, options_));
+  EXPECT_EQ(list_.m_nDriveCount, 3);
+  EXPECT_EQ(Entries()[1], "Removable Disk 1 (47.1Mb)");
   close(fd);
-  EXPECT_EQ(list_.m_nDriveCount, 1);
-  EXPECT_EQ(list_.m_strDrives[0], "\\\\.\\PhysicalDrive2");
 }
 
 TEST_F(DriveListTest, NinexListsByBiosDriveNumber) {

@@ -64,7 +64,7 @@ class PartitionTableTest : public DiskTest {
 TEST_F(PartitionTableTest, ValidTableWithFat32EntryIsKeptAndRetyped) {
   // A FAT16 file system at sector 2048 made by mkfs.fat, listed as type 0x0C.
   std::string out;
-  ASSERT_EQ(Run("mkfs.fat -F 16 -a -R 1 -h 2048 --offset=2048 '" + img_ + "' 30000", &out), 0) << out;
+  ASSERT_EQ(Run("mkfs.fat -F 16 -a -R 1 -h 2048 --offset=2048 '" + img_ + "' 29990", &out), 0) << out;
   std::vector<uint8_t> mbr = Mbr(0x80, 0x0C, 2048, 60000);
   WriteSector(0, mbr);
   std::vector<uint8_t> oldBoot = ReadImage(img_, 2048, 1);

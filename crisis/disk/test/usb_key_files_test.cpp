@@ -248,32 +248,46 @@ TEST_F(UsbKeyFilesTest, FileLargerThanTheFreeSpaceIsRefused) {
 }
 
 TEST_F(UsbKeyFilesTest, OddCylinderKeyNeverWritesPastTheMedium) {
-  // 3 cylinders are laid out as 4: the file system claims a cylinder more than there is.
+  // 3 cylinders are laid out as 2: the file system ends inside the medium.
   std::string img = AttachKey(3 * kCylinder);
   plat::ScriptedMessageBox boxes;
   CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 0);
   ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
-  EXPECT_EQ(key.bootParams().TotalSectors(), 4 * kCylinder);
-  WriteFile("fits.bin", Pattern(20 * 1024 * 1024, 1));
+  EXPECT_EQ(key.bootParams().TotalSectors(), 2 * kCylinder);
+  WriteFile("fits.bin", Pattern(15 * 1024 * 1024, 1));
   EXPECT_TRUE(key.CopyFileToDisk("fits.bin"));
-  WriteFile("beyond.bin", Pattern(6 * 1024 * 1024, 2));  // would end past 3 cylinders
+  WriteFile("beyond.bin", Pattern(1024 * 1024, 2));  // would end past 2 cylinders
   EXPECT_FALSE(key.CopyFileToDisk("beyond.bin"));
   struct stat st;
   ASSERT_EQ(stat(img.c_str(), &st), 0);
   EXPECT_EQ(static_cast<uint64_t>(st.st_size), 3 * kCylinder * 512);
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, tavrin::NoRoomMessage("BEYOND.BIN"));
+  std::string out;
+  EXPECT_EQ(Fsck(img, 0, &out), 0) << out;
 }
 
-TEST_F(UsbKeyFilesTest, SmallFixedKeyKeepsTheLayoutValuesOfANewTable) {
-  // One cylinder is laid out as two, partition and file system alike.
-  AttachKey(kCylinder);
-  plat::ScriptedMessageBox boxes;
-  CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 1);
-  ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
-  EXPECT_EQ(key.bootParams().HiddenSectors(), 63u);
-  EXPECT_EQ(key.bootParams().TotalSectors(), 2 * kCylinder);
-  EXPECT_EQ(key.bootParams().SectorsPerCluster(), 1);
+TEST_F(UsbKeyFilesTest, KeyTooSmallForTwoCylindersIsRefusedWithNoByteWritten) {
+  // From 525 sectors (the old lower bound) to one sector short of two cylinders.
+  for (uint64_t sectors : {uint64_t{525}, uint64_t{8192}, uint64_t{kCylinder}, uint64_t{2 * kCylinder - 1}}) {
+    for (int fixed : {0, 1}) {
+      SCOPED_TRACE(std::to_string(sectors) + (fixed ? " Fixed" : " Removable"));
+      std::string img = Path("small.img");
+      WriteFile("small.img", Pattern(static_cast<size_t>(sectors) * 512, 7));
+      plat::DetachDiskImages();
+      plat::AttachDiskImage(img, plat::DiskKind::Removable);
+      WriteBootFiles();
+      std::string before, after;
+      ASSERT_EQ(Run("sha256sum < '" + img + "'", &before), 0);
+      plat::ScriptedMessageBox boxes;
+      CUSBKeyDisk key("\\\\.\\PhysicalDrive0", fixed);
+      EXPECT_FALSE(key.WriteBootSector("crisboot.bin"));
+      ASSERT_EQ(Run("sha256sum < '" + img + "'", &after), 0);
+      EXPECT_EQ(after, before);
+      ASSERT_EQ(boxes.boxes.size(), 1u);
+      EXPECT_EQ(boxes.boxes[0].text, tavrin::TooSmallMessage("\\\\.\\PhysicalDrive0"));
+    }
+  }
 }
 
 TEST_F(UsbKeyFilesTest, KeyWhoseHalfReaches4095000IsRefusedUntouched) {
@@ -369,6 +383,43 @@ TEST_F(UnsafeMediumTest, HeldImageIsNeverWritten) {
   EXPECT_EQ(boxes.boxes[0].text, tavrin::InUseMessage("\\\\.\\PhysicalDrive0"));
   std::vector<uint8_t> start = ReadImage(img, 0, 1);
   EXPECT_EQ(std::count(start.begin(), start.end(), 0), 512);
+}
+
+TEST_F(UnsafeMediumTest, OneBuildHoldsTheKeyFromItsCheckToItsEject) {
+  std::string img = AttachKey(4 * kCylinder);
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk first("\\\\.\\PhysicalDrive0", 0), second("\\\\.\\PhysicalDrive0", 0);
+  ASSERT_TRUE(first.CheckMedia());
+  EXPECT_FALSE(second.CheckMedia());
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, tavrin::InUseMessage("\\\\.\\PhysicalDrive0"));
+  // Between the transfers of the first build nobody else gets the key.
+  ASSERT_TRUE(first.WriteBootSector("crisboot.bin"));
+  int fd = open(img.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  WriteFile("a.bin", Pattern(3000, 1));
+  ASSERT_TRUE(first.CopyFileToDisk("a.bin"));
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  first.EjectMedia();
+  EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  close(fd);
+  EXPECT_TRUE(second.CheckMedia());
+}
+
+TEST_F(UnsafeMediumTest, KeyThatCantBeReadStopsTheCopyWithAMessage) {
+  std::string img = AttachKey(4 * kCylinder);
+  plat::ScriptedMessageBox boxes;
+  CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 0);
+  ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
+  ASSERT_EQ(truncate(img.c_str(), 100 * 512), 0);  // the key shrank: its FAT is gone
+  WriteFile("a.bin", Pattern(3000, 1));
+  EXPECT_FALSE(key.CopyFileToDisk("a.bin"));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, tavrin::ReadFailedMessage("\\\\.\\PhysicalDrive0", 1));
+  struct stat st;
+  ASSERT_EQ(stat(img.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 100 * 512);
 }
 
 TEST_F(UnsafeMediumTest, FixedDiskIsNeverWritten) {

@@ -67,11 +67,11 @@ TEST(BootParamsTest, ClusterSizeBoundaries) {
 
 TEST(BootParamsTest, TotalsOf64001And64002Sectors) {
   // 1 head and 1 sector per track make the cylinder count the total; an odd
-  // count of 64,001 rounds up to 64,002 and so to 2 sectors per cluster.
-  BootParams odd = tavrin::MakeBootParams(Geometry(64001, 1, 1));
+  // count of 64,003 loses its last cylinder: 64,002 and 2 sectors per cluster.
+  BootParams odd = tavrin::MakeBootParams(Geometry(64003, 1, 1));
   EXPECT_EQ(odd.TotalSectors16(), 64002);
   EXPECT_EQ(odd.SectorsPerCluster(), 2);
-  BootParams even = tavrin::MakeBootParams(Geometry(64000, 1, 1));
+  BootParams even = tavrin::MakeBootParams(Geometry(64001, 1, 1));
   EXPECT_EQ(even.TotalSectors16(), 64000);
   EXPECT_EQ(even.TotalSectors32(), 0u);
   EXPECT_EQ(even.SectorsPerCluster(), 1);
@@ -81,12 +81,12 @@ TEST(BootParamsTest, TotalsOf64001And64002Sectors) {
   EXPECT_EQ(big.TotalSectors32(), 65536u);
 }
 
-TEST(BootParamsTest, OddCylinderCountIsRoundedUp) {
+TEST(BootParamsTest, OddCylinderIsDroppedSoTheVolumeEndsInsideTheMedium) {
   BootParams p = tavrin::MakeBootParams(Geometry(61));
-  EXPECT_EQ(p.TotalSectors32(), 62u * 255 * 63);
+  EXPECT_EQ(p.TotalSectors32(), 60u * 255 * 63);
   tavrin::PartitionEntry e = tavrin::MakePartitionEntry(Geometry(61));
-  EXPECT_EQ(e[7], 61);  // end cylinder = 62 - 1
-  EXPECT_EQ(tavrin::EntrySectorCount(e), (255u * 62 - 1) * 63);
+  EXPECT_EQ(e[7], 59);  // end cylinder = 60 - 1
+  EXPECT_EQ(tavrin::EntrySectorCount(e), (255u * 60 - 1) * 63);
 }
 
 TEST(PartitionEntryTest, MillionSectorKeyEntryBytes) {

@@ -6,8 +6,13 @@
 //   BIOS_TOOLS_DISK_IMAGES  image files separated by ':', each optionally
 //                           prefixed "A=" (the floppy), "removable=" (the
 //                           default) or "fixed=" (a fixed disk)
-//   BIOS_TOOLS_REAL_DISKS=1 also list the block devices found in sysfs
+//   BIOS_TOOLS_REAL_DISKS=1 also list the block devices found in sysfs; without
+//                           it no block device is opened, not even one named
+//                           in BIOS_TOOLS_DISK_IMAGES
 //   BIOS_TOOLS_SYSFS_ROOT, BIOS_TOOLS_DEV_ROOT  roots of sysfs and /dev
+//
+// A file marked fixed (in the environment or by AttachDiskImage) stays fixed
+// under any other name or mark it is given.
 //
 // Physical drive numbers: the block devices first (by name), then the
 // attached images in their order. BIOS drive numbers (the 9x view): 0 is A:,
@@ -24,7 +29,12 @@ namespace plat {
 enum class DiskKind { Floppy, Removable, Fixed };
 
 // Why a drive must not be written (None when it may).
-enum class DiskRefusal { None, Missing, NotRemovable, SystemDisk, InUse, ReadOnly };
+enum class DiskRefusal { None, Missing, NotRemovable, SystemDisk, InUse, ReadOnly, Mounted };
+
+// Whether a drive refused for writing may still be opened for reading (its
+// size and geometry): a held or write-protected key is listed and refused
+// when chosen; a mounted disk or the system's own disk stays closed.
+bool ReadableDespite(DiskRefusal refusal);
 
 struct DiskDrive {
   std::string path;  // image file or device node
@@ -35,6 +45,8 @@ struct DiskDrive {
   uint64_t sizeBytes = 0;
   DISK_GEOMETRY geometry{};  // from the size; the device refines it by HDIO_GETGEO
   std::string sysName;       // sysfs name of a block device ("sdb")
+  std::string vendor;        // from sysfs ("device/vendor"), empty for an image file
+  std::string model;         // from sysfs ("device/model"), empty for an image file
 };
 
 // Attaches an image file; attached images replace the environment's list
@@ -45,6 +57,8 @@ void DetachDiskImages();
 bool FindFloppyDrive(DiskDrive* out);
 bool FindPhysicalDrive(unsigned number, DiskDrive* out);
 unsigned PhysicalDriveCount();
+// The floppy (when there is one) and every physical drive, usable or not.
+std::vector<DiskDrive> ListDiskDrives();
 bool FindBiosDrive(unsigned biosNumber, DiskDrive* out);
 
 // Drive for a name as Tavrin keeps it: "A:", "\\.\PhysicalDriveN" or a BIOS

@@ -1,8 +1,10 @@
 // The medium a build writes: the operations the build sequence calls on a
 // floppy or a USB key, so the sequence can be driven by fakes in tests.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace crisis {
 
@@ -17,6 +19,9 @@ class CrisisMedium {
   virtual bool WriteBootSector(const std::string& file) = 0;
   // Copies the file of that name from the current folder into the root; no message.
   virtual bool CopyFileToDisk(const std::string& file) = 0;
+  // Whether files of these sizes fit the layout the medium will get; false
+  // after its own message. Asked before anything is written.
+  virtual bool CheckRoom(const std::vector<uint64_t>& /*fileSizes*/) { return true; }
   virtual bool IsUsbKey() const = 0;
   virtual void EjectMedia() = 0;
 };

@@ -2,11 +2,19 @@
 // replace is kept and put back afterwards, so the folder holds again what it
 // held before.
 #pragma once
+#include <time.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace crisis {
+
+// Access and last-write times of a file.
+struct FileTimes {
+  struct timespec accessed {};
+  struct timespec written {};
+};
 
 class ScratchFiles {
  public:
@@ -15,8 +23,8 @@ class ScratchFiles {
   ScratchFiles& operator=(const ScratchFiles&) = delete;
   ~ScratchFiles() { Restore(); }
 
-  // Copies `from` over `to` (overwriting). False, with nothing changed,
-  // when `from` can't be read.
+  // Copies `from` over `to` (overwriting), with `from`'s access and
+  // last-write times. False, with nothing changed, when `from` can't be read.
   bool Bring(const std::string& from, const std::string& to);
   // Writes `data` as `to`, keeping what it replaces like Bring.
   bool Write(const std::string& to, const std::string& data);
@@ -29,6 +37,8 @@ class ScratchFiles {
   struct Kept {
     std::string name;  // the name as it stood in the folder
     std::vector<uint8_t> bytes;
+    FileTimes times;
+    bool hasTimes = false;
   };
   std::vector<std::string> placed_;
   std::vector<Kept> kept_;

@@ -55,6 +55,9 @@ class CTavrinDlg {
   // Build sequence.
   int CreateCrisisDisk(int mode);
   bool BuildDiskFiles(int mode, const std::string& drive);
+  // Sizes of the files BuildDiskFiles will copy, taken from where it will
+  // take them (the image with room for the compressor's worst case).
+  std::vector<uint64_t> DiskFileSizes(int mode);
   void FormatFloppy();
 
   // Project folder.

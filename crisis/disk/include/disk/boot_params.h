@@ -62,7 +62,8 @@ class BootParams {
 
 // Sectors per cluster for half the total number of sectors.
 uint8_t SectorsPerClusterForHalf(uint32_t half);
-// Cylinders as the layout uses them: the low 32 bits, made even.
+// Cylinders as the layout uses them: the low 32 bits, made even by dropping
+// an odd one.
 uint32_t EvenCylinders(const plat::DISK_GEOMETRY& g);
 // Total sectors C x H x S of the layout (32-bit arithmetic).
 uint32_t LayoutTotalSectors(const plat::DISK_GEOMETRY& g);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/disk_drives.h"
 #include "platform/disk_ioctl.h"
 
 namespace tavrin {
@@ -35,6 +36,8 @@ class CDisk {
   bool GetMediumSectors(uint64_t* sectors);
   // Shows why the medium must not be written, and returns false, when it must not.
   bool CheckWritable();
+  // Shows the message for a refusal; true only for none.
+  bool ShowRefusal(plat::DiskRefusal refusal);
 
   const std::string& Name() const { return m_strName; }
   int IsNT() const { return m_bNT; }

@@ -1,5 +1,6 @@
 // The texts Tavrin's disk layer shows, all in boxes titled "Tavrin".
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace tavrin {
@@ -17,6 +18,12 @@ constexpr const char* kNoInt13Ext =
 std::string NoFloppyMessage(const std::string& drive);
 std::string MissingBootFileMessage(const std::string& file);
 
+// The name a message gives a drive: the dialog's own ("\\.\PhysicalDrive1")
+// unless device names were asked for, then the Linux device or image file
+// behind it ("/dev/sdb"), as a command-line tool names it.
+void NameDrivesByDevice(bool byDevice);
+std::string ShownDriveName(const std::string& drive);
+
 // Refusals of our own, shown before anything is written.
 std::string NotRemovableMessage(const std::string& drive);
 std::string SystemDiskMessage(const std::string& drive);
@@ -29,5 +36,7 @@ std::string BadFileNameMessage(const std::string& file);
 std::string RootFullMessage(const std::string& file);
 std::string NoRoomMessage(const std::string& file);
 std::string NotPreparedMessage(const std::string& drive);
+std::string ReadFailedMessage(const std::string& drive, uint32_t sector);
+std::string WriteFailedMessage(const std::string& drive, uint32_t sector);
 
 }  // namespace tavrin

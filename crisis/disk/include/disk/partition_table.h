@@ -13,7 +13,7 @@ constexpr unsigned kPartitionEntrySize = 16;
 using PartitionEntry = std::array<uint8_t, kPartitionEntrySize>;
 
 // The one FAT16 partition of a "Fixed" key, from the second track to the
-// end of the even cylinder count.
+// end of the even cylinder count (an odd one dropped).
 PartitionEntry MakePartitionEntry(const plat::DISK_GEOMETRY& g);
 
 uint32_t EntryFirstSector(const PartitionEntry& e);

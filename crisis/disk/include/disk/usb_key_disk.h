@@ -5,11 +5,15 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "disk/boot_params.h"
 #include "disk/disk.h"
+#include "disk/key_layout.h"
 #include "disk/partition_table.h"
+#include "platform/disk_hold.h"
 
 namespace tavrin {
 
@@ -18,13 +22,22 @@ class CUSBKeyDisk : public CDisk {
   CUSBKeyDisk(const std::string& name, int bFixedDisk);
   ~CUSBKeyDisk() override;
 
+  // Claims the key for this build (no other build may touch it until
+  // EjectMedia or the object's end); false, after saying why, when the key
+  // must not be written or another build holds it.
+  bool CheckMedia() override;
   bool CopyFileToDisk(const std::string& file) override;
   bool WriteBootSector(const std::string& file) override;
+  // Whether files of these sizes fit the planned layout (clusters and root
+  // entries); false after the "too small" message.
+  bool CheckRoom(const std::vector<uint64_t>& fileSizes);
   // INT13EXT.VXD transfers in requests of at most 4 sectors.
   bool ReadSectorsBios(uint32_t lba, void* buffer, uint32_t count) override;
   bool WriteSectorsBios(uint32_t lba, const void* buffer, uint32_t count) override;
 
+  // Flushes the key and ends this build's claim on it.
   void EjectMedia();
+  // Writes the partition table that WriteBootSector planned ("Fixed" layout).
   bool InitPartitionTable(PartitionEntry* entry);
   void BuildBootParams(BootParams* params);
 
@@ -36,9 +49,16 @@ class CUSBKeyDisk : public CDisk {
   bool PrepareMedium(std::FILE* bootFile, const std::string& fileName);
   bool AddFile(std::FILE* f, const std::string& file);
 
+  bool PlanLayout();
+  // Sector transfers of the layout and the files: a failure is told (which
+  // disk, which sector) and stops the work.
+  bool Get(uint32_t lba, void* buffer, uint32_t count);
+  bool Put(uint32_t lba, const void* buffer, uint32_t count);
+
   uint8_t* m_pSector;
   BootParams m_bootParams;
-  bool reusedTable_ = false;  // InitPartitionTable kept the medium's own table
+  KeyLayout layout_;                      // planned by WriteBootSector before any write
+  std::unique_ptr<plat::DiskHold> hold_;  // from the first check to the last write
 };
 
 }  // namespace tavrin

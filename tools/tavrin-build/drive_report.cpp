@@ -1,0 +1,70 @@
+#include "drive_report.h"
+
+#include <set>
+
+namespace tavrin_build {
+
+std::string SizeText(uint64_t bytes) {
+  char buf[32];
+  double mb = static_cast<double>(bytes) / 1e6;
+  if (mb < 10)
+    std::snprintf(buf, sizeof buf, "%.2f MB", mb);
+  else if (mb < 1000)
+    std::snprintf(buf, sizeof buf, "%.0f MB", mb);
+  else
+    std::snprintf(buf, sizeof buf, "%.1f GB", mb / 1000);
+  return buf;
+}
+
+std::string DescribeDrive(const plat::DiskDrive& d) {
+  std::string what = d.vendor;
+  if (!d.model.empty()) what += (what.empty() ? "" : " ") + d.model;
+  if (what.empty()) what = d.blockDevice ? "disk" : (d.floppy ? "floppy image" : "disk image");
+  return what + ", " + SizeText(d.sizeBytes);
+}
+
+std::string StateText(plat::DiskRefusal refusal) {
+  switch (refusal) {
+    case plat::DiskRefusal::None: return "";
+    case plat::DiskRefusal::ReadOnly: return "write-protected";
+    case plat::DiskRefusal::InUse: return "in use by another program";
+    case plat::DiskRefusal::Mounted: return "mounted";
+    case plat::DiskRefusal::SystemDisk: return "system disk";
+    case plat::DiskRefusal::NotRemovable: return "not removable";
+    case plat::DiskRefusal::Missing: return "can't be opened";
+  }
+  return "";
+}
+
+std::string LeftOutReason(const plat::DiskDrive& d) {
+  std::string reason = StateText(plat::CheckDriveWritable(d));
+  return reason.empty() || reason == "write-protected" || reason == "in use by another program"
+             ? "no geometry answer"
+             : reason;
+}
+
+void PrintDriveReport(std::FILE* out, const std::vector<crisis::DriveEntry>& entries) {
+  std::set<std::string> listed;
+  std::fprintf(out, "Drives a crisis disk can be built on:\n");
+  if (entries.empty()) std::fprintf(out, "  (none)\n");
+  for (const crisis::DriveEntry& e : entries) {
+    plat::DiskDrive d;
+    if (!plat::FindNamedDrive(e.name, &d)) {
+      std::fprintf(out, "  %-22s %s\n", e.name.c_str(), e.text.c_str());
+      continue;
+    }
+    listed.insert(d.path);
+    std::string state = StateText(plat::CheckDriveWritable(d));
+    std::fprintf(out, "  %-22s %-26s %s (%s)%s%s\n", e.name.c_str(), e.text.c_str(), d.path.c_str(),
+                 DescribeDrive(d).c_str(), state.empty() ? "" : ", ", state.c_str());
+  }
+  bool header = false;
+  for (const plat::DiskDrive& d : plat::ListDiskDrives()) {
+    if (listed.count(d.path)) continue;
+    if (!header) std::fprintf(out, "Left out:\n");
+    header = true;
+    std::fprintf(out, "  %s (%s): %s\n", d.path.c_str(), DescribeDrive(d).c_str(), LeftOutReason(d).c_str());
+  }
+}
+
+}  // namespace tavrin_build
