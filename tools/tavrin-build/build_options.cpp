@@ -32,6 +32,8 @@ const char kUsage[] =
     "Exit status: 0 disk built, 1 not built, 2 usage error.\n";
 
 bool ParseBuildOptions(int argc, const char* const* argv, BuildOptions* o, std::string* error) {
+  // --help anywhere wins over a usage error elsewhere on the line.
+  std::string firstError;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     std::string value;
@@ -78,11 +80,16 @@ bool ParseBuildOptions(int argc, const char* const* argv, BuildOptions* o, std::
     else if (a == "--version") ok = flag(o->version);
     else {
       *error = a[0] == '-' ? "unknown option " + a : "unexpected argument " + a;
-      return false;
+      ok = false;
     }
-    if (!ok) return false;
+    if (!ok && firstError.empty()) firstError = *error;
   }
-  if (o->help || o->version) return true;
+  if (o->help) return true;
+  if (!firstError.empty()) {
+    *error = firstError;
+    return false;
+  }
+  if (o->version) return true;
   if (o->mode != "minidos" && o->mode != "fulldos") {
     *error = "--mode must be minidos or fulldos";
     return false;
