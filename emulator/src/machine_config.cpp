@@ -87,6 +87,12 @@ bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string*
   c->cutOffAfterBlocks = cut == 0xFFFFFFFFu ? -1 : static_cast<int32_t>(cut & 0x7FFFFFFF);
   Number(ini, "FAULTS", "IOCTLFAIL", &c->ioctlFailCode);
   Number(ini, "FAULTS", "IOCTLERROR", &c->ioctlError);
+  uint32_t bad = 0xFFFFFFFFu;
+  Number(ini, "FAULTS", "BADBLOCK", &bad);
+  c->badBlock = bad == 0xFFFFFFFFu ? -1 : static_cast<int32_t>(bad & 0x7FFFFFFF);
+  std::string hold = Value(ini, "FAULTS", "HOLDUNTIL");
+  if (!hold.empty() && hold.find('/') == std::string::npos && hold.find('\\') == std::string::npos)
+    c->holdUntil = folder + "/" + hold;
   return true;
 }
 

@@ -65,7 +65,8 @@ double SilentFlashSeconds(uint32_t size, int runs) {
   fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
 
   setenv("BRIMLET_MACHINE", (dir / "machine").c_str(), 1);
-  for (const char* var : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+  for (const char* var :
+       {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "BIOS_TOOLS_LOCK_DIR"})
     setenv(var, (dir / "state").c_str(), 1);
   setenv("BIOS_TOOLS_NO_POWER_ACTION", "1", 1);
 
@@ -106,6 +107,9 @@ class SleepingSteps : public brim::FlashSteps {
     std::this_thread::sleep_for(std::chrono::seconds(5));
     return true;
   }
+  bool BackupCurrentRom() override { return true; }
+  brim::RomVerifyResult VerifyProgrammedRom() override { return {true, 1, 0}; }
+  std::string BackupPath() override { return ""; }
   uint32_t CurrentRomFlag() override { return 0; }
   void RefreshCurrentRom() override {}
   void DiscardNewImage() override {}
