@@ -92,12 +92,16 @@ bool AppendHistory(const FlashRecord& r, std::string* error) {
     *error = "cannot create " + plat::StateFolder() + ": " + std::strerror(errno);
     return false;
   }
-  const std::string line = HistoryLine(r);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  std::string line = HistoryLine(r);
+  const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
     *error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
+  // A line cut short by an earlier crash must not swallow this one.
+  const off_t end = ::lseek(fd, 0, SEEK_END);
+  char last = '\n';
+  if (end > 0 && ::pread(fd, &last, 1, end - 1) == 1 && last != '\n') line.insert(0, 1, '\n');
   const ssize_t n = ::write(fd, line.data(), line.size());
   const int writeErrno = errno;
   bool ok = n == static_cast<ssize_t>(line.size());
