@@ -94,6 +94,9 @@ void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view) {
 void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   const bool silent = s.silentMode != 0;
   s.flashInProgress = 1;
+  // This sequence's outcome alone decides the exit status.
+  s.flashVerified = 0;
+  s.refusal = 0;
   // Every way out clears the flag; one left set would refuse suspend for good.
   struct InProgress {
     FlashSettings& s;
