@@ -19,7 +19,7 @@ std::string ExitStatusMeaning(int status) {
     case kErrImageModel: return "image model check failed";
     case kErrImageRelease: return "image is not newer than the current BIOS";
     case kErrProgramming: return "programming or read-back verify failed";
-    case kErrDevice: return "flash device, ROM read or BIOS support check failed";
+    case kErrDevice: return "flash device, ROM read, BIOS support check or setup password failed";
     case kErrOpenImage: return "image file could not be opened or holds no package";
     case kErrReadImage: return "image file could not be read";
     case kExitPowerCheck: return "refused by the power check";
