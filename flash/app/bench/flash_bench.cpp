@@ -1,5 +1,6 @@
 // On-demand benchmark: wall time of a silent flash by the real program on an
-// emulated machine with zero programming time, and the CPU time the
+// emulated machine with zero programming time (backup, programming, read-back
+// verify and history line included), and the CPU time the
 // user-interface thread spends while the worker programs.
 #include <spawn.h>
 #include <sys/wait.h>
