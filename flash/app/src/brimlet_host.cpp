@@ -100,6 +100,16 @@ int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }
 
 void BrimletHost::MergeKeptRegions() {
   FlashSettings& s = Settings();
+  // A backup goes back byte for byte: areas of the ROM it replaces (perhaps
+  // half-written) must not be carried into it.
+  if (IsRomBackupName(LastLoadedPath())) {
+    const std::string line = "Restoring a backup: no area of the current BIOS is kept";
+    if (s.silentMode)
+      SilentNote(s, line);
+    else
+      ui_.View().AppendStatusLine(line);
+    return;
+  }
   brim::MergeKeptRegions(NewImage(), CurrentRomImage(), &record_.unkept);
   for (const UnkeptArea& a : record_.unkept) {
     const std::string line = std::string("Keep ") + a.area + " : not carried over, " + a.reason;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -58,6 +59,13 @@ std::string BackupBaseName(const BiosImage& rom, std::time_t when) {
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
   return (model.empty() ? "unknown" : model) + "_bios-" + (date.empty() ? "undated" : date) + "_flashed-" +
          stamp;
+}
+
+bool IsRomBackupName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of("/\\") + 1);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const size_t stamp = name.find("_flashed-");
+  return stamp != std::string::npos && name.size() >= 4 && name.compare(name.size() - 4, 4, ".rom") == 0;
 }
 
 bool HoldsFlashModule(const uint8_t* bytes, uint32_t size) {

@@ -83,6 +83,14 @@ TEST_F(Backup, NamedAfterTheBiosAndNeverOverwritten) {
   EXPECT_EQ(FileBytes(first.path)[0], Pattern(1, 5)[0]) << "the older backup is untouched";
 }
 
+TEST(BackupName, RecognisedInAnyCaseAndFolder) {
+  EXPECT_TRUE(IsRomBackupName("/media/usb/QVL_bios-06-28-07_flashed-20071128-120000-2.rom"));
+  EXPECT_TRUE(IsRomBackupName("\\TMP\\QVL_BIOS-06-28-07_FLASHED-20071128-120000.ROM"));
+  EXPECT_FALSE(IsRomBackupName("/images/new.rom"));
+  EXPECT_FALSE(IsRomBackupName("/images_flashed-x/new.rom")) << "only the file's own name counts";
+  EXPECT_FALSE(IsRomBackupName("QVL_bios_flashed-20071128.bin"));
+}
+
 TEST_F(Backup, FolderThatCannotBeMadeRefusesWithTheReason) {
   // A file where the state folder should be.
   const std::string state = std::getenv("XDG_STATE_HOME");

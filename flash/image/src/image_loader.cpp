@@ -186,7 +186,7 @@ void LoadNewImage() {
     image.bytes = image.buffer.data();
   }
 
-  LoadedPath() = s.ftpFileGiven ? s.ftpFileName : path;
+  LoadedPath() = s.ftpFileGiven ? s.ftpFileName : plat::ResolvePath(path);
   s.imageLoaded = 1;
   if (!s.silentMode) AppendListLine("Loading BIOS binary file OK !!!");
   LocateRegions(image);

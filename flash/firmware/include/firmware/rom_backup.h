@@ -36,6 +36,11 @@ bool HoldsFlashModule(const uint8_t* bytes, uint32_t size);
 void ModuleBlockOf(const BiosImage& image, const uint8_t* module, uint32_t romSize, uint32_t* from,
                    uint32_t* length);
 
+// True for a file named as brimlet names its backups ("..._flashed-....rom",
+// any case). Such a file is put back as it is: nothing of the current ROM is
+// merged into it, whatever the keep settings say.
+bool IsRomBackupName(const std::string& path);
+
 // Writes the backup (created exclusively, written, fsync'ed, its folder too).
 RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const uint8_t* module,
                          std::time_t when);
