@@ -74,6 +74,13 @@ void BrimletHost::DestroyMainWindow() {
 
 void BrimletHost::LoadNewImage() { brim::LoadNewImage(); }
 
+void BrimletHost::Tell(const std::string& line) {
+  if (Settings().silentMode)
+    SilentNote(Settings(), line);
+  else
+    ui_.View().AppendStatusLine(line);
+}
+
 void BrimletHost::RunFlashSequence() {
   FlashSettings& s = Settings();
   record_ = FlashRecord();
@@ -87,37 +94,21 @@ void BrimletHost::RunFlashSequence() {
 
   record_.exitStatus = ExitStatusOf(s);
   std::string error;
-  if (!AppendHistory(record_, &error)) {
-    const std::string text = "The flash history could not be written: " + error;
-    if (s.silentMode)
-      SilentNote(s, text);
-    else
-      ui_.View().AppendStatusLine(text);
-  }
+  if (!AppendHistory(record_, &error)) Tell("The flash history could not be written: " + error);
 }
 
 int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }
 
 void BrimletHost::MergeKeptRegions() {
-  FlashSettings& s = Settings();
   // A backup goes back byte for byte: areas of the ROM it replaces (perhaps
   // half-written) must not be carried into it.
   if (IsRomBackupName(LastLoadedPath())) {
-    const std::string line = "Restoring a backup: no area of the current BIOS is kept";
-    if (s.silentMode)
-      SilentNote(s, line);
-    else
-      ui_.View().AppendStatusLine(line);
+    Tell("Restoring a backup: no area of the current BIOS is kept");
     return;
   }
   brim::MergeKeptRegions(NewImage(), CurrentRomImage(), &record_.unkept);
-  for (const UnkeptArea& a : record_.unkept) {
-    const std::string line = std::string("Keep ") + a.area + " : not carried over, " + a.reason;
-    if (s.silentMode)
-      SilentNote(s, line);
-    else
-      ui_.View().AppendStatusLine(line);
-  }
+  for (const UnkeptArea& a : record_.unkept)
+    Tell(std::string("Keep ") + a.area + " : not carried over, " + a.reason);
 }
 
 bool BrimletHost::BackupCurrentRom() {
@@ -125,10 +116,7 @@ bool BrimletHost::BackupCurrentRom() {
   const RomBackup backup = WriteRomBackup(CurrentRomImage(), NewImage(), ChosenFlashModule(), std::time(nullptr));
   if (backup.ok) {
     record_.backupPath = backup.path;
-    if (s.silentMode)
-      SilentNote(s, "backup of the current BIOS: " + backup.path);
-    else
-      ui_.View().AppendStatusLine("Backup of the current BIOS: " + backup.path);
+    Tell("Backup of the current BIOS: " + backup.path);
     return true;
   }
   const std::string text = "The current BIOS could not be backed up:\n" + backup.error +

@@ -179,14 +179,15 @@ TEST_P(CutOffRestore, BackupIsTheOldRomAndRestoresIt) {
 
   // The cut-off run writes the new DMI area (block 2); the restore, where
   // keeping the DMI data is on by default, must not keep it.
-  if (!l.moduleBehind)
+  if (!l.moduleBehind) {
     ASSERT_NE(Bytes(l.oldRom.begin() + 0x20000, l.oldRom.begin() + 0x20800),
               Bytes(l.image.begin() + 0x20000, l.image.begin() + 0x20800));
+  }
   EXPECT_EQ(RunBrimlet("/silent /wb /cd"), 5) << Log();
   EXPECT_NE(Rom(), l.oldRom) << "the cut-off run wrote part of the ROM";
   const std::vector<fs::path> backups = Backups();
   ASSERT_EQ(backups.size(), 1u);
-  EXPECT_NE(Log().find("backup of the current BIOS: " + backups[0].string()), std::string::npos) << Log();
+  EXPECT_NE(Log().find("brimlet: Backup of the current BIOS: " + backups[0].string()), std::string::npos) << Log();
   const Bytes backup = ReadBytes(backups[0]);
   ASSERT_GE(backup.size(), l.oldRom.size());
   EXPECT_TRUE(std::equal(l.oldRom.begin(), l.oldRom.end(), backup.begin())) << "the ROM as it was, byte for byte";

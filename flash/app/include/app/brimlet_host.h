@@ -42,6 +42,9 @@ class BrimletHost : public StartupHost, public FlashSteps {
   void DiscardNewImage() override;
 
  private:
+  // A status line in the list (the terminal), or on stderr in silent mode.
+  void Tell(const std::string& line);
+
   BrimletUi& ui_;
   DriverService appService_;  // the application's own, for the start-up check
   std::unique_ptr<GeneralPage> page_;
