@@ -101,6 +101,12 @@ bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string*
   c->cutOffAfterBlocks = cut == 0xFFFFFFFFu ? -1 : static_cast<int32_t>(cut & 0x7FFFFFFF);
   Number(ini, "FAULTS", "IOCTLFAIL", &c->ioctlFailCode, &badLine);
   Number(ini, "FAULTS", "IOCTLERROR", &c->ioctlError, &badLine);
+  uint32_t bad = 0xFFFFFFFFu;
+  Number(ini, "FAULTS", "BADBLOCK", &bad, &badLine);
+  c->badBlock = bad == 0xFFFFFFFFu ? -1 : static_cast<int32_t>(bad & 0x7FFFFFFF);
+  std::string hold = Value(ini, "FAULTS", "HOLDUNTIL");
+  if (!hold.empty() && hold.find('/') == std::string::npos && hold.find('\\') == std::string::npos)
+    c->holdUntil = folder + "/" + hold;
   if (badLine.empty() && !password.empty() && !plat::EqualsNoCase(password, "none") && !c->hasPassword)
     badLine = "[MACHINE] PASSWORD=" + password + " is not \"none\" or hex scan codes";
   if (!badLine.empty()) {

@@ -1,6 +1,11 @@
 // The emulated firmware on its own: answers, faults, and refusal of every
 // request whose addresses or lengths do not check out.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -304,6 +309,63 @@ TEST(FirmwareProgramming, CutOffRunLeavesAPartlyWrittenRom) {
   std::vector<uint8_t> rom = m.RomFile();
   EXPECT_TRUE(std::equal(image.begin(), image.begin() + 2 * kBlock, rom.begin()));
   EXPECT_TRUE(std::equal(m.rom.begin() + 2 * kBlock, m.rom.end(), rom.begin() + 2 * kBlock));
+}
+
+TEST(FirmwareProgramming, BadBlockKeepsWrongBytesWhileReportingSuccess) {
+  TempEnvironment env;
+  Machine m(env, {}, 4);
+  m.Fault("BADBLOCK=1");
+  std::vector<uint8_t> image = Rom(4, 3);
+  std::memcpy(image.data(), "A!FR", 4);
+  ProgramCall call(image, static_cast<uint32_t>(image.size()));
+  auto b = call.Block(1, 0);
+  ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0u);
+  EXPECT_EQ(Ah(b), 0u);
+  const std::vector<uint8_t> rom = m.RomFile();
+  for (uint32_t block = 0; block < 4; ++block)
+    EXPECT_EQ(std::equal(image.begin() + block * kBlock, image.begin() + (block + 1) * kBlock,
+                         rom.begin() + block * kBlock),
+              block != 1)
+        << block;
+}
+
+// A second process that wants to program the same machine is refused while
+// the machine is held, and writes nothing.
+TEST(FirmwareProgramming, HeldMachineRefusesProgramming) {
+  TempEnvironment env;
+  Machine m(env, {}, 2);
+  std::vector<uint8_t> image = Rom(2, 3);
+  std::memcpy(image.data(), "A!FR", 4);
+  const int fd = ::open((m.folder + "/" + kMachineLockFile).c_str(), O_RDWR | O_CREAT, 0666);
+  ASSERT_GE(fd, 0);
+  int toParent[2];
+  ASSERT_EQ(::pipe(toParent), 0);
+  const pid_t holder = ::fork();
+  if (holder == 0) {
+    const int own = ::open((m.folder + "/" + kMachineLockFile).c_str(), O_RDWR);
+    char ok = ::flock(own, LOCK_EX) == 0 ? 'y' : 'n';
+    (void)!::write(toParent[1], &ok, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char held = 0;
+  ASSERT_EQ(::read(toParent[0], &held, 1), 1);
+  ASSERT_EQ(held, 'y');
+  ProgramCall call(image, static_cast<uint32_t>(image.size()));
+  auto b = call.Block(1, 0);
+  ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(Ah(b), kAhMachineBusy);
+  EXPECT_EQ(m.RomFile(), m.rom);
+
+  b = call.Block(1, 0);
+  ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  EXPECT_EQ(Le32At(b, 0), 0u) << "the lock went with its holder";
+  EXPECT_EQ(m.RomFile(), image);
+  for (int f : {fd, toParent[0], toParent[1]}) ::close(f);
 }
 
 TEST(FirmwareProgramming, NineXMappingShowsRomBytesAndTheFSegment) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +18,9 @@ namespace {
 TEST(NamedMutex, SecondProcessCannotTakeItUntilReleased) {
   TempDir dir;
   ScopedEnv env;
-  env.Set("XDG_RUNTIME_DIR", dir.path());
+  env.Set("BIOS_TOOLS_LOCK_DIR", dir.path());
+  // Another session's runtime folder does not make it another lock.
+  env.Set("XDG_RUNTIME_DIR", dir / "session");
   NamedMutex first("Brimlet");
   ASSERT_TRUE(first.TryAcquire());
   EXPECT_EQ(first.LockPath(), dir / "Brimlet.lock");
@@ -35,6 +38,27 @@ TEST(NamedMutex, SecondProcessCannotTakeItUntilReleased) {
   EXPECT_FALSE(otherProcessGetsIt());
   first.Release();
   EXPECT_TRUE(otherProcessGetsIt());
+}
+
+TEST(NamedMutex, MissingMachineFolderFallsBackToTheSession) {
+  TempDir dir;
+  ScopedEnv env;
+  env.Set("BIOS_TOOLS_LOCK_DIR", dir / "no-such-folder");
+  env.Set("XDG_RUNTIME_DIR", dir.path());
+  NamedMutex m("Brimlet");
+  EXPECT_EQ(m.Acquire(), LockResult::kAcquired);
+  EXPECT_EQ(m.LockPath(), dir / "Brimlet.lock");
+}
+
+TEST(NamedMutex, UnusableLockFileIsNotABusyOne) {
+  TempDir dir;
+  ScopedEnv env;
+  env.Set("BIOS_TOOLS_LOCK_DIR", dir.path());
+  ::mkdir((dir / "Brimlet.lock").c_str(), 0755);
+  NamedMutex m("Brimlet");
+  EXPECT_EQ(m.Acquire(), LockResult::kUnavailable);
+  EXPECT_EQ(m.LockPath(), dir / "Brimlet.lock");
+  EXPECT_FALSE(m.ErrorText().empty());
 }
 
 TEST(OsPersonality, NtByDefaultAndNineXOnRequest) {

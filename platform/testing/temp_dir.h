@@ -61,6 +61,7 @@ class ScopedEnv {
     Set("XDG_DATA_HOME", dir + "/data");
     Set("XDG_STATE_HOME", dir + "/state");
     Set("XDG_RUNTIME_DIR", dir + "/run");
+    Set("BIOS_TOOLS_LOCK_DIR", dir + "/run");
     std::filesystem::create_directories(dir + "/run");
     std::filesystem::create_directories(dir + "/config");
   }

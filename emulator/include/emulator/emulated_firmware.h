@@ -29,6 +29,7 @@ constexpr uint8_t kAhNotSupported = 0x86;
 constexpr uint8_t kAhNoPassword = 0x01;
 constexpr uint8_t kAhBadPassword = 0x02;
 constexpr uint8_t kAhBadRequest = 0x03;
+constexpr uint8_t kAhMachineBusy = 0x87;  // another process is programming this machine
 constexpr uint32_t kMaxPasswordLength = 64;
 
 class EmulatedFirmware {

@@ -20,6 +20,7 @@ namespace emu {
 
 constexpr uint32_t kBlock = 0x10000;
 constexpr uint32_t kMaxBlocks = 255;  // what CL can report
+constexpr const char* kMachineLockFile = "machine.lock";
 
 struct MachineConfig {
   std::string folder;
@@ -47,6 +48,8 @@ struct MachineConfig {
   int32_t cutOffAfterBlocks = -1;
   uint32_t ioctlFailCode = 0;
   uint32_t ioctlError = 0;
+  int32_t badBlock = -1;
+  std::string holdUntil;  // full path, "" when not set
 };
 
 // Reads the folder's description; false with *error when the ROM file is

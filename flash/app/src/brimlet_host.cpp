@@ -1,8 +1,12 @@
 #include "app/brimlet_host.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "core/command_line.h"
+#include "core/exit_status.h"
+#include "firmware/rom_backup.h"
+#include "firmware/rom_verify.h"
 #include "firmware/firmware_queries.h"
 #include "firmware/flash_device.h"
 #include "firmware/rom_access.h"
@@ -70,11 +74,67 @@ void BrimletHost::DestroyMainWindow() {
 
 void BrimletHost::LoadNewImage() { brim::LoadNewImage(); }
 
-void BrimletHost::RunFlashSequence() { FlashSequence(Settings(), *this, ui_.View()); }
+void BrimletHost::Tell(const std::string& line) {
+  if (Settings().silentMode)
+    SilentNote(Settings(), line);
+  else
+    ui_.View().AppendStatusLine(line);
+}
+
+void BrimletHost::RunFlashSequence() {
+  FlashSettings& s = Settings();
+  record_ = FlashRecord();
+  record_.time = std::time(nullptr);
+  record_.before = IdentityOf(CurrentRomImage(), CurrentRomImage().flagWord);
+  record_.image = IdentityOf(NewImage(), CurrentRomImage().flagWord);
+  record_.source = LastLoadedPath();
+  record_.settingsWord = s.settingsWord;
+
+  FlashSequence(s, *this, ui_.View());
+
+  record_.exitStatus = ExitStatusOf(s);
+  std::string error;
+  if (!AppendHistory(record_, &error)) Tell("The flash history could not be written: " + error);
+}
 
 int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }
 
-void BrimletHost::MergeKeptRegions() { brim::MergeKeptRegions(); }
+void BrimletHost::MergeKeptRegions() {
+  // A backup goes back byte for byte: areas of the ROM it replaces (perhaps
+  // half-written) must not be carried into it.
+  if (IsRomBackupName(LastLoadedPath())) {
+    Tell("Restoring a backup: no area of the current BIOS is kept");
+    return;
+  }
+  brim::MergeKeptRegions(NewImage(), CurrentRomImage(), &record_.unkept);
+  for (const UnkeptArea& a : record_.unkept)
+    Tell(std::string("Keep ") + a.area + " : not carried over, " + a.reason);
+}
+
+bool BrimletHost::BackupCurrentRom() {
+  FlashSettings& s = Settings();
+  const RomBackup backup = WriteRomBackup(CurrentRomImage(), NewImage(), ChosenFlashModule(), std::time(nullptr));
+  if (backup.ok) {
+    record_.backupPath = backup.path;
+    Tell("Backup of the current BIOS: " + backup.path);
+    return true;
+  }
+  const std::string text = "The current BIOS could not be backed up:\n" + backup.error +
+                           "\nFlash procedure will be cancelled.";
+  if (s.silentMode) {
+    SilentNote(s, "refused: " + text);
+  } else {
+    plat::MessageBox(text, "Brimlet Error", plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
+    ui_.View().AppendStatusLine("Backup BIOS Error !!!!!!");
+  }
+  return false;
+}
+
+RomVerifyResult BrimletHost::VerifyProgrammedRom() {
+  record_.verifyRan = true;
+  record_.verify = brim::VerifyProgrammedRom(NewImage(), CurrentRomImage(), Settings().settingsWord);
+  return record_.verify;
+}
 
 bool BrimletHost::WSBICheck() {
   uint32_t code = 0, value = 0;

@@ -1,31 +1,11 @@
 // The real brimlet program with an appended package, flashing emulated
 // machines of each layout in silent mode.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
-#include "imagegen/layouts.h"
 #include "platform/named_mutex.h"
-#include "temp_dir.h"
+#include "silent_flash_fixture.h"
 
 namespace {
-
-using imagegen::Bytes;
-namespace fs = std::filesystem;
-
-void WriteBytes(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-}
-
-Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // The programming run uses the flash module ("A!FR" block) of the BIOS in the ROM.
 imagegen::QuorvelSpec WithModule(imagegen::QuorvelSpec spec) {
@@ -36,42 +16,6 @@ imagegen::QuorvelSpec WithModule(imagegen::QuorvelSpec spec) {
 bool SameRange(const Bytes& a, const Bytes& b, size_t from, size_t to) {
   return a.size() >= to && b.size() >= to && std::equal(a.begin() + from, a.begin() + to, b.begin() + from);
 }
-
-class SilentFlash : public ::testing::Test {
- protected:
-  // A machine holding `rom`, and a brimlet with `image` packaged behind it.
-  void Prepare(const Bytes& rom, uint32_t flag, const Bytes& image, const std::string& settings) {
-    fs::create_directories(dir / "machine");
-    fs::create_directories(dir / "prog");
-    WriteBytes(dir / "machine/rom.bin", rom);
-    std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFF00000\nFLAG=" << flag << "\n";
-    WriteBytes(dir / "new.rom", image);
-    fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
-    const std::string pack = std::string(BRIMLET_PACK_EXE) + " --settings " + settings + " --image " +
-                             (dir / "new.rom") + " --exe " + BRIMLET_EXE + " -o " + (dir / "prog/brimlet") +
-                             " >/dev/null";
-    ASSERT_EQ(std::system(pack.c_str()), 0);
-  }
-
-  int RunBrimlet(const std::string& args) {
-    const std::string env = "BRIMLET_MACHINE=" + (dir / "machine") + " XDG_STATE_HOME=" + (dir / "state") +
-                            " XDG_DATA_HOME=" + (dir / "data") + " XDG_CONFIG_HOME=" + (dir / "config") +
-                            " XDG_RUNTIME_DIR=" + (dir / "state") + " BIOS_TOOLS_NO_POWER_ACTION=1";
-    fs::create_directories(dir / "state");
-    const std::string cmd = "cd " + (dir / "prog") + " && " + env + " ./brimlet " + args + " </dev/null >" +
-                            (dir / "log") + " 2>&1";
-    int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  Bytes Rom() { return ReadBytes(dir / "machine/rom.bin"); }
-  std::string Log() {
-    Bytes b = ReadBytes(dir / "log");
-    return std::string(b.begin(), b.end());
-  }
-
-  plat::TempDir dir;
-};
 
 // Keep password and the boot block, verify date, model and size, and program
 // with the new image's flash module (a Quorvel ROM's own module is located
@@ -188,12 +132,12 @@ TEST_F(SilentFlash, SecondInstanceFlashesNothing) {
   newSpec.flashModules = {0xD0000};
   Prepare(oldRom, 0x10, imagegen::BuildQuorvel(newSpec), kSettings);
   plat::ScopedEnv env;
-  env.Set("XDG_RUNTIME_DIR", dir / "state");
-  fs::create_directories(dir / "state");
+  fs::create_directories(dir / "lock");
+  env.Set("BIOS_TOOLS_LOCK_DIR", dir / "lock");
   plat::NamedMutex first("Brimlet");
   ASSERT_TRUE(first.TryAcquire());
 
-  EXPECT_EQ(RunBrimlet("/silent /wb"), 0);
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 22);
   EXPECT_NE(Log().find("Brimlet have been running !"), std::string::npos) << Log();
   EXPECT_EQ(Rom(), oldRom);
   EXPECT_FALSE(fs::exists(dir / "state/bios-tools")) << "the driver service was not touched";

@@ -75,7 +75,11 @@ bool IsWord(const std::string& w) {
 }
 
 void AppendNameChar(char c, FlashSettings& s) {
-  if (s.commandLineFileName.size() < kMaxPathChars) s.commandLineFileName += c;
+  // A cut name could name another file: remember it, so start-up refuses it.
+  if (s.commandLineFileName.size() < kMaxPathChars)
+    s.commandLineFileName += c;
+  else
+    s.fileNameTooLong = 1;
   if (c == '\\') s.fileNameRelative = 0;
   s.autoFlashPending = 1;
   s.fileFromCommandLine = 1;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "core/exit_status.h"
 #include "core/system_restart.h"
 #include "platform/auto_reset_event.h"
 #include "platform/message_box.h"
@@ -34,6 +35,18 @@ void Error(const char* text) {
 }
 
 }  // namespace
+
+std::string VerifyFailureText(const RomVerifyResult& r, const std::string& backupPath) {
+  std::string text = "Verify ROM Fail !\n";
+  if (!r.readBack)
+    text += "The ROM could not be read back after programming.\n";
+  else
+    text += std::to_string(r.badBlocks) + " of " + std::to_string(r.blocks) +
+            " blocks (64 KiB) differ from the new BIOS.\n";
+  text += "DO NOT TURN OFF POWER OR RESTART!\nFlash the BIOS again";
+  if (!backupPath.empty()) text += ", or restore the backup\n" + backupPath;
+  return text + ".";
+}
 
 bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batteryLifePercent) {
   return acLineStatus == 1 && batteryLifePercent != 255 && batteryLifePercent >= 20 &&
@@ -81,14 +94,19 @@ void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view) {
 void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   const bool silent = s.silentMode != 0;
   s.flashInProgress = 1;
+  // This sequence's outcome alone decides the exit status.
+  s.flashVerified = 0;
+  s.refusal = 0;
   // Every way out clears the flag; one left set would refuse suspend for good.
   struct InProgress {
     FlashSettings& s;
     ~InProgress() { s.flashInProgress = 0; }
   } inProgress{s};
 
-  if (s.clearDmi && !silent && !Confirm("Are you sure want to clear DMI Data?")) return;
-  if (s.writeBootBlock && !silent && !Confirm("Are you sure want to write BootBlock?")) return;
+  if (s.clearDmi && !silent && !Confirm("Are you sure want to clear DMI Data?"))
+    return Refuse(s, kExitDeclined, "clearing the DMI data was declined");
+  if (s.writeBootBlock && !silent && !Confirm("Are you sure want to write BootBlock?"))
+    return Refuse(s, kExitDeclined, "writing the boot block was declined");
 
   if (s.verifyPower && (steps.CurrentRomFlag() & 0x02)) {
     plat::SystemPowerStatus power{};
@@ -96,14 +114,14 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
     if (!PowerIsSufficient(power.acLineStatus, power.batteryFlag, power.batteryLifePercent)) {
       if (!silent)
         Error("No AC adapter connected or battery is lower than 20%.\nFlash procedure will be cancelled.");
-      return;
+      return Refuse(s, kExitPowerCheck, "no AC adapter connected or battery is lower than 20% (power check)");
     }
   }
 
   if (!s.fileFromCommandLine && !silent &&
       plat::MessageBox(kUpdateQuestion, kWarningTitle,
                        plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST) != plat::IDOK)
-    return;
+    return Refuse(s, kExitDeclined, "the update was declined");
 
   // Merging from or checking against an unread ROM would destroy the machine's own data.
   if (ImageStatus() & kStatusRomReadFailed) {
@@ -112,20 +130,32 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
       Error("The current BIOS could not be read.\nFlash procedure will be cancelled.");
       view.AppendStatusLine("Read current BIOS Error !!!!!!");
     }
+    SilentNote(s, "refused: the current BIOS could not be read");
     return;
   }
 
-  if (steps.CheckNewImage() != 0) return;
+  // The check has reported; the F-segment check alone leaves errorCode as it was.
+  const int check = steps.CheckNewImage();
+  if (check == kCheckResultNoFSegment && s.errorCode == 0) s.refusal = kExitFSegmentCheck;
+  if (check != 0) return;
   steps.MergeKeptRegions();
 
   if (!steps.OpenFlashDevice()) {
     s.errorCode = kErrDevice;
     if (!silent) Error("Device Driver Open Fail !");
+    SilentNote(s, "refused: Device Driver Open Fail !");
     return;
   }
   if ((ImageStatus() & kStatusGeometryFromIni) == 0 && !steps.WSBICheck()) {
     s.errorCode = kErrDevice;
     if (!silent) Error("Check BIOS Support Fail !");
+    SilentNote(s, "refused: Check BIOS Support Fail !");
+    steps.CloseFlashDevice();
+    return;
+  }
+  // No backup, no flash: the backup is the way back from a bad image or a cut-off run.
+  if (!steps.BackupCurrentRom()) {
+    s.refusal = kExitNoBackup;
     steps.CloseFlashDevice();
     return;
   }
@@ -150,8 +180,27 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
       Error("Program ROM Fail !");
       view.AppendStatusLine("Program BIOS Error !!!!!!");
     }
+    SilentNote(s, "Program ROM Fail ! Backup of the old BIOS: " + steps.BackupPath());
     return;
   }
+
+  // A run the firmware calls good is only good when the ROM holds what was meant.
+  const RomVerifyResult verify = steps.VerifyProgrammedRom();
+  if (!verify.Passed()) {
+    s.errorCode = kErrProgramming;
+    steps.CloseFlashDevice();
+    const std::string text = VerifyFailureText(verify, steps.BackupPath());
+    if (!silent) {
+      view.ShowProgrammingDialog(false);
+      Error(text.c_str());
+      view.AppendStatusLine(verify.readBack ? "Verify BIOS Error: " + std::to_string(verify.badBlocks) +
+                                                  " block(s) differ !!!!!!"
+                                            : "Verify BIOS Error: ROM not read back !!!!!!");
+    }
+    SilentNote(s, text);
+    return;
+  }
+  s.flashVerified = 1;
 
   if (!silent) {
     view.ShowProgrammingDialog(false);

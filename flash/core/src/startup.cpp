@@ -1,6 +1,7 @@
 #include "core/startup.h"
 
 #include "core/command_line.h"
+#include "core/exit_status.h"
 #include "core/settings_file.h"
 #include "core/settings_location.h"
 #include "core/settings_word.h"
@@ -40,11 +41,27 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
   FlashSettings& s = Settings();
 
   plat::NamedMutex mutex("Brimlet");
-  if (!mutex.TryAcquire()) {
-    s.alreadyRunning = 1;
-    plat::MessageBox(kAlreadyRunningText, "Brimlet", plat::MB_OK | plat::MB_ICONINFORMATION);
+  const plat::LockResult lock = mutex.Acquire();
+  if (lock != plat::LockResult::kAcquired) {
     // A second instance must not touch the driver service while the first may be flashing.
-    return 0;
+    FlashSettings probe;
+    std::string text = commandLine;
+    ParseCommandLine(text, probe);
+    s.silentMode = probe.silentMode;
+    if (lock == plat::LockResult::kBusy) {
+      s.alreadyRunning = 1;
+      if (!s.silentMode)
+        plat::MessageBox(kAlreadyRunningText, "Brimlet", plat::MB_OK | plat::MB_ICONINFORMATION);
+      Refuse(s, kExitAlreadyRunning,
+             std::string(kAlreadyRunningText) + " (" + mutex.LockPath() + " is held by another process)");
+      return kExitAlreadyRunning;
+    }
+    const std::string why = "Brimlet cannot take its lock file " + mutex.LockPath() + ": " +
+                            mutex.ErrorText() + ".\nFlash procedure will be cancelled.";
+    if (!s.silentMode)
+      plat::MessageBox(why, kErrorTitle, plat::MB_OK | plat::MB_TOPMOST | plat::MB_ICONEXCLAMATION);
+    Refuse(s, kExitLockUnavailable, why);
+    return kExitLockUnavailable;
   }
   s.alreadyRunning = 0;
 
@@ -93,6 +110,18 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
     return 0;
   }
 
+  // A cut name could name another file; the completed path must fit as well.
+  const bool relativeName = s.fileNameRelative && !s.commandLineFileName.empty();
+  if (s.fileNameTooLong ||
+      (relativeName && s.exeDir.size() + s.commandLineFileName.size() > kMaxPathChars)) {
+    const char text[] =
+        "The file name given with /F: is longer than 259 characters.\nFlash procedure will be cancelled.";
+    if (!s.silentMode)
+      plat::MessageBox(text, kErrorTitle, plat::MB_OK | plat::MB_TOPMOST | plat::MB_ICONEXCLAMATION);
+    Refuse(s, kExitFileNameTooLong, text);
+    return kExitFileNameTooLong;
+  }
+
   host.ConstructMainWindow();
   if ((ImageStatus() & kStatusNoMainWindow) == 0) {
     if (s.silentMode) {
@@ -104,7 +133,7 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
   }
   host.DestroyMainWindow();
   if (s.errorCode == 0 && (ImageStatus() & kStatusNoMainWindow) != 0) return kErrDevice;
-  return s.errorCode;
+  return ExitStatusOf(s);
 }
 
 }  // namespace brim

@@ -89,9 +89,12 @@ TEST(CommandLine, EmptyFileNameSetsNothing) {
   EXPECT_EQ(s.commandLineOptions, 0);
 }
 
-TEST(CommandLine, OverlongFileNameIsCutToBuffer) {
+// The field holds 259 characters; a longer name is marked for refusal.
+TEST(CommandLine, OverlongFileNameIsMarked) {
   FlashSettings s = Parse("/f:" + std::string(400, 'a'));
   EXPECT_EQ(s.commandLineFileName.size(), kMaxPathChars);
+  EXPECT_EQ(s.fileNameTooLong, 1);
+  EXPECT_EQ(Parse("/f:" + std::string(kMaxPathChars, 'a')).fileNameTooLong, 0);
 }
 
 TEST(CommandLine, HelpDoesNotCountAsOption) {

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/exit_status.h"
 #include "platform/power_action.h"
 #include "platform/sleep_inhibitor.h"
 #include "scripted_message_box.h"
@@ -51,6 +52,17 @@ class FakeSteps : public FlashSteps {
     programmed = true;
     return programOk;
   }
+  bool backupOk = true;
+  RomVerifyResult verify{true, 16, 0};
+  bool BackupCurrentRom() override {
+    calls.push_back("backup");
+    return backupOk;
+  }
+  RomVerifyResult VerifyProgrammedRom() override {
+    calls.push_back("verify");
+    return verify;
+  }
+  std::string BackupPath() override { return backupOk ? "/state/backups/QVL.rom" : ""; }
   uint32_t CurrentRomFlag() override { return flag; }
   void RefreshCurrentRom() override { calls.push_back("refresh"); }
   void DiscardNewImage() override { calls.push_back("discard"); }
@@ -119,8 +131,10 @@ TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
   FlashSequence(s, steps, view);
   EXPECT_EQ(steps.inProgressWhileProgramming, 1);
   EXPECT_TRUE(steps.programmed);
-  EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "close",
-                                                    "refresh", "discard"}));
+  EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "backup", "verify",
+                                                    "close", "refresh", "discard"}));
+  EXPECT_EQ(s.flashVerified, 1);
+  EXPECT_EQ(ExitStatusOf(s), 0);
   ASSERT_EQ(boxes.boxes.size(), 2u);
   EXPECT_EQ(boxes.boxes[0].text, kUpdateQuestion);
   EXPECT_EQ(boxes.boxes[0].flags, plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
@@ -181,6 +195,7 @@ TEST_F(FlashSequenceTest, RefusedConfirmationsNeverProgram) {
   FlashSequence(s, steps, view);
   EXPECT_FALSE(steps.programmed);
   EXPECT_TRUE(steps.calls.empty());
+  EXPECT_EQ(ExitStatusOf(s), kExitDeclined);
 }
 
 TEST_F(FlashSequenceTest, FileFromCommandLineSkipsUpdateQuestion) {
@@ -220,8 +235,10 @@ TEST_F(FlashSequenceTest, PowerCheckOnlyWhenFlagHasBit2) {
 
   steps.programmed = false;
   steps.flag = 0x02;
+  s.flashVerified = 0;
   FlashSequence(s, steps, view);
   EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(ExitStatusOf(s), kExitPowerCheck);
   EXPECT_EQ(boxes.boxes.back().text,
             "No AC adapter connected or battery is lower than 20%.\nFlash procedure will be cancelled.");
 }
@@ -288,6 +305,53 @@ TEST_F(FlashSequenceTest, FailedProgrammingReports) {
   EXPECT_EQ(view.lines.back(), "Program BIOS Error !!!!!!");
   EXPECT_FALSE(view.dialogShown);
   for (const std::string& c : steps.calls) EXPECT_NE(c, "refresh");
+  for (const std::string& c : steps.calls) EXPECT_NE(c, "verify");
+}
+
+// A run the firmware reports as good but whose ROM differs is a programming
+// failure: no restart, no refresh, the user is told not to restart.
+TEST_F(FlashSequenceTest, VerifyMismatchIsAProgrammingFailure) {
+  steps.verify = RomVerifyResult{true, 16, 2};
+  s.fileFromCommandLine = 1;
+  s.rebootAfterFlash = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(s.errorCode, kErrProgramming);
+  EXPECT_EQ(ExitStatusOf(s), kErrProgramming);
+  EXPECT_TRUE(actions.empty()) << "a bad ROM must not be restarted into";
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
+  EXPECT_NE(boxes.boxes[0].text.find("2 of 16 blocks (64 KiB) differ"), std::string::npos);
+  EXPECT_NE(boxes.boxes[0].text.find("DO NOT TURN OFF POWER OR RESTART!"), std::string::npos);
+  EXPECT_NE(boxes.boxes[0].text.find("/state/backups/QVL.rom"), std::string::npos);
+  EXPECT_EQ(view.lines.back(), "Verify BIOS Error: 2 block(s) differ !!!!!!");
+  EXPECT_EQ(steps.calls.back(), "close");
+
+  // A ROM that cannot be read back is no proof either.
+  steps = FakeSteps();
+  steps.verify = RomVerifyResult{false, 16, 0};
+  s.errorCode = 0;
+  s.rebootAfterFlash = 0;
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(s.errorCode, kErrProgramming);
+  EXPECT_NE(boxes.boxes.back().text.find("could not be read back"), std::string::npos);
+}
+
+TEST_F(FlashSequenceTest, NoBackupNoFlash) {
+  steps.backupOk = false;
+  s.silentMode = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "backup", "close"}));
+  EXPECT_EQ(ExitStatusOf(s), kExitNoBackup);
+}
+
+TEST_F(FlashSequenceTest, FSegmentRefusalHasItsOwnStatus) {
+  s.silentMode = 1;
+  steps.checkResult = kCheckResultNoFSegment;
+  FlashSequence(s, steps, view);
+  EXPECT_FALSE(steps.programmed);
+  EXPECT_EQ(s.errorCode, 0) << "errorCode stays as the check left it";
+  EXPECT_EQ(ExitStatusOf(s), kExitFSegmentCheck);
 }
 
 TEST_F(FlashSequenceTest, AfterFlashActions) {

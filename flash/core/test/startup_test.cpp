@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "core/exit_status.h"
 #include "core/settings_word.h"
 #include "core/usage_text.h"
 #include "platform/named_mutex.h"
@@ -196,7 +198,9 @@ TEST_F(StartupTest, SecondInstanceShowsOnlyItsMessage) {
   ASSERT_EQ(::read(toParent[0], &held, 1), 1);
   ASSERT_EQ(held, 'y');
 
-  RunStartup("/silent", Exe(), host);
+  EXPECT_EQ(RunStartup("/kdmi", Exe(), host), kExitAlreadyRunning);
+  // Silent mode shows no box; the refusal goes to stderr.
+  EXPECT_EQ(RunStartup("/silent", Exe(), host), kExitAlreadyRunning);
   char done = 'x';
   (void)!::write(toChild[1], &done, 1);
   int status = 0;
@@ -208,6 +212,36 @@ TEST_F(StartupTest, SecondInstanceShowsOnlyItsMessage) {
   EXPECT_EQ(boxes.boxes[0].text, "Brimlet have been running !");
   EXPECT_EQ(boxes.boxes[0].flags & plat::MB_ICONMASK, plat::MB_ICONINFORMATION);
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
+}
+
+// A lock file that cannot be used is not another instance: its own message
+// names the file and the reason, and nothing is touched.
+TEST_F(StartupTest, UnusableLockFileHasItsOwnMessage) {
+  std::filesystem::create_directories(dir / "run/Brimlet.lock");
+  EXPECT_EQ(RunStartup("/kdmi", Exe(), host), kExitLockUnavailable);
+  EXPECT_TRUE(host.calls.empty());
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_NE(boxes.boxes[0].text, kAlreadyRunningText);
+  EXPECT_NE(boxes.boxes[0].text.find(dir / "run/Brimlet.lock"), std::string::npos) << boxes.boxes[0].text;
+  EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
+}
+
+TEST_F(StartupTest, OverlongFileNameIsRefusedNotCut) {
+  const std::string name(300, 'a');
+  EXPECT_EQ(RunStartup("/silent /f:" + name, Exe(), host), kExitFileNameTooLong);
+  for (const std::string& c : host.calls) EXPECT_NE(c, "construct");
+
+  // 259 characters fit the field, but not once the program's folder is put in front.
+  Settings() = FlashSettings();
+  host.calls.clear();
+  EXPECT_EQ(RunStartup("/f:" + std::string(259, 'b'), Exe(), host), kExitFileNameTooLong);
+  ASSERT_FALSE(boxes.boxes.empty());
+  EXPECT_NE(boxes.boxes.back().text.find("longer than 259 characters"), std::string::npos);
+
+  Settings() = FlashSettings();
+  host.calls.clear();
+  EXPECT_EQ(RunStartup("/silent /f:" + std::string(258, 'c'), "/brimlet", host), 0);
+  EXPECT_EQ(Settings().commandLineFileName.size(), 258u);
 }
 
 TEST_F(StartupTest, MutexIsReleasedAfterStartup) {

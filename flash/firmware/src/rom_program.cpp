@@ -13,7 +13,7 @@ namespace brim {
 
 namespace {
 
-const uint8_t* ChooseModule(const BiosImage& rom, const BiosImage& image, uint32_t settingsWord) {
+const uint8_t* ChooseModuleAsSet(const BiosImage& rom, const BiosImage& image, uint32_t settingsWord) {
   bool geometryFromIni = (ImageStatus() & kStatusGeometryFromIni) != 0;
   if (IsNtFamily()) {
     if (geometryFromIni) return image.flashModule;
@@ -22,6 +22,15 @@ const uint8_t* ChooseModule(const BiosImage& rom, const BiosImage& image, uint32
   }
   if (geometryFromIni) return RunNewModule() && image.flashModule ? image.flashModule : rom.flashModule;
   return (settingsWord & kExecuteFromNewBios) ? image.flashModule : rom.flashModule;
+}
+
+// A ROM without a module of its own (a Quorvel ROM's is never located, its
+// package brings one) is programmed with the new image's, so that a plain
+// ROM file such as a backup can be flashed back.
+const uint8_t* ChooseModule(const BiosImage& rom, const BiosImage& image, uint32_t settingsWord) {
+  const uint8_t* module = ChooseModuleAsSet(rom, image, settingsWord);
+  if (!module && !rom.flashModule) module = image.flashModule;
+  return module;
 }
 
 // The window address of a module inside one of the two mapped images, 0 when
@@ -39,6 +48,10 @@ uint32_t ModuleAddress(const uint8_t* module, const BiosImage& image, uint32_t i
 void Refuse(const char* text) { plat::MessageBox(text, "Program ROM", plat::MB_OK); }
 
 }  // namespace
+
+const uint8_t* ChosenFlashModule() {
+  return ChooseModule(CurrentRomImage(), NewImage(), Settings().settingsWord);
+}
 
 uint32_t ProgramOptionBits(uint32_t settingsWord) {
   uint32_t ecx = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "byte_reader.h"
+#include "core/exit_status.h"
 #include "core/flash_settings.h"
 #include "core/settings_word.h"
 #include "image/image_layout.h"
@@ -25,6 +26,7 @@ enum class LinePlace { kTop, kEnd };
 int Report(int result, int32_t errorCode, const char* box, const char* line, LinePlace place) {
   FlashSettings& s = Settings();
   if (errorCode) s.errorCode = errorCode;
+  SilentNote(s, std::string("refused: ") + box + " (" + line + ")");
   if (!s.silentMode) {
     plat::MessageBox(box, "Brimlet Error", kBoxFlags);
     if (place == LinePlace::kTop)
@@ -65,6 +67,7 @@ int CheckRelease(const BiosImage& img, const BiosImage& rom, bool buildTimeTieBr
   if (!notNewer) return -1;
   FlashSettings& s = Settings();
   s.errorCode = kErrImageRelease;
+  SilentNote(s, "refused: the current BIOS is newer than or as new as the image (release check)");
   if (s.silentMode) return kCheckOlderRelease;
   int answer = plat::MessageBox(kReleaseQuestion, "Brimlet Warning",
                                 plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);

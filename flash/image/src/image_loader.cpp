@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/exit_status.h"
 #include "core/flash_settings.h"
 #include "image/image_checksum.h"
 #include "image/load_host.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr unsigned kErrorBoxFlags = plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST;
 
 void Report(const char* box, const char* caption, const char* line) {
+  SilentNote(Settings(), box);
   if (Settings().silentMode) return;
   plat::MessageBox(box, caption, kErrorBoxFlags);
   AppendListLine(line);
@@ -54,32 +56,21 @@ size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok) {
   return total;
 }
 
-// Reads the file into the buffer. A file that fits is read whole; a longer
-// one (brimlet's own program file on Linux is larger than the buffer) is
-// searched whole, and the buffer receives the bytes from its last package
-// header on, or the file's head when it holds none.
-ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer) {
+// Reads at most the buffer's size from the file. Only brimlet's own program
+// file (larger than the buffer on Linux) is searched whole, and streamed: the
+// buffer receives the bytes from its last package header on.
+ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, bool wholeFileSearch) {
   ReadResult result;
   std::FILE* f = plat::OpenFile(path, "rb");
   if (!f) return result;
   result.opened = true;
-  std::vector<uint8_t> whole;
   bool ok = true;
   size_t n = ReadInto(f, buffer.data(), buffer.size(), ok);
-  if (ok && n == buffer.size()) {
-    int extra = std::fgetc(f);
-    if (extra != EOF) {
-      whole.assign(buffer.begin(), buffer.end());
-      whole.push_back(static_cast<uint8_t>(extra));
-      uint8_t chunk[1 << 16];
-      size_t got;
-      while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) whole.insert(whole.end(), chunk, chunk + got);
-      ok = !std::ferror(f);
-    }
-  }
-  std::fclose(f);
-  result.ok = ok;
-  if (whole.empty()) {
+  int extra = EOF;
+  if (wholeFileSearch && ok && n == buffer.size()) extra = std::fgetc(f);
+  if (extra == EOF) {
+    std::fclose(f);
+    result.ok = ok;
     result.bytesRead = n;
     if (ok) {
       result.package = FindPackageHeader(buffer.data(), n);
@@ -87,6 +78,14 @@ ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer) {
     }
     return result;
   }
+  std::vector<uint8_t> whole(buffer.begin(), buffer.end());
+  whole.push_back(static_cast<uint8_t>(extra));
+  uint8_t chunk[1 << 16];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) whole.insert(whole.end(), chunk, chunk + got);
+  ok = !std::ferror(f);
+  std::fclose(f);
+  result.ok = ok;
   if (!ok) {
     result.bytesRead = n;
     return result;
@@ -101,12 +100,19 @@ ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer) {
   return result;
 }
 
+std::string& LoadedPath() {
+  static std::string path;
+  return path;
+}
+
 bool CommandLineFileNamed() {
   const FlashSettings& s = Settings();
   return s.fileFromCommandLine && !s.commandLineFileName.empty();
 }
 
 }  // namespace
+
+const std::string& LastLoadedPath() { return LoadedPath(); }
 
 std::string AutomaticLoadPath() {
   const FlashSettings& s = Settings();
@@ -146,9 +152,10 @@ void LoadNewImage() {
   if (!s.silentMode && host) host->SaveDialogData();
 
   if (!s.ftpFileGiven) {
-    ReadResult read = ReadSource(path, image.buffer);
+    ReadResult read = ReadSource(path, image.buffer, fromProgramFile);
     if (!read.opened) {
       s.errorCode = kErrOpenImage;
+      SilentNote(s, "Could not open file " + path);
       if (!s.silentMode) {
         plat::MessageBox("Could not open file.", "Brimlet error", kErrorBoxFlags);
         AppendListLine("Could not open file");
@@ -179,6 +186,7 @@ void LoadNewImage() {
     image.bytes = image.buffer.data();
   }
 
+  LoadedPath() = s.ftpFileGiven ? s.ftpFileName : plat::ResolvePath(path);
   s.imageLoaded = 1;
   if (!s.silentMode) AppendListLine("Loading BIOS binary file OK !!!");
   LocateRegions(image);

@@ -286,6 +286,30 @@ void LocateQuorvel(BiosImage& image, BiosImage& rom) {
 
 }  // namespace
 
+std::vector<ListedArea> QuorvelDirectoryAreas(const BiosImage& image, uint32_t base) {
+  std::vector<ListedArea> areas;
+  ByteReader r(image.bytes, image.size);
+  for (size_t at = 0; r.Has(at, 4); at += kStep) {
+    uint16_t length = 0;
+    if (!r.Tag4(at, "W!DA") || !r.U16(at + 4, length)) continue;
+    const size_t count = DirectoryEntries(length);
+    for (size_t i = 0; i < count; ++i) {
+      const size_t entry = at + 8 + 12 * i;
+      if (!r.Has(entry, 12)) break;
+      uint32_t address = 0, areaLength = 0;
+      r.U32(entry + 4, address);
+      r.U32(entry + 8, areaLength);
+      const uint32_t position = address - base;
+      for (const DirectoryTag& t : kQuorvelDirectoryTags) {
+        if (!r.Tag4(entry, t.tag)) continue;
+        if (r.Has(position, areaLength)) areas.push_back({t.region, position, areaLength});
+        break;
+      }
+    }
+  }
+  return areas;
+}
+
 uint32_t PresenceBitOf(RegionId id) {
   static constexpr uint32_t kBits[kRegionCount] = {
       kPresentBuCode,     kPresentBootBlock,   kPresentDmi,      kPresentEscd,

@@ -152,6 +152,18 @@ TEST_F(Loader, FileLongerThanTheBufferIsCutWithoutComplaint) {
   EXPECT_EQ(Settings().errorCode, 0);
 }
 
+// Only brimlet's own program file is searched whole: a chosen file's package
+// header beyond the buffer is never reached, and its settings are not applied.
+TEST_F(Loader, ChosenFileIsReadNoFurtherThanTheBuffer) {
+  CurrentRomImage().size = 0;  // buffer of 2 MiB
+  const Bytes head(0x200000, 0x44);
+  LoadFile(Concat(head, imagegen::BuildPackage(Bytes(0x800, 0x11), std::string(34, '1'))));
+  EXPECT_EQ(ImageOffsetInBuffer(), 0u);
+  EXPECT_EQ(NewImage().size, 0x200000u);
+  EXPECT_EQ(Settings().keepPassword, 0);
+  EXPECT_EQ(Settings().errorCode, 0);
+}
+
 TEST_F(Loader, OpenFailureKeepsThePreviousImage) {
   LoadFile(Bytes(0x100, 7));
   list.appended.clear();

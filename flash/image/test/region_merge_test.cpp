@@ -68,6 +68,46 @@ TEST_F(Merge, TarvexNeedsEqualLengthsAndLeadingText) {
   EXPECT_TRUE(SameBytes(NewImage(), 0x50000, CurrentRomImage(), 0x50000, 0x400));
 }
 
+// The rules stay silent; what they left behind is named with its reason.
+TEST_F(Merge, TarvexAreasLeftBehindAreNamed) {
+  imagegen::TarvexSpec rom, img;
+  rom.seed = 10;
+  img.seed = 20;
+  rom.areas = {{"A!PS", 0x40000, 0x100}, {"A!42", 0x50000, 0x400}, {"A!SC", 0x58000, 0x40}};
+  img.areas = {{"A!PS", 0x40000, 0x180}, {"A!42", 0x50000, 0x400}};
+  Load(imagegen::BuildTarvex(rom), imagegen::BuildTarvex(img), 0);
+  Settings().settingsWord = kKeepPassword | kKeepMasterLogo | kKeepScPassword | kKeepSlaveLogo;
+  std::vector<UnkeptArea> unkept;
+  MergeKeptRegions(NewImage(), CurrentRomImage(), &unkept);
+  ASSERT_EQ(unkept.size(), 2u);
+  EXPECT_EQ(unkept[0].area, "password area (A!PS)");
+  EXPECT_EQ(unkept[0].reason, "the lengths differ (current BIOS 0x100, new image 0x180)");
+  EXPECT_EQ(unkept[1].area, "smart-card password (A!SC)");
+  EXPECT_EQ(unkept[1].reason, "the new image has no such area");
+
+  // Nothing is named for areas no keep setting asked for.
+  unkept.clear();
+  Settings().settingsWord = kKeepMasterLogo;
+  MergeKeptRegions(NewImage(), CurrentRomImage(), &unkept);
+  EXPECT_TRUE(unkept.empty());
+}
+
+TEST_F(Merge, QuorvelAreaPlacedElsewhereInTheNewImageIsNamed) {
+  imagegen::QuorvelSpec rom, img;
+  rom.seed = 10;
+  img.seed = 20;
+  img.directory[1] = {"A!PS", 0xFFF16000, 0x1000};
+  Load(imagegen::BuildQuorvel(rom), imagegen::BuildQuorvel(img), kFlagQuorvel);
+  Settings().settingsWord = kKeepPassword | kKeepNvs;
+  std::vector<UnkeptArea> unkept;
+  MergeKeptRegions(NewImage(), CurrentRomImage(), &unkept);
+  ASSERT_EQ(unkept.size(), 1u);
+  EXPECT_EQ(unkept[0].area, "password area (A!PS)");
+  EXPECT_EQ(unkept[0].reason,
+            "the new image places it at 0x16000 (0x1000 bytes), the current BIOS at 0x15000 (0x1000 bytes); "
+            "the bytes at the new place were carried over");
+}
+
 TEST_F(Merge, TarvexCopiesDmiWhoseLeadingTextMatches) {
   imagegen::TarvexSpec rom, img;
   rom.seed = 10;

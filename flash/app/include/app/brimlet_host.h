@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/brimlet_ui.h"
+#include "app/flash_history.h"
 #include "app/general_page.h"
 #include "core/flash_sequence.h"
 #include "core/startup.h"
@@ -33,16 +34,23 @@ class BrimletHost : public StartupHost, public FlashSteps {
   int CheckNewImage() override;
   void MergeKeptRegions() override;
   bool WSBICheck() override;
+  bool BackupCurrentRom() override;
   bool ProgramFlashROM() override;
+  RomVerifyResult VerifyProgrammedRom() override;
+  std::string BackupPath() override { return record_.backupPath; }
   uint32_t CurrentRomFlag() override;
   void RefreshCurrentRom() override;
   void DiscardNewImage() override;
 
  private:
+  // A status line in the list (the terminal), or on stderr in silent mode.
+  void Tell(const std::string& line);
+
   BrimletUi& ui_;
   DriverService appService_;  // the application's own, for the start-up check
   std::unique_ptr<GeneralPage> page_;
   plat::MessageBoxBackend* silentBoxes_ = nullptr;
+  FlashRecord record_;  // this run's history line
 };
 
 // Runs brimlet: start-up, then the silent flash or the main window.

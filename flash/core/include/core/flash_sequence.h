@@ -8,6 +8,16 @@
 
 namespace brim {
 
+struct RomVerifyResult {
+  bool readBack = false;    // the ROM could be read back
+  uint32_t blocks = 0;      // 64 KiB blocks compared
+  uint32_t badBlocks = 0;   // blocks that differ from what was meant
+  bool Passed() const { return readBack && badBlocks == 0; }
+};
+
+// The box and list texts of a failed verify.
+std::string VerifyFailureText(const RomVerifyResult& r, const std::string& backupPath);
+
 // What the sequence asks of the image and firmware rooms.
 class FlashSteps {
  public:
@@ -17,8 +27,15 @@ class FlashSteps {
   virtual bool OpenFlashDevice() = 0;
   virtual bool WSBICheck() = 0;
   virtual void CloseFlashDevice() = 0;
+  // Saves the current ROM as read before anything is programmed; false (after
+  // its own message) when the backup could not be written and synced.
+  virtual bool BackupCurrentRom() = 0;
   // Runs on the worker thread and blocks until the firmware has finished.
   virtual bool ProgramFlashROM() = 0;
+  // Reads the whole ROM back and compares it with what programming meant to write.
+  virtual RomVerifyResult VerifyProgrammedRom() = 0;
+  // Where the backup went ("" when none was written).
+  virtual std::string BackupPath() = 0;
   virtual uint32_t CurrentRomFlag() = 0;
   // Re-reads the ROM and shows its information.
   virtual void RefreshCurrentRom() = 0;

@@ -83,6 +83,10 @@ struct FlashSettings {
   int32_t programResult = 0;
   int32_t flashInProgress = 0;
   int32_t alreadyRunning = 0;
+  // Run-time outcome for the exit status (core/exit_status.h).
+  int32_t refusal = 0;          // why a run flashed nothing, when errorCode does not say
+  int32_t flashVerified = 0;    // the ROM was programmed and read back equal
+  int32_t fileNameTooLong = 0;  // the /F: name did not fit commandLineFileName
 };
 
 // Capacity of the char[260] fields, terminator excluded.

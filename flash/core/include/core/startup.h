@@ -30,7 +30,7 @@ class StartupHost {
   virtual void RunFlashSequence() = 0;
 };
 
-// Runs the start-up steps; returns the process exit status (errorCode).
+// Runs the start-up steps; returns the process exit status (core/exit_status.h).
 // exePath is the executable's full path; commandLine the text after its name.
 int RunStartup(const std::string& commandLine, const std::string& exePath, StartupHost& host);
 

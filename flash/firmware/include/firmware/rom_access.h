@@ -22,6 +22,9 @@ int ReadCurrentRom();
 // Programs the ROM from the new image (module, option bits, messages).
 int ProgramFlashROM();
 
+// The flash module ProgramFlashROM would hand over now (null: none).
+const uint8_t* ChosenFlashModule();
+
 // ECX of the programming request for a settings word.
 uint32_t ProgramOptionBits(uint32_t settingsWord);
 

@@ -1,6 +1,7 @@
 // Finds the data areas and identity fields of an image by their tags.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "image/bios_image.h"
 
@@ -30,6 +31,17 @@ enum PresenceBit : uint32_t {
 
 // Presence bit of a data area.
 uint32_t PresenceBitOf(RegionId id);
+
+// One area a Quorvel directory lists: its image position and length.
+struct ListedArea {
+  RegionId region;
+  uint32_t position;
+  uint32_t length;
+};
+
+// The areas the Quorvel directories ("W!DA") of `image` list, positions taken
+// against `base`; entries that leave the image are left out.
+std::vector<ListedArea> QuorvelDirectoryAreas(const BiosImage& image, uint32_t base);
 
 // Locates regions of `image` with the layout of its FLAG word; physical
 // addresses are converted with `currentRom`'s base address, and the Quorvel

@@ -1,0 +1,338 @@
+// What makes a flash trustworthy, end to end on emulated machines: read-back
+// verify, the backup and its restore, the history, exit statuses of refusals,
+// the machine-wide lock and areas a keep setting could not carry over.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "platform/named_mutex.h"
+#include "silent_flash_fixture.h"
+
+namespace {
+
+// Keep password and the boot block, verify date, model and size, program with
+// the new image's flash module.
+const char kSettings[] = "0100010000000000011010000001000000";
+
+// ---- a small JSON syntax check for the history lines ----
+class Json {
+ public:
+  explicit Json(const std::string& t) : t_(t) {}
+  bool WholeObject() {
+    if (!Value()) return false;
+    Space();
+    return i_ == t_.size();
+  }
+
+ private:
+  void Space() {
+    while (i_ < t_.size() && std::strchr(" \t", t_[i_])) ++i_;
+  }
+  bool Eat(char c) {
+    Space();
+    if (i_ < t_.size() && t_[i_] == c) return ++i_, true;
+    return false;
+  }
+  bool String() {
+    if (!Eat('"')) return false;
+    while (i_ < t_.size() && t_[i_] != '"') {
+      if (static_cast<unsigned char>(t_[i_]) < 0x20) return false;
+      if (t_[i_] == '\\') ++i_;
+      ++i_;
+    }
+    return i_ < t_.size() && t_[i_++] == '"';
+  }
+  bool Value() {
+    Space();
+    if (i_ >= t_.size()) return false;
+    const char c = t_[i_];
+    if (c == '"') return String();
+    if (c == '{' || c == '[') {
+      const char close = c == '{' ? '}' : ']';
+      ++i_;
+      if (Eat(close)) return true;
+      do {
+        if (c == '{' && (!String() || !Eat(':'))) return false;
+        if (!Value()) return false;
+      } while (Eat(','));
+      return Eat(close);
+    }
+    for (const char* word : {"null", "true", "false"})
+      if (t_.compare(i_, std::strlen(word), word) == 0) return i_ += std::strlen(word), true;
+    const size_t start = i_;
+    if (t_[i_] == '-') ++i_;
+    while (i_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[i_]))) ++i_;
+    return i_ > start;
+  }
+  const std::string& t_;
+  size_t i_ = 0;
+};
+
+class SafeFlash : public SilentFlash {
+ protected:
+  std::vector<std::string> HistoryLines() {
+    std::ifstream in(dir / "state/bios-tools/history.jsonl");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  std::vector<fs::path> Backups() {
+    std::vector<fs::path> files;
+    if (fs::exists(dir / "state/bios-tools/backups"))
+      for (const auto& e : fs::directory_iterator(dir / "state/bios-tools/backups")) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+  void AddFaults(const std::string& lines) {
+    std::ofstream(dir / "machine/machine.ini", std::ios::app) << "[FAULTS]\n" << lines;
+  }
+  void ClearFaults(uint32_t flag) {
+    std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFF00000\nFLAG=" << flag << "\n";
+  }
+  // Waits (bounded) until `done` holds; false when it never did.
+  template <typename F>
+  bool Eventually(F done) {
+    for (int i = 0; i < 6000; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+};
+
+imagegen::QuorvelSpec Quorvel(const std::string& date, uint32_t seed, bool module = true) {
+  imagegen::QuorvelSpec spec;
+  spec.date = date;
+  spec.seed = seed;
+  if (module) spec.flashModules = {0xD0000};
+  return spec;
+}
+
+TEST_F(SafeFlash, BadBlockFailsTheVerify) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  Prepare(oldRom, 0x10, image, kSettings);
+  AddFaults("BADBLOCK=3\n");
+
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 5);
+  EXPECT_NE(Log().find("Verify ROM Fail ! 1 of 16 blocks (64 KiB) differ from the new BIOS."), std::string::npos)
+      << Log();
+  EXPECT_NE(Log().find("DO NOT TURN OFF POWER OR RESTART!"), std::string::npos);
+  const std::vector<std::string> history = HistoryLines();
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_NE(history[0].find("\"verify\":\"failed: 1 of 16 blocks differ\""), std::string::npos) << history[0];
+  EXPECT_NE(history[0].find("\"exitStatus\":5"), std::string::npos);
+
+  // Without the fault the same flash verifies.
+  ClearFaults(0x10);
+  WriteBytes(dir / "machine/rom.bin", oldRom);
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 0) << Log();
+  EXPECT_EQ(Rom(), image);
+  ASSERT_EQ(HistoryLines().size(), 2u);
+  EXPECT_NE(HistoryLines()[1].find("\"verify\":\"passed\""), std::string::npos);
+}
+
+// A programming run cut off part-way, then the restore command, per layout.
+struct Layout {
+  const char* name;
+  uint32_t flag;
+  Bytes oldRom, image;
+  bool moduleBehind;  // the package brings the flash module behind the image
+};
+
+class CutOffRestore : public SafeFlash, public ::testing::WithParamInterface<int> {};
+
+Layout MakeLayout(int which) {
+  if (which == 0) {
+    imagegen::TarvexSpec oldSpec, newSpec;
+    oldSpec.flashModules = newSpec.flashModules = {0xD0000};
+    newSpec.release = "070715";
+    newSpec.date = "07/15/07";
+    newSpec.seed = 7;
+    return {"Tarvex", 0, imagegen::BuildTarvex(oldSpec), imagegen::BuildTarvex(newSpec), false};
+  }
+  if (which == 1) {
+    imagegen::LindarSpec oldSpec, newSpec;
+    oldSpec.flashModules = newSpec.flashModules = {0xD0000};
+    newSpec.texts[4] = "071507";
+    newSpec.seed = 5;
+    return {"Lindar", 0x08, imagegen::BuildLindar(oldSpec), imagegen::BuildLindar(newSpec), false};
+  }
+  // A Quorvel ROM without a module of its own; the package brings one behind the image.
+  Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9, false));
+  Bytes module(0x10000, 0x5A);
+  std::memcpy(module.data(), "A!FR", 4);
+  image.insert(image.end(), module.begin(), module.end());
+  return {"Quorvel", 0x10, imagegen::BuildQuorvel(Quorvel("06/28/07", 3, false)), image, true};
+}
+
+TEST_P(CutOffRestore, BackupIsTheOldRomAndRestoresIt) {
+  const Layout l = MakeLayout(GetParam());
+  SCOPED_TRACE(l.name);
+  Prepare(l.oldRom, l.flag, l.image, kSettings);
+  AddFaults("CUTOFF=5\n");
+
+  // The cut-off run writes the new DMI area (block 2); the restore, where
+  // keeping the DMI data is on by default, must not keep it.
+  if (!l.moduleBehind) {
+    ASSERT_NE(Bytes(l.oldRom.begin() + 0x20000, l.oldRom.begin() + 0x20800),
+              Bytes(l.image.begin() + 0x20000, l.image.begin() + 0x20800));
+  }
+  EXPECT_EQ(RunBrimlet("/silent /wb /cd"), 5) << Log();
+  EXPECT_NE(Rom(), l.oldRom) << "the cut-off run wrote part of the ROM";
+  const std::vector<fs::path> backups = Backups();
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_NE(Log().find("brimlet: Backup of the current BIOS: " + backups[0].string()), std::string::npos) << Log();
+  const Bytes backup = ReadBytes(backups[0]);
+  ASSERT_GE(backup.size(), l.oldRom.size());
+  EXPECT_TRUE(std::equal(l.oldRom.begin(), l.oldRom.end(), backup.begin())) << "the ROM as it was, byte for byte";
+  if (l.moduleBehind) {
+    // The module the run used travels behind the ROM bytes.
+    ASSERT_EQ(backup.size(), l.oldRom.size() + 0x10000);
+    EXPECT_EQ(std::memcmp(backup.data() + l.oldRom.size(), "A!FR", 4), 0);
+  } else {
+    EXPECT_EQ(backup.size(), l.oldRom.size());
+  }
+
+  ClearFaults(l.flag);
+  ASSERT_EQ(RunBrimlet("/silent /force /wb /f:" + backups[0].string()), 0) << Log();
+  EXPECT_EQ(Rom(), l.oldRom) << "the restore brings the old ROM back exactly";
+  EXPECT_NE(Log().find("Restoring a backup: no area of the current BIOS is kept"), std::string::npos) << Log();
+  EXPECT_EQ(Backups().size(), 2u) << "the restore backed up the cut-off ROM and kept the first backup";
+  EXPECT_EQ(ReadBytes(backups[0]), backup);
+
+  const std::vector<std::string> history = HistoryLines();
+  ASSERT_EQ(history.size(), 2u);
+  for (const std::string& line : history) EXPECT_TRUE(Json(line).WholeObject()) << line;
+  EXPECT_NE(history[0].find("\"exitStatus\":5"), std::string::npos) << history[0];
+  EXPECT_NE(history[0].find("\"backup\":\"" + backups[0].string() + "\""), std::string::npos);
+  EXPECT_NE(history[1].find("\"verify\":\"passed\""), std::string::npos) << history[1];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLayouts, CutOffRestore, ::testing::Values(0, 1, 2));
+
+TEST_F(SafeFlash, RefusalsHaveTheirOwnStatusAndLeaveTheRom) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  Prepare(oldRom, 0x12, imagegen::BuildQuorvel(Quorvel("07/15/07", 9)),
+          "0100010000000000011010100001000000");  // with VerifyPOWER
+  fs::create_directories(dir / "power/AC");
+  std::ofstream(dir / "power/AC/type") << "Mains\n";
+  std::ofstream(dir / "power/AC/online") << "0\n";
+
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 20);
+  EXPECT_NE(Log().find("brimlet: refused: no AC adapter connected"), std::string::npos) << Log();
+  EXPECT_EQ(Rom(), oldRom);
+  ASSERT_EQ(HistoryLines().size(), 1u);
+  EXPECT_NE(HistoryLines()[0].find("\"result\":\"refused by the power check\""), std::string::npos);
+  EXPECT_TRUE(Backups().empty()) << "nothing was backed up for a refused run";
+
+  {
+    plat::ScopedEnv env;
+    env.Set("BIOS_TOOLS_LOCK_DIR", dir / "lock");
+    plat::NamedMutex held("Brimlet");
+    ASSERT_TRUE(held.TryAcquire());
+    EXPECT_EQ(RunBrimlet("/silent /wb"), 22);
+    EXPECT_NE(Log().find("Brimlet have been running !"), std::string::npos) << Log();
+  }
+  fs::remove(dir / "lock/Brimlet.lock");
+  fs::create_directories(dir / "lock/Brimlet.lock");
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 23);
+  EXPECT_NE(Log().find("cannot take its lock file " + (dir / "lock/Brimlet.lock")), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("Brimlet have been running !"), std::string::npos);
+  fs::remove(dir / "lock/Brimlet.lock");
+
+  EXPECT_EQ(RunBrimlet("/silent /wb /f:" + std::string(300, 'x')), 25);
+  EXPECT_NE(Log().find("longer than 259 characters"), std::string::npos) << Log();
+  EXPECT_EQ(Rom(), oldRom);
+  EXPECT_EQ(HistoryLines().size(), 1u) << "runs that never reached the flash sequence add no line";
+}
+
+TEST_F(SafeFlash, MissingFSegmentIsRefusedWithItsOwnStatus) {
+  imagegen::TarvexSpec oldSpec, newSpec;
+  oldSpec.flashModules = newSpec.flashModules = {0xD0000};
+  newSpec.fSegmentBanks = {};
+  newSpec.seed = 7;
+  const Bytes oldRom = imagegen::BuildTarvex(oldSpec);
+  Prepare(oldRom, 0, imagegen::BuildTarvex(newSpec), "0000000000000000000000000001000000");
+  EXPECT_EQ(RunBrimlet("/silent /wb"), 21);
+  EXPECT_NE(Log().find("brimlet: refused: BIOS F-segment check error !"), std::string::npos) << Log();
+  EXPECT_EQ(Rom(), oldRom);
+}
+
+// While one brimlet programs, a second one from another session refuses; one
+// that does not even share the lock folder is refused by the driver, which
+// holds the machine while it programs.
+TEST_F(SafeFlash, SecondBrimletOfAnotherSessionRefusesWhileTheFirstPrograms) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  Prepare(oldRom, 0x10, image, kSettings);
+  AddFaults("HOLDUNTIL=go\n");
+
+  const std::string first = "cd " + (dir / "prog") + " && " + Environment("session1") +
+                            " ./brimlet /silent /wb </dev/null >" + (dir / "log1") + " 2>&1; echo $? >" +
+                            (dir / "status1.tmp") + "; mv " + (dir / "status1.tmp") + " " + (dir / "status1");
+  ASSERT_EQ(std::system(("(" + first + ") &").c_str()), 0);
+  // Its backup is written just before it programs, with the lock held.
+  ASSERT_TRUE(Eventually([&] { return !Backups().empty(); }));
+
+  EXPECT_EQ(RunBrimlet("/silent /wb", Environment("session2")), 22);
+  EXPECT_NE(Log().find("Brimlet have been running !"), std::string::npos) << Log();
+
+  std::string elsewhere = Environment("session3");
+  elsewhere.replace(elsewhere.find("BIOS_TOOLS_LOCK_DIR=") + 20, (dir / "lock").size(), dir / "session3");
+  EXPECT_EQ(RunBrimlet("/silent /wb", elsewhere), 5);
+  EXPECT_EQ(Rom(), oldRom) << "nothing was written while the first held the machine";
+
+  std::ofstream(dir / "machine/go") << "go\n";
+  ASSERT_TRUE(Eventually([&] { return fs::exists(dir / "status1"); }));
+  std::ifstream status(dir / "status1");
+  int code = -1;
+  status >> code;
+  EXPECT_EQ(code, 0) << std::string(ReadBytes(dir / "log1").begin(), ReadBytes(dir / "log1").end());
+  EXPECT_EQ(Rom(), image);
+}
+
+// One flipped bit in the new image's NVS directory entry: the merge rules
+// leave the area behind, and the user is told.
+TEST_F(SafeFlash, KeptAreaThatCouldNotBeCarriedOverIsReported) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  const size_t nvsEntry = 0xF1000 + 8 + 12 * 3;
+  ASSERT_EQ(std::memcmp(image.data() + nvsEntry, "A!KN", 4), 0);
+  image[nvsEntry + 3] ^= 0x01;
+  Prepare(oldRom, 0x10, image, kSettings);
+
+  EXPECT_EQ(RunBrimlet("/silent /kall"), 0) << Log();
+  EXPECT_NE(Log().find("brimlet: Keep NVS (A!KN) : not carried over, the new image has no such area"),
+            std::string::npos)
+      << Log();
+  ASSERT_EQ(HistoryLines().size(), 1u);
+  EXPECT_TRUE(Json(HistoryLines()[0]).WholeObject());
+  EXPECT_NE(HistoryLines()[0].find("\"notKept\":[{\"area\":\"NVS (A!KN)\""), std::string::npos)
+      << HistoryLines()[0];
+}
+
+// A /f: file is read up to the ROM size + 2 MiB: a package header further on
+// is never reached, and the head of the file is what gets flashed.
+TEST_F(SafeFlash, FileOptionReadsNoFurtherThanTheBound) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  Prepare(oldRom, 0x10, image, kSettings);
+  Bytes file = image;
+  file.resize(image.size() + 0x200000 + 0x1000, 0);
+  const Bytes stray = imagegen::BuildPackage(imagegen::BuildQuorvel(Quorvel("07/15/07", 11)),
+                                             "0000000000000000000000000001000000");
+  file.insert(file.end(), stray.begin(), stray.end());
+  WriteBytes(dir / "prog/big.rom", file);
+  std::ofstream(dir / "prog/setting.ini") << "[EXECUTE_MODULE]\nEXECUTEFROMNEWBIOS=1\n";
+
+  EXPECT_EQ(RunBrimlet("/silent /wb /f:big.rom"), 0) << Log();
+  EXPECT_EQ(Rom(), image);
+}
+
+}  // namespace
