@@ -48,7 +48,7 @@ bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string*
   c->romPath = plat::ResolvePath(folder + "/" + rom);
   int64_t size = plat::FileSize(c->romPath);
   if (size <= 0 || size % kBlock != 0 || size / kBlock > kMaxBlocks) {
-    if (error) *error = "ROM file missing or not 1 to 255 blocks of 64 KiB: " + c->romPath;
+    if (error) *error = "ROM file missing or not 1 to " + std::to_string(kMaxBlocks) + " blocks of 64 KiB: " + c->romPath;
     return false;
   }
   c->romSize = static_cast<uint32_t>(size);
