@@ -109,6 +109,7 @@ class LibflashromChip : public FlashChip {
       *error = Failure("programmer \"" + config_.programmer + "\" did not start", rc);
       return false;
     }
+    programmerOpen_ = true;
     rc = flashrom_flash_probe(&context_, programmer_, config_.chip.empty() ? nullptr : config_.chip.c_str());
     if (rc != 0) {
       context_ = nullptr;
@@ -118,6 +119,7 @@ class LibflashromChip : public FlashChip {
                        rc);
       flashrom_programmer_shutdown(programmer_);
       programmer_ = nullptr;
+      programmerOpen_ = false;
       return false;
     }
     std::lock_guard<std::mutex> guard(Log().lock);
@@ -183,10 +185,11 @@ class LibflashromChip : public FlashChip {
   bool Close(std::string* error) override {
     if (context_) flashrom_flash_release(context_);
     context_ = nullptr;
-    if (!programmer_) return true;
+    if (!programmerOpen_) return true;
     StartOperation();
     int rc = flashrom_programmer_shutdown(programmer_);
     programmer_ = nullptr;
+    programmerOpen_ = false;
     if (rc != 0) *error = Failure("programmer shutdown failed", rc);
     return rc == 0;
   }
@@ -194,7 +197,9 @@ class LibflashromChip : public FlashChip {
  private:
   FlashromConfig config_;
   bool initialised_ = false;
+  // 1.3 leaves the programmer pointer unset, so whether a session is open is kept apart.
   struct flashrom_programmer* programmer_ = nullptr;
+  bool programmerOpen_ = false;
   struct flashrom_flashctx* context_ = nullptr;
   std::string name_;
 };
