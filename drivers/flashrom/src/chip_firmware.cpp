@@ -66,8 +66,7 @@ bool ChipFirmware::CloseChip() {
 
 bool ChipFirmware::Probe(Geometry* g) {
   std::string error;
-  if (!chip_->Open(&error)) return Fail("no flash chip found through programmer \"" +
-                                        config_.programmer + "\": " + error);
+  if (!chip_->Open(&error)) return Fail(error);
   uint64_t size = chip_->Size();
   g->name = chip_->Name();
   if (size == 0 || size % kBlock != 0 || size / kBlock > kMaxBlocks) {

@@ -113,9 +113,10 @@ class LibflashromChip : public FlashChip {
     rc = flashrom_flash_probe(&context_, programmer_, config_.chip.empty() ? nullptr : config_.chip.c_str());
     if (rc != 0) {
       context_ = nullptr;
-      *error = Failure(rc == 3   ? "more than one flash chip matches; name one with CHIP"
-                       : rc == 2 ? "no flash chip found"
-                                 : "probing the flash chip failed",
+      const std::string on = " on programmer \"" + config_.programmer + "\"";
+      *error = Failure(rc == 3   ? "more than one flash chip found" + on + "; name one with CHIP"
+                       : rc == 2 ? "no flash chip found" + on
+                                 : "probing for the flash chip failed" + on,
                        rc);
       flashrom_programmer_shutdown(programmer_);
       programmer_ = nullptr;
