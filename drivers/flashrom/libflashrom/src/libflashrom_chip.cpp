@@ -85,10 +85,12 @@ class LibflashromChip : public FlashChip {
     flashrom_set_log_callback(&LogCallback);
     initialised_ = flashrom_init(1) == 0;
   }
+  // libflashrom outlives this module when another copy of it is loaded, so
+  // the callback into this copy is withdrawn; nothing else is torn down.
   ~LibflashromChip() override {
     std::string ignored;
     Close(&ignored);
-    if (initialised_) flashrom_shutdown();
+    flashrom_set_log_callback(nullptr);
   }
 
   bool Open(std::string* error) override {
@@ -97,6 +99,8 @@ class LibflashromChip : public FlashChip {
       *error = "libflashrom could not be initialised";
       return false;
     }
+    // Another loaded copy of this module may have taken the callback since.
+    flashrom_set_log_callback(&LogCallback);
     StartOperation();
     {
       std::lock_guard<std::mutex> guard(Log().lock);
