@@ -182,7 +182,7 @@ std::vector<ChipSpan> ChipFirmware::Spans(uint32_t size, bool writeBootBlock) co
   return spans;
 }
 
-bool ChipFirmware::Program(uint32_t ecx, uint32_t length, uint32_t imageAddress,
+bool ChipFirmware::Program(uint32_t ecx, bool lengthGiven, uint32_t length, uint32_t imageAddress,
                            const FlashDriverMemory& mem, uint8_t* ah) {
   *ah = kAhBadRequest;
   if ((ecx & 0x2) && !config_.ignoreLoadDefaults) {
@@ -196,6 +196,7 @@ bool ChipFirmware::Program(uint32_t ecx, uint32_t length, uint32_t imageAddress,
     return false;
   }
   bool writeBootBlock = (ecx & 0x1) != 0;
+  if (!lengthGiven) length = g.size;
   std::vector<uint8_t> image;
   bool ok = true;
   if (length != g.size) {
@@ -303,7 +304,7 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
           r.failed = true;
           ah = kAhBadRequest;
         } else {
-          r.failed = !Program(r.ecx, Get32(b, kLength), Get32(b, kImage), mem, &ah);
+          r.failed = !Program(r.ecx, true, Get32(b, kLength), Get32(b, kImage), mem, &ah);
         }
       }
       SetAh(r.eax, ah);
@@ -316,12 +317,13 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
       uint8_t ah = kAhNotSupported;
       uint8_t list[24];
       if (supported_ && (r.eax & 0xFFFF) == 0x9616 && r.ebx == 1) {
-        Geometry g;
-        bool probed = Probe(&g);
-        bool ok = CloseChip() && probed && Check(mem, r.esi, sizeof list, false) &&
-                  mem.read(mem.context, r.esi, list, sizeof list);
-        r.failed = !ok || !Program(r.ecx, g.size, Le(list), mem, &ah);
-        if (!ok) ah = kAhBadRequest;
+        if (!Check(mem, r.esi, sizeof list, false) || !mem.read(mem.context, r.esi, list, sizeof list)) {
+          Fail("programming request without its address list");
+          r.failed = true;
+          ah = kAhBadRequest;
+        } else {
+          r.failed = !Program(r.ecx, false, 0, Le(list), mem, &ah);  // the packet names no length
+        }
       }
       SetAh(r.eax, ah);
       break;

@@ -75,8 +75,9 @@ class ChipFirmware {
   bool Probe(Geometry* g);
   bool ReadChip(std::vector<uint8_t>* contents, Geometry* g);
   bool ReadRange(uint32_t physical, uint32_t length, std::vector<uint8_t>* bytes);
-  bool Program(uint32_t ecx, uint32_t length, uint32_t imageAddress, const FlashDriverMemory& mem,
-               uint8_t* ah);
+  // Without lengthGiven (9x packets name none) the image is the chip's size.
+  bool Program(uint32_t ecx, bool lengthGiven, uint32_t length, uint32_t imageAddress,
+               const FlashDriverMemory& mem, uint8_t* ah);
   std::vector<ChipSpan> Spans(uint32_t size, bool writeBootBlock) const;
   bool Fail(const std::string& text);
   bool CloseChip();
