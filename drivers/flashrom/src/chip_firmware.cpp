@@ -229,6 +229,8 @@ bool ChipFirmware::Program(uint32_t ecx, bool lengthGiven, uint32_t length, uint
 }
 
 uint32_t ChipFirmware::MapMemory(uint32_t physical, uint32_t length, const FlashDriverMemory& mem) {
+  // Below 1 MiB lies the F-segment brimlet maps on 9x; a chip has no copy there.
+  if (physical < 0x100000u) return 0;
   std::vector<uint8_t> bytes;
   if (!supported_ || !ReadRange(physical, length, &bytes)) return 0;
   auto& slot = maps_[std::make_pair(physical, length)];

@@ -297,8 +297,10 @@ TEST_F(Handler, NineXMappingAndProgrammingPackets) {
   uint8_t seen[0x20];
   ASSERT_TRUE(plat::AddressWindow::Instance().Read(At(map, 8), seen, sizeof seen));
   EXPECT_TRUE(std::equal(seen, seen + 0x20, chip->bytes.begin()));
+  const int opens = chip->opens;
   Set(map, 0, 0xF0000);  // no F-segment behind a chip
   EXPECT_NE(Send(kVxdMapMemory, map), 0u);
+  EXPECT_EQ(chip->opens, opens);
 
   std::vector<uint8_t> image(16 * kBlock, 0x3C);
   plat::MappedBuffer imageMap(static_cast<const void*>(image.data()), static_cast<uint32_t>(image.size()));
