@@ -182,6 +182,19 @@ TEST_F(FlashromSilentFlash, OneMebibyteLindarLeavesTheConfiguredBootBlockOut) {
   EXPECT_TRUE(ChipBytes() == expected);
 }
 
+// On the 9x family brimlet loads the module directly and talks in packets.
+TEST_F(FlashromSilentFlash, NineXPersonalityProgramsThroughItsPackets) {
+  const Bytes oldRom = Tarvex(kMiB, 1, "070628");
+  const Bytes image = Tarvex(kMiB, 7, "070715");
+  Prepare(oldRom, image);
+  Configure(Dummy("VARIABLE_SIZE,size=1048576") + "FLAG=0\n");
+  ASSERT_EQ(Run("BIOS_TOOLS_PERSONALITY=9x ./brimlet", "/silent /kdmi /wb"), 0) << Log();
+  Bytes expected = image;
+  CopyRange(expected, oldRom, 0x20000, 0x20800);  // DMI module carried over
+  EXPECT_TRUE(ChipBytes() == expected);
+  EXPECT_EQ(Log().find("flashrom driver:"), std::string::npos) << "no failure on the way: " << Log();
+}
+
 TEST_F(FlashromSilentFlash, RefusedImagesLeaveTheChipUnchanged) {
   const Bytes oldRom = Quorvel(kMiB, 3, "06/28/07");
   Prepare(oldRom, Quorvel(kMiB, 9, "01/02/07"));
