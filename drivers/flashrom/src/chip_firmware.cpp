@@ -65,6 +65,7 @@ bool ChipFirmware::CloseChip() {
 }
 
 bool ChipFirmware::Probe(Geometry* g) {
+  knownValid_ = false;
   std::string error;
   if (!chip_->Open(&error)) return Fail(error);
   uint64_t size = chip_->Size();
@@ -77,7 +78,18 @@ bool ChipFirmware::Probe(Geometry* g) {
   }
   g->size = static_cast<uint32_t>(size);
   g->base = BaseOf(g->size);
+  known_ = *g;
+  knownValid_ = true;
   return true;
+}
+
+bool ChipFirmware::KnownGeometry(Geometry* g) {
+  if (knownValid_) {
+    *g = known_;
+    return true;
+  }
+  bool probed = Probe(g);
+  return CloseChip() && probed;
 }
 
 bool ChipFirmware::ReadChip(std::vector<uint8_t>* contents, Geometry* g) {
@@ -111,8 +123,7 @@ void ChipFirmware::Dispatch(Registers& r, const FlashDriverMemory& mem) {
     RomInfo(r, mem);
   } else if (function == 0x9616 && r.ebx == kRomBlocksFunction) {
     Geometry g;
-    bool ok = Probe(&g);
-    ok = CloseChip() && ok;
+    bool ok = KnownGeometry(&g);
     if (ok) r.ecx = g.size / kBlock;
     SetAh(r.eax, ok ? 0 : kAhChipFailed);
   } else if (function == 0x9610 && r.ebx == 0x0108) {
@@ -132,8 +143,7 @@ void ChipFirmware::Dispatch(Registers& r, const FlashDriverMemory& mem) {
 
 void ChipFirmware::RomInfo(Registers& r, const FlashDriverMemory& mem) {
   Geometry g;
-  bool probed = Probe(&g);
-  if (!CloseChip() || !probed) {
+  if (!KnownGeometry(&g)) {
     SetAh(r.eax, kAhChipFailed);
     return;
   }

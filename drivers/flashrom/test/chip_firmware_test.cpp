@@ -158,6 +158,7 @@ TEST_F(Handler, SixteenMebibyteChipAnswersThirtyTwoBitsAndZeroInCl) {
   EXPECT_STREQ(type, "MEM25Q");
   EXPECT_EQ(fseg, 0u);
   EXPECT_EQ(chip->opens, chip->closes) << "no session outlives its request";
+  EXPECT_EQ(chip->opens, 1) << "the information reuses the size answer's probe";
 
   // A table too small for the chip is refused before anything is written.
   std::vector<uint32_t> small(255, 7);

@@ -2,7 +2,8 @@
 // request brimlet makes from the configuration and a FlashChip. Each request
 // that touches the chip opens the programmer and closes it again, so the
 // chip is never held between requests and a programmer that keeps its chip
-// in a file (the dummy) has stored it when the answer comes back.
+// in a file (the dummy) has stored it when the answer comes back. The size
+// answers reuse the last probe's geometry.
 //
 // Beyond the emulated machine's requests it answers two more:
 //   - ROM size in blocks, 32 bits: CallBios EAX 0x9616, EBX 2 -> AH 0, ECX =
@@ -73,6 +74,10 @@ class ChipFirmware {
   void Dispatch(Registers& r, const FlashDriverMemory& mem);
   void RomInfo(Registers& r, const FlashDriverMemory& mem);
   bool Probe(Geometry* g);
+  // The geometry of the last probe, probing when there was none: the size
+  // answers need no session of their own, and every read and programming run
+  // probes again, so a chip changed meanwhile is never used with a stale size.
+  bool KnownGeometry(Geometry* g);
   bool ReadChip(std::vector<uint8_t>* contents, Geometry* g);
   bool ReadRange(uint32_t physical, uint32_t length, std::vector<uint8_t>* bytes);
   // Without lengthGiven (9x packets name none) the image is the chip's size.
@@ -87,6 +92,8 @@ class ChipFirmware {
   bool supported_;
   std::unique_ptr<FlashChip> chip_;
   std::string message_;
+  Geometry known_;
+  bool knownValid_ = false;
   // Windows handed out by the 9x mapping request: (physical, length) -> (address, bytes).
   std::map<std::pair<uint32_t, uint32_t>, std::pair<uint32_t, std::vector<uint8_t>>> maps_;
   const FlashDriverMemory* mapper_ = nullptr;
