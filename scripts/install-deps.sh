@@ -14,3 +14,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq "${missing[@]}"
 fi
+# libflashrom-dev is optional: without it the flashrom driver module is not
+# built and its tests are reported as skipped.
+if ! dpkg-query -W -f='${Status}' libflashrom-dev 2>/dev/null | grep -q "install ok installed"; then
+  echo "Installing: libflashrom-dev"
+  export DEBIAN_FRONTEND=noninteractive
+  { apt-get update -qq && apt-get install -y -qq libflashrom-dev; } ||
+    echo "libflashrom-dev could not be installed: the flashrom driver module is left out" >&2
+fi

@@ -83,6 +83,11 @@ void EmulatedFirmware::Dispatch(const MachineConfig& m, Registers& r, const Flas
   uint32_t function = r.eax & 0xFFFF;
   if (function == 0x9616 && r.ebx == 0) {
     RomInfo(m, r, mem);
+  } else if (function == 0x9616 && r.ebx == kRomBlocksFunction && m.romSize / kBlock > kMaxCl8Blocks) {
+    // Only a machine CL cannot describe knows the 32-bit size; the others
+    // refuse it as they always did.
+    r.ecx = m.romSize / kBlock;
+    SetAh(r.eax, 0);
   } else if (function == 0x9610 && r.ebx == 0x0108) {
     if (!Fault(m, "AskSetupPasswd", r)) SetAh(r.eax, m.hasPassword ? 0 : kAhNoPassword);
   } else if (function == 0x9610 && (r.ebx & 0xFFFF00FF) == 0x08 && (r.ebx >> 8) == 3) {
@@ -129,7 +134,7 @@ void EmulatedFirmware::RomInfo(const MachineConfig& m, Registers& r, const Flash
   mem.write(mem.context, Le32(cell), type.c_str(), static_cast<uint32_t>(type.size() + 1));
   r.edi = m.base;
   r.ebx = m.firmwareRomValue;
-  r.ecx = (r.ecx & 0xFFFFFF00u) | blocks;
+  r.ecx = (r.ecx & 0xFFFFFF00u) | (blocks <= kMaxCl8Blocks ? blocks : 0);
   r.edx = (r.edx & 0xFFFFFF00u) | (m.flag & 0xFF);
   SetAh(r.eax, 0);
 }

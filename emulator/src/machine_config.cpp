@@ -61,7 +61,7 @@ bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string*
   if (size == 0 || size % kBlock != 0 || size / kBlock > kMaxBlocks) {
     if (error)
       *error = "ROM file " + c->romPath + " holds " + std::to_string(size) +
-               " bytes, not 1 to 255 blocks of 64 KiB";
+               " bytes, not 1 to " + std::to_string(kMaxBlocks) + " blocks of 64 KiB";
     return false;
   }
   std::string badLine;

@@ -13,10 +13,12 @@
 #include "emulator/machine_config.h"
 #include "firmware/driver_service.h"
 #include "firmware/firmware_queries.h"
+#include "firmware/lock_bit_table.h"
 #include "firmware/rom_access.h"
 #include "image/region_locator.h"
 #include "imagegen/layouts.h"
 #include "inspect/image_inspection.h"
+#include "platform/file_system.h"
 #include "platform/system_paths.h"
 #include "scripted_message_box.h"
 
@@ -235,6 +237,44 @@ TEST_F(ProgrammingRun, NineXReadsThroughTheMappingAndProgramsWithPackets) {
   ASSERT_TRUE(OpenFlashDevice());
   ASSERT_EQ(ProgramFlashROM(), 1);
   EXPECT_EQ(m.RomFile(), Expected(1));
+}
+
+// 300 blocks: more than CL can report. brimlet's side asks for the 32-bit
+// size, reads the whole ROM and programs it whole, boot block kept.
+TEST(EndToEnd, MachineAboveTwoHundredFiftyFiveBlocksIsReadAndProgrammedWhole) {
+  constexpr uint32_t kSize = 300u * 0x10000;
+  imagegen::TarvexSpec oldSpec, newSpec;
+  oldSpec.size = newSpec.size = kSize;
+  oldSpec.fSegmentBanks = newSpec.fSegmentBanks = {299};
+  newSpec.seed = 2;
+  newSpec.version = "V2.00";
+  newSpec.flashModules = {0xE0000};
+  const std::vector<uint8_t> oldRom = imagegen::BuildTarvex(oldSpec);
+  const std::vector<uint8_t> newRom = imagegen::BuildTarvex(newSpec);
+  EmulatedMachine m;
+  m.Create(oldRom, {"FLAG=0", "BASE=0xFED40000", "LOCKBITBLOCK0=0xF0000000"});
+  ASSERT_EQ(m.StartDriver(), 1);
+  ASSERT_EQ(ReadCurrentRom(), 1);
+  const BiosImage& rom = CurrentRomImage();
+  ASSERT_EQ(rom.size, kSize);
+  EXPECT_EQ(rom.baseAddress, 0xFED40000u);
+  EXPECT_EQ(std::vector<uint8_t>(rom.bytes, rom.bytes + rom.size), oldRom);
+  EXPECT_EQ(LockBitsOf(rom).addresses[299], 0xF0000000u + 299 * 0x10000);
+
+  BiosImage& image = NewImage();
+  AllocateImageBuffer(image, newRom.size() + 0x200000);
+  std::memcpy(image.bytes, newRom.data(), newRom.size());
+  image.size = kSize;
+  LocateRegions(image);
+  Settings().settingsWord = kKeepBootBlock | kExecuteFromNewBios;
+  ASSERT_TRUE(OpenFlashDevice());
+  ASSERT_EQ(ProgramFlashROM(), 1);
+  CloseFlashDevice();
+  std::vector<uint8_t> expected = newRom;
+  std::copy(oldRom.end() - 0x10000, oldRom.end(), expected.end() - 0x10000);
+  std::vector<uint8_t> after;
+  ASSERT_TRUE(plat::ReadWholeFile(m.folder + "/rom.bin", after));
+  EXPECT_TRUE(after == expected);
 }
 
 TEST(EndToEnd, DefaultMachineIsMadeFromTheSampleOnFirstUse) {

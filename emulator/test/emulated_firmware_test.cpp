@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "../../flash/firmware/test/firmware_test_support.h"
 #include "emulator/default_machine.h"
@@ -79,15 +80,18 @@ std::vector<uint8_t> Regs(uint32_t eax, uint32_t ebx, uint32_t ecx = 0, uint32_t
 
 uint32_t Ah(const std::vector<uint8_t>& b, size_t at = 4) { return (Le32At(b, at) >> 8) & 0xFF; }
 
-TEST(MachineDescription, RomSizeMustBeWholeBlocksWithinWhatClReports) {
+TEST(MachineDescription, RomSizeMustBeWholeBlocksUpToTheLargestRom) {
   TempEnvironment env;
   MachineConfig c;
   std::string error;
   EXPECT_FALSE(LoadMachineConfig(env.Path("none"), &c, &error));
   ASSERT_TRUE(WriteMachine(env.Path("odd"), std::vector<uint8_t>(0x10001), {}));
   EXPECT_FALSE(LoadMachineConfig(env.Path("odd"), &c, &error));
-  ASSERT_TRUE(WriteMachine(env.Path("big"), std::vector<uint8_t>(256u * kBlock), {}));
+  ASSERT_TRUE(WriteMachine(env.Path("big"), std::vector<uint8_t>(kBlock), {}));
+  std::filesystem::resize_file(env.Path("big") + "/rom.bin", uint64_t(kMaxBlocks + 1) * kBlock);
   EXPECT_FALSE(LoadMachineConfig(env.Path("big"), &c, &error));
+  std::filesystem::resize_file(env.Path("big") + "/rom.bin", uint64_t(kMaxBlocks) * kBlock);
+  EXPECT_TRUE(LoadMachineConfig(env.Path("big"), &c, &error)) << error;
   ASSERT_TRUE(WriteMachine(env.Path("ok"), std::vector<uint8_t>(kBlock),
                            {"PASSWORD=1e 30 2E", "FLAG=8", "SUPPORTED=0"}));
   ASSERT_TRUE(LoadMachineConfig(env.Path("ok"), &c, &error));
@@ -126,6 +130,41 @@ TEST(FirmwareAnswers, RomInformationFillsTheCallersBuffers) {
   EXPECT_EQ(locks[2], 0u);
   EXPECT_EQ(std::string(type), "A very long flash part nam");
   EXPECT_EQ(fseg, 0xF0000u);
+}
+
+// Up to 255 blocks the machine answers only the 8-bit way, as it always did;
+// above, CL holds 0 and the 32-bit size request answers.
+TEST(FirmwareAnswers, ThirtyTwoBitSizeOnlyAboveWhatClReports) {
+  TempEnvironment env;
+  for (uint32_t blocks : {2u, 255u, 256u, 300u}) {
+    SCOPED_TRACE(blocks);
+    Machine m(env, {}, blocks);
+    auto size = Regs(0x9616, kRomBlocksFunction, 0x12345678);
+    ASSERT_EQ(m.Send(kCallBios, size), 0u);
+    std::vector<uint32_t> locks(blocks);
+    char type[27];
+    uint32_t fseg = 0;
+    plat::MappedBuffer lockMap(static_cast<void*>(locks.data()), blocks * 4);
+    plat::MappedBuffer typeMap(static_cast<void*>(type), sizeof type);
+    plat::MappedBuffer fsegMap(static_cast<void*>(&fseg), 4);
+    const uint32_t cell = typeMap.address();
+    plat::MappedBuffer cellMap(static_cast<const void*>(&cell), 4);
+    const uint32_t list[3] = {fsegMap.address(), cellMap.address(), 0};
+    plat::MappedBuffer listMap(static_cast<const void*>(list), sizeof list);
+    auto info = Regs(0x9616, 0, 0, lockMap.address(), listMap.address());
+    ASSERT_EQ(m.Send(kCallBios, info), 0u);
+    EXPECT_EQ(Ah(info), 0u);
+    EXPECT_EQ(locks[blocks - 1], 0xFFB00000u + (blocks - 1) * kBlock);
+    if (blocks <= kMaxCl8Blocks) {
+      EXPECT_EQ(Ah(size), kAhNotSupported);
+      EXPECT_EQ(Le32At(size, 12), 0x12345678u);
+      EXPECT_EQ(Le32At(info, 12) & 0xFF, blocks);
+    } else {
+      EXPECT_EQ(Ah(size), 0u);
+      EXPECT_EQ(Le32At(size, 12), blocks);
+      EXPECT_EQ(Le32At(info, 12) & 0xFF, 0u);
+    }
+  }
 }
 
 TEST(FirmwareAnswers, InformationRequestWithATooSmallTableIsRefusedUntouched) {

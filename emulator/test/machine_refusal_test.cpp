@@ -30,7 +30,7 @@ TEST(MachineRefusal, EachReasonNamesTheFileAndWhatIsWrong) {
 
   ASSERT_TRUE(emu::WriteMachine(folder, std::vector<uint8_t>(1000, 0xFF), {}));
   EXPECT_FALSE(emu::LoadMachineConfig(folder, &c, &error));
-  EXPECT_NE(error.find("holds 1000 bytes, not 1 to 255 blocks of 64 KiB"), std::string::npos) << error;
+  EXPECT_NE(error.find("holds 1000 bytes, not 1 to 4096 blocks of 64 KiB"), std::string::npos) << error;
 
   ASSERT_TRUE(emu::WriteMachine(folder, std::vector<uint8_t>(0x10000, 0xFF),
                                 {"FLAG=0x10", "BLOCKTIME=fast", "BASE=12x"}));

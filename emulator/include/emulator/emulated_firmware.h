@@ -25,6 +25,9 @@ constexpr uint32_t kVxdCallBios = 0x222400;
 constexpr uint32_t kVxdMapMemory = 0x222404;
 constexpr uint32_t kVxdProgramRom = 0x222408;
 
+// EBX of the 32-bit ROM size request (EAX 0x9616), answered in ECX.
+constexpr uint32_t kRomBlocksFunction = 2;
+
 constexpr uint8_t kAhNotSupported = 0x86;
 constexpr uint8_t kAhNoPassword = 0x01;
 constexpr uint8_t kAhBadPassword = 0x02;

@@ -19,7 +19,9 @@
 namespace emu {
 
 constexpr uint32_t kBlock = 0x10000;
-constexpr uint32_t kMaxBlocks = 255;  // what CL can report
+constexpr uint32_t kMaxCl8Blocks = 255;  // what CL of the ROM information can report
+// A machine above 255 blocks also answers the 32-bit ROM size request.
+constexpr uint32_t kMaxBlocks = 4096;
 constexpr const char* kMachineLockFile = "machine.lock";
 
 struct MachineConfig {
@@ -53,7 +55,7 @@ struct MachineConfig {
 };
 
 // Reads the folder's description; false with *error when the ROM file is
-// missing or not a whole number (1 to 255) of 64 KiB blocks.
+// missing or not a whole number (1 to kMaxBlocks) of 64 KiB blocks.
 bool LoadMachineConfig(const std::string& folder, MachineConfig* config, std::string* error);
 
 // "1E 30 2E" -> bytes; false on anything that is not a hex byte.

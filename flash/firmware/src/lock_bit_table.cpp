@@ -13,9 +13,14 @@ LockBitTable& LockBitsOf(const BiosImage& image) {
   return tables[&image];  // map nodes stay put, so the reference outlives the lock
 }
 
+void SizeLockBits(const BiosImage& image, size_t blocks) {
+  LockBitsOf(image).addresses.resize(std::max(blocks, kMaxCl8Blocks), 0);
+}
+
 void MirrorLockBits(BiosImage& image) {
   const LockBitTable& table = LockBitsOf(image);
-  std::copy_n(table.addresses.begin(), kMaxLockBitBlocks, image.lockBitAddresses);
+  std::copy_n(table.addresses.begin(), std::min(kMaxLockBitBlocks, table.addresses.size()),
+              image.lockBitAddresses);
 }
 
 }  // namespace brim

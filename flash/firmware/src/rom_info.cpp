@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/flash_settings.h"
+#include "firmware/driver_message.h"
 #include "firmware/flash_device.h"
 #include "firmware/lock_bit_table.h"
 #include "firmware/rom_access.h"
@@ -33,6 +34,7 @@ int GeometryFromIni(BiosImage& image, const std::string& path, bool withLockBits
   image.size = blocks * kRomBlockSize;
   image.flagWord = ConfigNumber("FLAG", path);
   if (withLockBits) {
+    SizeLockBits(image, blocks);
     LockBitTable& table = LockBitsOf(image);
     uint32_t first = ConfigNumber("LOCKBITADDRESS", path);
     for (uint32_t i = 0; i < blocks; ++i) table.addresses[i] = first + i * kRomBlockSize;
@@ -52,14 +54,51 @@ int Fallback(BiosImage& image) {
 void ShowNotSupported(uint32_t status) {
   char text[64];
   std::snprintf(text, sizeof text, "Function not supported, Status: %d", static_cast<int>(status));
-  plat::MessageBox(text, "LoadSetupDefault", plat::MB_OK);
+  plat::MessageBox(WithDriverMessage(text), "LoadSetupDefault", plat::MB_OK);
+}
+
+// The 32-bit ROM size in blocks, asked before the ROM information; a
+// firmware that does not know the request leaves it unanswered (0), and the
+// information's CL stands alone. Asked without boxes: a refusal is normal.
+uint32_t AskRomBlocks() {
+  if (IsNtFamily()) {
+    BiosRegs in;
+    in.eax = 0x9616;
+    in.ebx = kRomBlocksFunction;
+    BiosRegsBytes inBytes = EncodeBiosRegs(in);
+    BiosRegsBytes outBytes{};
+    BiosRegs out;
+    uint32_t err = 0;
+    if (!FlashIoControl(kIoctlCallBios, inBytes.data(), kBiosRegsSize, outBytes.data(),
+                        kBiosRegsSize, &err) ||
+        !DecodeBiosRegs(outBytes.data(), outBytes.size(), &out) || out.status == kCallFailed ||
+        AhOf(out.eax) != 0)
+      return 0;
+    return out.ecx;
+  }
+  VxdPacket packet;
+  packet.eax = 0x9616;
+  packet.ebx = kRomBlocksFunction;
+  if (!VxdCall(kIoctlVxdCallBios, &packet, false) || packet.errorFlag != 0 || AhOf(packet.eax) != 0)
+    return 0;
+  return packet.ecx;
+}
+
+// A ROM larger than brimlet can take is refused before anything is read.
+bool ExtendedBlocksUsable(uint32_t blocks) {
+  if (blocks <= kMaxRomBlocks) return true;
+  char text[96];
+  std::snprintf(text, sizeof text, "The flash ROM of %u blocks is larger than %u blocks !",
+                static_cast<unsigned>(blocks), static_cast<unsigned>(kMaxRomBlocks));
+  plat::MessageBox(text, "Brimlet Error", kErrorBox);
+  return false;
 }
 
 // The buffers the firmware writes into, mapped for one request.
 struct InfoBuffers {
   explicit InfoBuffers(BiosImage& image)
       : lockBits(LockBitsOf(image).addresses.data(),
-                 static_cast<uint32_t>(sizeof(uint32_t) * kMaxRomBlocks)),
+                 static_cast<uint32_t>(sizeof(uint32_t) * LockBitsOf(image).addresses.size())),
         fSegment(static_cast<void*>(&image.fSegmentMapping), sizeof(uint32_t)),
         typeText(static_cast<void*>(image.flashRomType), sizeof image.flashRomType),
         cellValue{typeText.address()},
@@ -77,8 +116,14 @@ struct InfoBuffers {
   plat::MappedBuffer list;
 };
 
-int Accept(BiosImage& image, uint32_t base, uint32_t ecx, uint32_t edx) {
+// `extended`: the 32-bit answer, 0 when there was none. With one, CL must
+// agree where it can (a ROM above 255 blocks reports 0 there).
+int Accept(BiosImage& image, uint32_t base, uint32_t ecx, uint32_t edx, uint32_t extended) {
   uint32_t blocks = ecx & 0xFF;
+  if (extended) {
+    if (blocks != (extended <= kMaxCl8Blocks ? extended : 0)) return 0;
+    blocks = extended;
+  }
   if (blocks == 0) return 0;  // a ROM of no blocks cannot be read or programmed
   image.baseAddress = base;
   image.size = blocks * kRomBlockSize;
@@ -96,6 +141,9 @@ int GetRomInfoNt(BiosImage& image) {
 
   if (Settings().forceReadIni) return GeometryFromIni(image, Settings().iniPath, true);
 
+  uint32_t extended = AskRomBlocks();
+  if (!ExtendedBlocksUsable(extended)) return 0;
+  SizeLockBits(image, extended);
   bool sent = false;
   BiosRegs answer;
   {
@@ -109,7 +157,7 @@ int GetRomInfoNt(BiosImage& image) {
     sent = CallBios(request, &answer, "GetROMInfo");
   }
   if (sent && answer.status != kCallFailed && AhOf(answer.eax) == 0) {
-    if (!Accept(image, answer.edi, answer.ecx, answer.edx)) return 0;
+    if (!Accept(image, answer.edi, answer.ecx, answer.edx, extended)) return 0;
     image.firmwareRomValue = answer.ebx;
     return 1;
   }
@@ -124,6 +172,9 @@ int GetRomInfo9x(BiosImage& image) {
   if (VxdMapMemory(0xF0000, 0xFFFF, &linear)) image.fSegmentMapping = linear;
   image.firmwareRomValue = 0;
 
+  uint32_t extended = AskRomBlocks();
+  if (!ExtendedBlocksUsable(extended)) return 0;
+  SizeLockBits(image, extended);
   bool sent = false;
   VxdPacket packet;
   {
@@ -135,7 +186,7 @@ int GetRomInfo9x(BiosImage& image) {
     sent = VxdCall(kIoctlVxdCallBios, &packet, false);
   }
   if (sent && packet.errorFlag == 0 && AhOf(packet.eax) == 0)
-    return Accept(image, packet.edi, packet.ecx, packet.edx);
+    return Accept(image, packet.edi, packet.ecx, packet.edx, extended);
   int fallback = Fallback(image);
   return fallback > 0 ? 1 : 0;
 }

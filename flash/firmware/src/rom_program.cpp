@@ -2,6 +2,7 @@
 
 #include "core/flash_settings.h"
 #include "core/settings_word.h"
+#include "firmware/driver_message.h"
 #include "firmware/flash_device.h"
 #include "firmware/lock_bit_table.h"
 #include "firmware/rom_access.h"
@@ -85,8 +86,10 @@ int ProgramFlashROM() {
 
   plat::MappedBuffer imageMap(static_cast<const void*>(image.bytes), image.size);
   plat::MappedBuffer romMap(static_cast<const void*>(rom.bytes), rom.size);
-  plat::MappedBuffer lockMap(static_cast<const void*>(LockBitsOf(rom).addresses.data()),
-                             static_cast<uint32_t>(sizeof(uint32_t) * kMaxRomBlocks));
+  SizeLockBits(rom, rom.size / kRomBlockSize);  // the firmware reads one entry per block
+  const LockBitTable& lockBits = LockBitsOf(rom);
+  plat::MappedBuffer lockMap(static_cast<const void*>(lockBits.addresses.data()),
+                             static_cast<uint32_t>(sizeof(uint32_t) * lockBits.addresses.size()));
   plat::MappedBuffer fSegmentMap(static_cast<void*>(&rom.fSegmentMapping), sizeof(uint32_t));
   bool nt = IsNtFamily();
   const uint32_t list[6] = {imageMap.address(), rom.mappedRomAddress,  lockMap.address(),
@@ -119,7 +122,7 @@ int ProgramFlashROM() {
     char text[64];
     std::snprintf(text, sizeof text, "Function not supported, Status: %d",
                   static_cast<int>(AhOf(out.eax)));
-    plat::MessageBox(text, "LoadSetupDefault", plat::MB_OK);
+    plat::MessageBox(WithDriverMessage(text), "LoadSetupDefault", plat::MB_OK);
     return 0;
   }
 

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "core/flash_settings.h"
+#include "firmware/driver_message.h"
 #include "firmware/flash_device.h"
 #include "firmware/rom_access.h"
 #include "image/image_checksum.h"
@@ -24,7 +25,8 @@ int GetRomDataNt(uint32_t physicalAddress, uint32_t length, uint8_t* destination
   in.length = length;
   if (!IssueBiosRegs(kIoctlGetRomData, in, &out, "GetROMData")) return 0;
   if (out.status == kCallFailed) {
-    plat::MessageBox("Function not supported, Status: 0", "LoadSetupDefault", plat::MB_OK);
+    plat::MessageBox(WithDriverMessage("Function not supported, Status: 0"), "LoadSetupDefault",
+                     plat::MB_OK);
     return 0;
   }
   CurrentRomImage().mappedRomAddress = out.ebx;

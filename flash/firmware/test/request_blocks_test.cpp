@@ -109,6 +109,10 @@ TEST(RequestBlocks, GetRomInfoSendsTheMappingProbeThenTheInformationRequest) {
       PutLe32At(out, 72, 0x000F0000);
       return 0u;
     }
+    if (Le32At(in, 8) == kRomBlocksFunction) {
+      PutLe32At(out, 4, 0x8616);  // the 32-bit size is not known here
+      return 0u;
+    }
     uint32_t esi = Le32At(in, 20), edi = Le32At(in, 24);
     for (int i = 0; i < 3; ++i) listSeen[i] = test::WindowDword(edi + 4 * i);
     cellSeen = test::WindowDword(listSeen[1]);
@@ -130,10 +134,11 @@ TEST(RequestBlocks, GetRomInfoSendsTheMappingProbeThenTheInformationRequest) {
   std::memset(rom.flashRomType, 'x', sizeof rom.flashRomType);
   ASSERT_EQ(GetROMInfo(rom), 1);
 
-  ASSERT_EQ(device.requests.size(), 2u);
+  ASSERT_EQ(device.requests.size(), 3u);
   EXPECT_EQ(Dwords(device.requests[0].in), Block({{72, 0xFFFFFFFF}}));
+  EXPECT_EQ(Dwords(device.requests[1].in), Block({{4, 0x9616}, {8, kRomBlocksFunction}}));
   // Lock bits (1020 bytes), F-segment field, type text, cell, list: each mapped in turn.
-  EXPECT_EQ(Dwords(device.requests[1].in),
+  EXPECT_EQ(Dwords(device.requests[2].in),
             Block({{4, 0x9616}, {20, W}, {24, W + 0x8000}, {72, 0x000F0000}}));
   EXPECT_EQ(listSeen[0], W + 0x2000);
   EXPECT_EQ(listSeen[1], W + 0x6000);
@@ -211,7 +216,9 @@ TEST(RequestBlocks, NineXPacketsForInfoAndProgramming) {
   plat::SetPlatformId(plat::VER_PLATFORM_WIN32_WINDOWS);
   FakeFlashDevice device([&](uint32_t code, const std::vector<uint8_t>&, std::vector<uint8_t>& out) {
     if (code == kIoctlVxdMapMemory) PutLe32At(out, 8, 0x00C00000);
-    if (code == kIoctlVxdCallBios) {
+    if (code == kIoctlVxdCallBios && Le32At(out, 4) == kRomBlocksFunction) {
+      PutLe32At(out, 0, 0x8616);  // the 32-bit size is not known here
+    } else if (code == kIoctlVxdCallBios) {
       PutLe32At(out, 0, 0x16);
       PutLe32At(out, 8, 2);  // CL
       PutLe32At(out, 20, 0xFFFE0000);
@@ -223,11 +230,12 @@ TEST(RequestBlocks, NineXPacketsForInfoAndProgramming) {
   EXPECT_EQ(CurrentRomImage().size, 0x20000u);
   EXPECT_EQ(CurrentRomImage().fSegmentMapping, 0x00C00000u);
   EXPECT_EQ(CurrentRomImage().firmwareRomValue, 0u);
-  ASSERT_EQ(device.requests.size(), 2u);
+  ASSERT_EQ(device.requests.size(), 3u);
   EXPECT_EQ(device.requests[0].code, kIoctlVxdMapMemory);
   EXPECT_EQ(Dwords(device.requests[0].in), (V{0xF0000, 0xFFFF, 0}));
-  EXPECT_EQ(device.requests[1].code, kIoctlVxdCallBios);
-  EXPECT_EQ(Dwords(device.requests[1].in), (V{0x9616, 0, 0, 0, W, W + 0x8000, 0, 0}));
+  EXPECT_EQ(Dwords(device.requests[1].in), (V{0x9616, kRomBlocksFunction, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(device.requests[2].code, kIoctlVxdCallBios);
+  EXPECT_EQ(Dwords(device.requests[2].in), (V{0x9616, 0, 0, 0, W, W + 0x8000, 0, 0}));
 
   device.requests.clear();
   PrepareImages();

@@ -95,23 +95,26 @@ TEST(RomInfo, ForceReadIniTakesGeometryAndSixteenLockBitsFromTheFile) {
   EXPECT_TRUE(ImageStatus() & kStatusGeometryFromIni);
 }
 
-TEST(RomInfo, RomSizeBeyondTheLockBitTableIsRefused) {
+TEST(RomInfo, RomSizeFromTheFileSizesTheLockBitTable) {
   TempEnvironment env;
   plat::ScriptedMessageBox boxes;
   Settings().forceReadIni = 1;
   Settings().iniPath = env.Path("setting.ini");
   FakeFlashDevice device(InfoAnswer(0));
   ASSERT_TRUE(OpenFlashDevice());
-  for (const char* size : {"256", "0", "-1"}) {
+  for (const char* size : {"4097", "0", "-1"}) {
     env.Write("setting.ini", std::string("[CONFIGURATION]\nROMSIZE=") + size + "\n");
     boxes.boxes.clear();
     EXPECT_EQ(GetROMInfo(CurrentRomImage()), 0) << size;
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
   }
-  env.Write("setting.ini", "[CONFIGURATION]\nROMSIZE=255\nLOCKBITADDRESS=0\n");
+  // The table follows the ROM size, beyond what CL could report.
+  env.Write("setting.ini", "[CONFIGURATION]\nROMSIZE=512\nLOCKBITADDRESS=0\n");
   EXPECT_EQ(GetROMInfo(CurrentRomImage()), 1);
-  EXPECT_EQ(LockBitsOf(CurrentRomImage()).addresses[254], 254u * 0x10000);
+  EXPECT_EQ(CurrentRomImage().size, 512u * 0x10000);
+  ASSERT_EQ(LockBitsOf(CurrentRomImage()).addresses.size(), 512u);
+  EXPECT_EQ(LockBitsOf(CurrentRomImage()).addresses[511], 511u * 0x10000);
 }
 
 TEST(RomInfo, NotSupportedAnswerShowsAhWithoutTheFallback) {

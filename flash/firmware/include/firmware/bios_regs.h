@@ -11,11 +11,17 @@ constexpr uint32_t kIoctlCallBios = 0x222000;       // NT, BiosRegs
 constexpr uint32_t kIoctlGetRomData = 0x222010;     // NT, BiosRegs
 constexpr uint32_t kIoctlProgramRom = 0x222014;     // NT, BiosRegs
 constexpr uint32_t kIoctlCheckSupport = 0x222018;   // NT, BiosRegs
+constexpr uint32_t kIoctlDriverMessage = 0x22201C;  // NT, BiosRegs: the driver's last failure text
 constexpr uint32_t kIoctlVxdCallBios = 0x222400;    // 9x, 32-byte packet
 constexpr uint32_t kIoctlVxdMapMemory = 0x222404;   // 9x, 12-byte packet
 constexpr uint32_t kIoctlVxdProgramRom = 0x222408;  // 9x, 40-byte packet
 
 constexpr uint32_t kCallFailed = 0xFFFFFFFFu;  // status of a failed call
+
+// EBX of the ROM size request (EAX 0x9616): ECX answers the number of 64 KiB
+// blocks in 32 bits. Asked before the ROM information; firmware without it
+// refuses it.
+constexpr uint32_t kRomBlocksFunction = 2;
 
 struct BiosRegs {
   uint32_t status = 0;

@@ -1,0 +1,218 @@
+#include "flashrom_driver/libflashrom_chip.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+// The 1.3 header declares C functions without extern "C".
+extern "C" {
+#include <libflashrom.h>
+}
+
+namespace frd {
+
+namespace {
+
+// libflashrom has one process-wide log callback without a context, so its
+// messages are gathered here, line by line.
+struct LogState {
+  std::mutex lock;
+  std::string partial;       // current line, until its newline
+  int partialLevel = FLASHROM_MSG_SPEW;
+  std::string errors;        // error and warning lines of the running operation
+  std::string chipName;      // from the probe's "Found ... flash chip "NAME"" line
+};
+
+LogState& Log() {
+  static LogState state;
+  return state;
+}
+
+void TakeLine(LogState& s, const std::string& line, int level) {
+  if (level <= FLASHROM_MSG_WARN) {
+    std::fprintf(stderr, "flashrom: %s\n", line.c_str());
+    if (!s.errors.empty()) s.errors += "\n";
+    s.errors += line;
+  }
+  if (line.compare(0, 6, "Found ") == 0) {
+    size_t open = line.find('"');
+    size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    if (close != std::string::npos) s.chipName = line.substr(open + 1, close - open - 1);
+  }
+}
+
+int LogCallback(enum flashrom_log_level level, const char* format, va_list args) {
+  if (level > FLASHROM_MSG_INFO) return 0;
+  char text[1024];
+  int n = std::vsnprintf(text, sizeof text, format, args);
+  if (n < 0) return 0;
+  LogState& s = Log();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (s.partial.empty() || level < s.partialLevel) s.partialLevel = level;
+  s.partial += text;
+  size_t newline;
+  while ((newline = s.partial.find('\n')) != std::string::npos) {
+    std::string line = s.partial.substr(0, newline);
+    s.partial.erase(0, newline + 1);
+    if (!line.empty()) TakeLine(s, line, s.partialLevel);
+  }
+  return n;
+}
+
+void StartOperation() {
+  LogState& s = Log();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.errors.clear();
+}
+
+// "what failed (code N)" plus libflashrom's own lines of the operation.
+std::string Failure(const std::string& what, int code) {
+  LogState& s = Log();
+  std::lock_guard<std::mutex> guard(s.lock);
+  std::string text = what + " (libflashrom code " + std::to_string(code) + ")";
+  if (!s.partial.empty()) {
+    TakeLine(s, s.partial, s.partialLevel);
+    s.partial.clear();
+  }
+  if (!s.errors.empty()) text += ": " + s.errors;
+  return text;
+}
+
+class LibflashromChip : public FlashChip {
+ public:
+  explicit LibflashromChip(const FlashromConfig& config) : config_(config) {
+    flashrom_set_log_callback(&LogCallback);
+    initialised_ = flashrom_init(1) == 0;
+  }
+  // libflashrom outlives this module when another copy of it is loaded, so
+  // the callback into this copy is withdrawn; nothing else is torn down.
+  ~LibflashromChip() override {
+    std::string ignored;
+    Close(&ignored);
+    flashrom_set_log_callback(nullptr);
+  }
+
+  bool Open(std::string* error) override {
+    if (context_) return true;
+    if (!initialised_) {
+      *error = "libflashrom could not be initialised";
+      return false;
+    }
+    // Another loaded copy of this module may have taken the callback since.
+    flashrom_set_log_callback(&LogCallback);
+    StartOperation();
+    {
+      std::lock_guard<std::mutex> guard(Log().lock);
+      Log().chipName.clear();
+    }
+    int rc = flashrom_programmer_init(&programmer_, config_.programmer.c_str(),
+                                      config_.parameters.empty() ? nullptr : config_.parameters.c_str());
+    if (rc != 0) {
+      programmer_ = nullptr;
+      *error = Failure("programmer \"" + config_.programmer + "\" did not start", rc);
+      return false;
+    }
+    programmerOpen_ = true;
+    rc = flashrom_flash_probe(&context_, programmer_, config_.chip.empty() ? nullptr : config_.chip.c_str());
+    if (rc != 0) {
+      context_ = nullptr;
+      const std::string on = " on programmer \"" + config_.programmer + "\"";
+      *error = Failure(rc == 3   ? "more than one flash chip found" + on + "; name one with CHIP"
+                       : rc == 2 ? "no flash chip found" + on
+                                 : "probing for the flash chip failed" + on,
+                       rc);
+      flashrom_programmer_shutdown(programmer_);
+      programmer_ = nullptr;
+      programmerOpen_ = false;
+      return false;
+    }
+    std::lock_guard<std::mutex> guard(Log().lock);
+    name_ = Log().chipName.empty() ? (config_.chip.empty() ? "chip" : config_.chip) : Log().chipName;
+    return true;
+  }
+
+  uint64_t Size() const override { return context_ ? flashrom_flash_getsize(context_) : 0; }
+  std::string Name() const override { return name_; }
+
+  bool Read(uint8_t* buffer, size_t size, std::string* error) override {
+    if (!context_) {
+      *error = "chip not open";
+      return false;
+    }
+    StartOperation();
+    int rc = flashrom_image_read(context_, buffer, size);
+    if (rc != 0) *error = Failure("read failed", rc);
+    return rc == 0;
+  }
+
+  bool Write(const uint8_t* image, size_t size, const std::vector<ChipSpan>& spans,
+             std::string* error) override {
+    if (!context_) {
+      *error = "chip not open";
+      return false;
+    }
+    StartOperation();
+    struct flashrom_layout* layout = nullptr;
+    bool whole = spans.size() == 1 && spans[0].first == 0 && spans[0].last + 1ull == size;
+    if (!whole) {
+      int rc = flashrom_layout_new(&layout);
+      for (size_t i = 0; rc == 0 && i < spans.size(); ++i) {
+        std::string name = "part" + std::to_string(i);
+        rc = flashrom_layout_add_region(layout, spans[i].first, spans[i].last, name.c_str());
+        if (rc == 0) rc = flashrom_layout_include_region(layout, name.c_str());
+      }
+      if (rc != 0) {
+        *error = Failure("the write layout could not be made", rc);
+        if (layout) flashrom_layout_release(layout);
+        return false;
+      }
+      flashrom_layout_set(context_, layout);
+    }
+    flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_AFTER_WRITE, true);
+    flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_WHOLE_CHIP, false);
+    // libflashrom may change the buffer it writes from.
+    std::vector<uint8_t> copy(image, image + size);
+    int rc = flashrom_image_write(context_, copy.data(), copy.size(), nullptr);
+    if (layout) {
+      flashrom_layout_set(context_, nullptr);
+      flashrom_layout_release(layout);
+    }
+    if (rc != 0)
+      *error = Failure(rc == 3   ? "write failed, the chip is unchanged"
+                       : rc == 2 ? "write failed and the chip has changed"
+                       : rc == 4 ? "image size does not match the chip"
+                                 : "write or verify failed",
+                       rc);
+    return rc == 0;
+  }
+
+  bool Close(std::string* error) override {
+    if (context_) flashrom_flash_release(context_);
+    context_ = nullptr;
+    if (!programmerOpen_) return true;
+    StartOperation();
+    int rc = flashrom_programmer_shutdown(programmer_);
+    programmer_ = nullptr;
+    programmerOpen_ = false;
+    if (rc != 0) *error = Failure("programmer shutdown failed", rc);
+    return rc == 0;
+  }
+
+ private:
+  FlashromConfig config_;
+  bool initialised_ = false;
+  // 1.3 leaves the programmer pointer unset, so whether a session is open is kept apart.
+  struct flashrom_programmer* programmer_ = nullptr;
+  bool programmerOpen_ = false;
+  struct flashrom_flashctx* context_ = nullptr;
+  std::string name_;
+};
+
+}  // namespace
+
+std::unique_ptr<FlashChip> MakeLibflashromChip(const FlashromConfig& config) {
+  return std::make_unique<LibflashromChip>(config);
+}
+
+}  // namespace frd
