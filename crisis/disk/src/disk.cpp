@@ -61,7 +61,16 @@ bool CDisk::ReadSectors(uint32_t lba, void* buffer, uint32_t count) {
 }
 
 bool CDisk::WriteSectors(uint32_t lba, const void* buffer, uint32_t count) {
+  // Kept even when the write fails: it is what the medium should hold, and
+  // the read-back then finds the difference.
+  if (buffer) RememberWritten(lba, buffer, count);
   return m_bNT ? WriteSectorsNT(lba, buffer, count) : WriteSectorsBios(lba, buffer, count);
+}
+
+void CDisk::RememberWritten(uint32_t lba, const void* buffer, uint32_t count) {
+  const uint8_t* p = static_cast<const uint8_t*>(buffer);
+  for (uint32_t i = 0; i < count && lba + i >= lba; ++i, p += kSectorSize)
+    std::copy(p, p + kSectorSize, m_written[lba + i].begin());
 }
 
 bool CDisk::ReadSectorsNT(uint32_t lba, void* buffer, uint32_t count) { return TransferNT(lba, buffer, count, false); }
