@@ -1,6 +1,9 @@
 // Whole builds onto image files through the real disk classes, checked
 // afterwards with dosfstools and mtools.
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 
 #include "crisis_app/compressor.h"
@@ -16,6 +19,69 @@ namespace {
 using namespace crisis;
 
 using plat::RunCommand;
+
+// A stand-in device: the real medium, with one byte of its image file
+// flipped after the build's writes and before it is read back.
+class FlippingMedium : public CrisisMedium {
+ public:
+  FlippingMedium(std::unique_ptr<CrisisMedium> inner, std::string image,
+                 std::function<uint64_t(const std::string&)> where)
+      : inner_(std::move(inner)), image_(std::move(image)), where_(std::move(where)) {}
+  bool CheckMedia() override { return inner_->CheckMedia(); }
+  void Format() override { inner_->Format(); }
+  bool WriteBootSector(const std::string& f) override { return inner_->WriteBootSector(f); }
+  bool CopyFileToDisk(const std::string& f) override { return inner_->CopyFileToDisk(f); }
+  bool IsUsbKey() const override { return inner_->IsUsbKey(); }
+  void EjectMedia() override { inner_->EjectMedia(); }
+  std::unique_ptr<MediumReadBack> OpenReadBack(std::string* error) override {
+    uint64_t at = where_(image_);
+    std::FILE* f = std::fopen(image_.c_str(), "r+b");
+    EXPECT_NE(f, nullptr);
+    if (f) {
+      EXPECT_EQ(fseeko(f, static_cast<off_t>(at), SEEK_SET), 0);
+      int c = std::fgetc(f);
+      EXPECT_EQ(fseeko(f, static_cast<off_t>(at), SEEK_SET), 0);
+      std::fputc(c ^ 0x01, f);
+      EXPECT_EQ(std::fclose(f), 0);
+    }
+    return inner_->OpenReadBack(error);
+  }
+
+ private:
+  std::unique_ptr<CrisisMedium> inner_;
+  std::string image_;
+  std::function<uint64_t(const std::string&)> where_;
+};
+
+class FlippingMediaFactory : public MediumFactory {
+ public:
+  std::unique_ptr<CrisisMedium> Create(const std::string& drive, bool fixedDisk) override {
+    auto inner = real.Create(drive, fixedDisk);
+    if (!inner) return nullptr;
+    return std::make_unique<FlippingMedium>(std::move(inner), image, where);
+  }
+  DiskMediumFactory real;
+  std::string image;
+  std::function<uint64_t(const std::string&)> where;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+// Offsets in a FAT image without a partition table, from its boot sector.
+uint64_t Le16At(const std::string& img, size_t at) {
+  return static_cast<uint8_t>(img[at]) | static_cast<uint64_t>(static_cast<uint8_t>(img[at + 1])) << 8;
+}
+uint64_t FatOffset(const std::string& img, unsigned copy) {
+  return (Le16At(img, 14) + copy * Le16At(img, 22)) * 512;
+}
+uint64_t RootOffset(const std::string& img) {
+  return (Le16At(img, 14) + static_cast<uint8_t>(img[16]) * Le16At(img, 22)) * 512;
+}
 
 class RealDiskBuildTest : public DialogTest {
  protected:
@@ -73,6 +139,60 @@ TEST_F(RealDiskBuildTest, MiniDosUsbKeyPassesFsckAndHoldsTheFiles) {
   EXPECT_EQ(disks.Read("qzw"), Expected());
   EXPECT_EQ(work.Read("bios.qzw"), image);
   EXPECT_FALSE(work.Exists("BIOS.BAK"));
+}
+
+TEST_F(RealDiskBuildTest, OneFlippedByteOnTheKeyFailsTheVerify) {
+  const std::string compressed = Expected();
+  struct Case {
+    const char* what;
+    std::function<uint64_t(const std::string&)> where;
+  } cases[] = {
+      {"BIOS.QZW's bytes", [&](const std::string& p) { return ReadAll(p).find(compressed) + 1000; }},
+      {"the boot code", [](const std::string&) { return 100; }},
+      {"FAT 2", [](const std::string& p) { return FatOffset(ReadAll(p), 1) + 5; }},
+      {"a directory entry's date", [](const std::string& p) { return RootOffset(ReadAll(p)) + 32 + 24; }},
+      {"the free root slots", [](const std::string& p) { return RootOffset(ReadAll(p)) + 32 * 40; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::ScriptedMessageBox boxes;
+    plat::DetachDiskImages();
+    std::string key = MakeImage("key.img", 64ull << 20);
+    plat::AttachDiskImage(key, plat::DiskKind::Removable);
+    FlippingMediaFactory flipping;
+    flipping.image = key;
+    flipping.where = c.where;
+    dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    controls.SetCheck(IDC_COMPRESS, true);
+    boxes.Answer(plat::IDOK);
+    EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+    ASSERT_FALSE(boxes.Texts().empty());
+    const std::string text = boxes.Texts().back();
+    EXPECT_EQ(text.rfind("The crisis disk could not be verified", 0), 0u) << text;
+    for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+    EXPECT_EQ(work.Read("bios.qzw"), image);
+    EXPECT_FALSE(work.Exists("BIOS.BAK"));
+  }
+}
+
+TEST_F(RealDiskBuildTest, OneFlippedByteOnTheFloppyFailsTheVerify) {
+  plat::ScriptedMessageBox boxes;
+  std::string floppy = MakeImage("floppy.img", 1474560);
+  plat::AttachDiskImage(floppy, plat::DiskKind::Floppy);
+  const std::string kavlo(9000, 'K');
+  FlippingMediaFactory flipping;
+  flipping.image = floppy;
+  // The floppy's files are written by mtools: only the file system check sees them.
+  flipping.where = [&](const std::string& p) { return ReadAll(p).find(kavlo) + 4321; };
+  dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+  ASSERT_TRUE(dlg->OnInitDialog());
+  boxes.Answer(plat::IDOK).Answer(plat::IDOK);
+  EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+  ASSERT_FALSE(boxes.Texts().empty());
+  EXPECT_NE(boxes.Texts().back().find("kavlo16.exe differs from what was written, at byte 4321"), std::string::npos)
+      << boxes.Texts().back();
+  for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
 }
 
 TEST_F(RealDiskBuildTest, FixedLayoutKeyHasItsFileSystemInThePartition) {
