@@ -61,10 +61,12 @@ bool CDisk::ReadSectors(uint32_t lba, void* buffer, uint32_t count) {
 }
 
 bool CDisk::WriteSectors(uint32_t lba, const void* buffer, uint32_t count) {
-  // Kept even when the write fails: it is what the medium should hold, and
-  // the read-back then finds the difference.
-  if (buffer) RememberWritten(lba, buffer, count);
-  return m_bNT ? WriteSectorsNT(lba, buffer, count) : WriteSectorsBios(lba, buffer, count);
+  bool ok = m_bNT ? WriteSectorsNT(lba, buffer, count) : WriteSectorsBios(lba, buffer, count);
+  // A refused call may carry a buffer shorter than its count: only what
+  // went out is kept. A lost write still shows in the read-back, as a file
+  // or FAT that differs.
+  if (ok) RememberWritten(lba, buffer, count);
+  return ok;
 }
 
 void CDisk::RememberWritten(uint32_t lba, const void* buffer, uint32_t count) {
