@@ -60,8 +60,11 @@ bool ParseBootSector(const uint8_t* b, uint64_t start, uint64_t mediumSectors, F
   l->rootSectors = (uint64_t{l->rootEntries} * 32 + kSector - 1) / kSector;
   l->dataStart = l->rootStart + l->rootSectors;
   l->end = start + total;
-  if (l->end > mediumSectors || l->dataStart >= l->end) {
-    *error = "the boot sector describes a file system larger than the medium";
+  // The key layout may claim up to a cylinder past the medium's end (its
+  // cylinder count is rounded up to even); what the files use is checked
+  // against the medium as it is read.
+  if (l->dataStart >= l->end || l->dataStart > mediumSectors) {
+    *error = "the boot sector describes a file system that does not fit the medium";
     return false;
   }
   l->clusters = static_cast<uint32_t>((l->end - l->dataStart) / spc);
