@@ -195,6 +195,15 @@ TEST_F(RealDiskBuildTest, OneFlippedByteOnTheFloppyFailsTheVerify) {
   for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
 }
 
+TEST_F(RealDiskBuildTest, KeyWhoseLayoutClaimsACylinderMoreStillVerifies) {
+  // 9 cylinders of 255 x 63 and a bit: the layout counts 10, past the end.
+  plat::ScriptedMessageBox boxes;
+  std::string key = MakeImage("key.img", 9ull * 255 * 63 * 512 + 1024 * 1024);
+  plat::AttachDiskImage(key, plat::DiskKind::Removable);
+  boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
+  EXPECT_EQ(BuildOn(kModeMiniDos), plat::IDNO) << ::testing::PrintToString(boxes.Texts());
+}
+
 TEST_F(RealDiskBuildTest, FixedLayoutKeyHasItsFileSystemInThePartition) {
   plat::ScriptedMessageBox boxes;
   std::string key = MakeImage("key.img", 64ull << 20);
