@@ -248,7 +248,7 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     SetStatusText("Verifying...");
     std::string why;
     if (!VerifyBuiltDisk(*m_pDisk, onDisk, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
-                         "BIOS.BAK", &why))
+                         "BIOS.BAK", mode == kModeMiniDos ? "crisboot.bin" : "", &why))
       return stop(kNotVerified + why + kDoNotUse);
   }
 

@@ -127,7 +127,7 @@ class Verifier {
     return true;
   }
 
-  bool Check(const std::vector<ExpectedFile>& files) {
+  bool Check(const std::vector<ExpectedFile>& files, const std::vector<uint8_t>& bootCode) {
     const uint64_t mediumSectors = m_.Size() / kSector;
     std::vector<uint8_t> boot;
     if (m_.FileSystemStart() >= mediumSectors) {
@@ -140,6 +140,18 @@ class Verifier {
     bool parsed = ParseBootSector(boot.data(), m_.FileSystemStart(), mediumSectors, &l, &bootError);
     // The sectors first: their message says exactly where the medium went wrong.
     if (!CompareWritten(parsed ? &l : nullptr)) return false;
+    // Also when its write went wrong unnoticed and so was never recorded.
+    if (!bootCode.empty()) {
+      std::vector<uint8_t> code(bootCode);
+      code.resize(kSector);
+      for (size_t i = 0; i < kSector; ++i) {
+        if (i >= 11 && i <= 61) continue;
+        if (boot[i] != code[i]) {
+          *error_ = "the boot sector differs from the boot sector file at byte " + Num(i);
+          return false;
+        }
+      }
+    }
     if (!parsed) {
       *error_ = bootError;
       return false;
@@ -259,14 +271,19 @@ class Verifier {
 }  // namespace
 
 bool VerifyCrisisDisk(MediumReadBack& medium, const std::vector<ExpectedFile>& files,
-                      std::string* error) {
+                      const std::vector<uint8_t>& bootCode, std::string* error) {
   Verifier v(medium, error);
-  return v.Check(files);
+  return v.Check(files, bootCode);
 }
 
 bool VerifyBuiltDisk(CrisisMedium& medium, const std::vector<std::string>& copied,
                      const std::string& autoexecText, const std::vector<uint8_t>* encoded,
-                     const std::string& imageFile, std::string* error) {
+                     const std::string& imageFile, const std::string& bootFile, std::string* error) {
+  std::vector<uint8_t> bootCode;
+  if (!bootFile.empty()) {
+    if (!ReadInputFile(bootFile, 0xFFFFFFFFull, bootCode, error)) return false;
+    bootCode.resize(kSector);  // a short file left the rest of the sector zero
+  }
   std::vector<ExpectedFile> files;
   for (const std::string& name : copied) {
     ExpectedFile f;
@@ -284,7 +301,7 @@ bool VerifyBuiltDisk(CrisisMedium& medium, const std::vector<std::string>& copie
   }
   std::unique_ptr<MediumReadBack> back = medium.OpenReadBack(error);
   if (!back) return false;
-  return VerifyCrisisDisk(*back, files, error);
+  return VerifyCrisisDisk(*back, files, bootCode, error);
 }
 
 }  // namespace crisis

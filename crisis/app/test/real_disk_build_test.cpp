@@ -20,6 +20,24 @@ using namespace crisis;
 
 using plat::RunCommand;
 
+// The medium read back as if the disk classes had kept no sectors, as when
+// a write went wrong without anyone noticing.
+class ForgetfulReadBack : public MediumReadBack {
+ public:
+  explicit ForgetfulReadBack(std::unique_ptr<MediumReadBack> inner) : inner_(std::move(inner)) {}
+  uint64_t Size() const override { return inner_->Size(); }
+  bool Read(uint64_t offset, void* buf, size_t size, std::string* error) override {
+    return inner_->Read(offset, buf, size, error);
+  }
+  const SectorMap& WrittenSectors() const override { return none_; }
+  uint64_t FileSystemStart() const override { return inner_->FileSystemStart(); }
+  bool Direct() const override { return inner_->Direct(); }
+
+ private:
+  std::unique_ptr<MediumReadBack> inner_;
+  SectorMap none_;
+};
+
 // A stand-in device: the real medium, with one byte of its image file
 // flipped after the build's writes and before it is read back.
 class FlippingMedium : public CrisisMedium {
@@ -44,8 +62,11 @@ class FlippingMedium : public CrisisMedium {
       std::fputc(c ^ 0x01, f);
       EXPECT_EQ(std::fclose(f), 0);
     }
-    return inner_->OpenReadBack(error);
+    auto back = inner_->OpenReadBack(error);
+    if (back && forget) return std::make_unique<ForgetfulReadBack>(std::move(back));
+    return back;
   }
+  bool forget = false;
 
  private:
   std::unique_ptr<CrisisMedium> inner_;
@@ -58,8 +79,11 @@ class FlippingMediaFactory : public MediumFactory {
   std::unique_ptr<CrisisMedium> Create(const std::string& drive, bool fixedDisk) override {
     auto inner = real.Create(drive, fixedDisk);
     if (!inner) return nullptr;
-    return std::make_unique<FlippingMedium>(std::move(inner), image, where);
+    auto m = std::make_unique<FlippingMedium>(std::move(inner), image, where);
+    m->forget = forget;
+    return m;
   }
+  bool forget = false;
   DiskMediumFactory real;
   std::string image;
   std::function<uint64_t(const std::string&)> where;
@@ -193,6 +217,19 @@ TEST_F(RealDiskBuildTest, OneFlippedByteOnTheFloppyFailsTheVerify) {
   EXPECT_NE(boxes.Texts().back().find("kavlo16.exe differs from what was written, at byte 4321"), std::string::npos)
       << boxes.Texts().back();
   for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+
+  // A boot sector that never reached the medium, with no record of the write.
+  plat::ScriptedMessageBox again;
+  flipping.where = [](const std::string&) { return 100; };
+  flipping.forget = true;
+  dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+  ASSERT_TRUE(dlg->OnInitDialog());
+  again.Answer(plat::IDOK).Answer(plat::IDOK);
+  EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+  ASSERT_FALSE(again.Texts().empty());
+  EXPECT_NE(again.Texts().back().find("the boot sector differs from the boot sector file at byte 100"),
+            std::string::npos)
+      << again.Texts().back();
 }
 
 TEST_F(RealDiskBuildTest, KeyWhoseLayoutClaimsACylinderMoreStillVerifies) {

@@ -20,16 +20,19 @@ struct ExpectedFile {
   std::vector<uint8_t> image;
 };
 
-// False with the first difference in `error`.
+// False with the first difference in `error`. `bootCode`, when not empty,
+// is the boot sector file's first 512 bytes: the medium's boot sector must
+// hold them outside its parameters (bytes 11 to 61).
 bool VerifyCrisisDisk(MediumReadBack& medium, const std::vector<ExpectedFile>& files,
-                      std::string* error);
+                      const std::vector<uint8_t>& bootCode, std::string* error);
 
 // The build's check after its last file: the files it copied (list names;
 // "autoexec.bat" stands for autoexecText) as the working folder holds them,
 // and, when `encoded` is given, "bios.qzw" as that compression of the image
-// file `imageFile`. False with the reason in `error`.
+// file `imageFile`; `bootFile` names the boot sector file when the build
+// wrote one. False with the reason in `error`.
 bool VerifyBuiltDisk(CrisisMedium& medium, const std::vector<std::string>& copied,
                      const std::string& autoexecText, const std::vector<uint8_t>* encoded,
-                     const std::string& imageFile, std::string* error);
+                     const std::string& imageFile, const std::string& bootFile, std::string* error);
 
 }  // namespace crisis
