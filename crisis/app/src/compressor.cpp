@@ -110,6 +110,8 @@ bool DecompressBytes(const std::vector<uint8_t>& compressed, std::vector<uint8_t
     error = "not a compressed image (no header records and no $COMPIBM marker)";
     return false;
   }
+  // At most 18 bytes come of every two, and never more than the limit.
+  image.reserve(static_cast<size_t>(std::min<uint64_t>(maxImage, uint64_t{compressed.size()} * 9)));
   switch (DecodeLzssChecked(compressed.data() + h.headerSize, compressed.size() - h.headerSize,
                             image, maxImage)) {
     case LzssDecodeStatus::Ok:
