@@ -206,7 +206,7 @@ TEST(CompressorFaults, DecodingStopsAtTheImageBound) {
 }
 
 TEST(CompressorFaults, VerifyCatchesTwoHundredDamagedStreams) {
-  Bytes img = BiosLike(64 * 1024, 5);
+  Bytes img = BiosLike(16 * 1024, 5);
   Bytes good = CompressBytes(img);
   std::string error;
   ASSERT_TRUE(VerifyCompressed(img, good, error)) << error;
@@ -225,7 +225,7 @@ TEST(CompressorFaults, VerifyCatchesTwoHundredDamagedStreams) {
     EXPECT_FALSE(error.empty());
   }
   // Another image's stream, and the image's stream against another image.
-  Bytes other = BiosLike(64 * 1024, 6);
+  Bytes other = BiosLike(16 * 1024, 6);
   EXPECT_FALSE(VerifyCompressed(img, CompressBytes(other), error));
   EXPECT_FALSE(VerifyCompressed(other, good, error));
 }

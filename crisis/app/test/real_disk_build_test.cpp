@@ -11,6 +11,7 @@
 #include "crisis_app/tavrin_dlg.h"
 #include "crisis_samples/boot_sectors.h"
 #include "dialog_fixture.h"
+#include "file_limit.h"
 #include "run_command.h"
 
 namespace test {
@@ -239,6 +240,45 @@ TEST_F(RealDiskBuildTest, KeyWhoseLayoutClaimsACylinderMoreStillVerifies) {
   plat::AttachDiskImage(key, plat::DiskKind::Removable);
   boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
   EXPECT_EQ(BuildOn(kModeMiniDos), plat::IDNO) << ::testing::PrintToString(boxes.Texts());
+}
+
+TEST_F(RealDiskBuildTest, KeyThatRefusesWritesFailsTheBuild) {
+  // The image file can't grow past a point (EFBIG), as a worn-out key stops
+  // taking writes: once inside the FATs, once at the first file's data.
+  std::string key = disks.Path("key.img");
+  uint64_t dataStart = 0;
+  {
+    plat::ScriptedMessageBox boxes;
+    MakeImage("key.img", 64ull << 20);
+    plat::AttachDiskImage(key, plat::DiskKind::Removable);
+    boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
+    ASSERT_EQ(BuildOn(kModeMiniDos), plat::IDNO);
+    std::string img = ReadAll(key);
+    dataStart = RootOffset(img) + (Le16At(img, 17) * 32 + 511) / 512 * 512;
+  }
+  struct Case {
+    uint64_t limit;
+    const char* message;
+  } cases[] = {{4096, "Error, the FATs can't be written, the removable disk is not usable."},
+               {dataStart + 1024, " Failed to copy minidos.sys file."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    plat::ScriptedMessageBox boxes;
+    MakeImage("key.img", 64ull << 20);
+    dlg = std::make_unique<CTavrinDlg>(controls, view, realMedia, realDrives);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    controls.SetCheck(IDC_COMPRESS, true);
+    boxes.Answer(plat::IDOK);
+    {
+      FileSizeLimit worn(c.limit);
+      EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+    }
+    ASSERT_FALSE(boxes.Texts().empty());
+    EXPECT_EQ(boxes.Texts().back().rfind(c.message, 0), 0u) << boxes.Texts().back();
+    for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+    EXPECT_EQ(work.Read("bios.qzw"), image);
+    EXPECT_FALSE(work.Exists("BIOS.BAK"));
+  }
 }
 
 TEST_F(RealDiskBuildTest, FixedLayoutKeyHasItsFileSystemInThePartition) {

@@ -45,6 +45,13 @@ void ShowFault() {
   plat::PostQuitMessage(-1);
 }
 
+// A sector transfer or a file read that failed while the key was laid out.
+bool LayoutFailed(const std::string& what) {
+  plat::MessageBox("Error, " + what + ", the removable disk is not usable. Please try again!", kTitle,
+                   plat::MB_ICONERROR);
+  return false;
+}
+
 }  // namespace
 
 CUSBKeyDisk::CUSBKeyDisk(const std::string& name, int bFixedDisk) : CDisk(name, bFixedDisk), m_pSector(nullptr) {
@@ -129,7 +136,7 @@ bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
     std::copy(e, e + kPartitionEntrySize, entry->begin());
     if (e[4] != 0x04) {
       e[4] = 0x04;
-      WriteSectors(0, m_pSector, 1);
+      if (!WriteSectors(0, m_pSector, 1)) return false;
     }
     return true;
   }
@@ -143,18 +150,19 @@ bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
   }
   std::memset(m_pSector, 0, kSectorSize);
   size_t got = std::fread(m_pSector, 1, kSectorSize, f);
+  const bool readError = std::ferror(f) != 0;
   std::fclose(f);
   (void)got;
+  if (readError) return false;
   *entry = MakePartitionEntry(g);
   std::copy(entry->begin(), entry->end(), m_pSector + kPartitionTableOffset);
-  WriteSectors(0, m_pSector, 1);
+  if (!WriteSectors(0, m_pSector, 1)) return false;
 
   std::memset(m_pSector, 0, kSectorSize);
   BootParams params;
   BuildBootParams(&params);
   params.CopyToSector(m_pSector);
-  WriteSectors(EntryFirstSector(*entry), m_pSector, 1);
-  return true;
+  return WriteSectors(EntryFirstSector(*entry), m_pSector, 1);
 }
 
 bool CUSBKeyDisk::WriteBootSector(const std::string& file) {
@@ -179,6 +187,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   Commit(image);
   size_t got = std::fread(image.data(), 1, kSectorSize, bootFile);
   (void)got;  // a short file leaves the rest of the sector zero
+  if (std::ferror(bootFile)) return LayoutFailed("the boot sector file can't be read");
 
   if (!CheckWritable()) return false;
   // Everything that could make the layout wrong is refused before sector 0 changes.
@@ -204,7 +213,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
     BuildBootParams(&m_bootParams);
     m_bootParams.SetHiddenSectors(0);
     m_bootParams.CopyToSector(image.data());
-    WriteSectors(0, image.data(), 1);
+    if (!WriteSectors(0, image.data(), 1)) return LayoutFailed("the boot sector can't be written");
   } else {
     PartitionEntry entry{};
     if (!InitPartitionTable(&entry)) {
@@ -214,7 +223,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
     b = EntryFirstSector(entry);
     SectorBuffer existing(1);
     Commit(existing);
-    ReadSectors(b, existing.data(), 1);
+    if (!ReadSectors(b, existing.data(), 1)) return LayoutFailed("the partition's boot sector can't be read");
     std::memcpy(image.data() + kBootParamsOffset, existing.data() + kBootParamsOffset, kBootParamsSize);
     m_bootParams.CopyFromSector(image.data());
     m_bootParams.SetReservedSectors(1);
@@ -231,7 +240,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
       plat::MessageBox(TooSmallMessage(m_strName), kTitle, plat::MB_ICONERROR);
       return false;
     }
-    WriteSectors(b, image.data(), 1);
+    if (!WriteSectors(b, image.data(), 1)) return LayoutFailed("the boot sector can't be written");
   }
 
   uint32_t fats = m_bootParams.FatAreaSectors(), root = m_bootParams.RootSectors();
@@ -242,9 +251,9 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   static const uint8_t kMarker[4] = {0xF8, 0xFF, 0xFF, 0xFF};
   for (uint32_t k = 0; k < m_bootParams.NumberOfFats(); ++k)
     std::memcpy(buffer.data() + static_cast<size_t>(k) * spf * kSectorSize, kMarker, sizeof kMarker);
-  WriteSectors(b + 1, buffer.data(), fats);
+  if (!WriteSectors(b + 1, buffer.data(), fats)) return LayoutFailed("the FATs can't be written");
   buffer.Zero();
-  WriteSectors(b + 1 + fats, buffer.data(), root);
+  if (!WriteSectors(b + 1 + fats, buffer.data(), root)) return LayoutFailed("the root directory can't be written");
   return true;
 }
 
@@ -291,7 +300,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
 
   SectorBuffer fat(std::max(rootSectors, spf));
   Commit(fat);
-  ReadSectors(b + 1, fat.data(), spf);
+  if (!ReadSectors(b + 1, fat.data(), spf)) return false;
   const uint32_t fatEntries = spf * (kSectorSize / 2);
   uint32_t first = fatEntries;
   for (uint32_t i = 0; i < fatEntries; ++i) {
@@ -303,7 +312,7 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
 
   SectorBuffer root(rootSectors);
   Commit(root);
-  ReadSectors(b + 1 + fats, root.data(), rootSectors);
+  if (!ReadSectors(b + 1 + fats, root.data(), rootSectors)) return false;
   uint32_t slots = std::min<uint32_t>(p.RootEntries(), rootSectors * (kSectorSize / 32));
   uint32_t slot = 0;
   uint64_t used = 0;
@@ -337,20 +346,22 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   for (uint64_t i = 0; i < n; ++i)
     plat::PutLe16(fat.data(), fat.size(), 2 * (first + i), static_cast<uint16_t>(first + i + 1));
   if (n > 0) plat::PutLe16(fat.data(), fat.size(), 2 * (first + n - 1), 0xFFFF);
-  for (uint32_t k = 0; k < p.NumberOfFats(); ++k) WriteSectors(b + 1 + k * spf, fat.data(), spf);
+  for (uint32_t k = 0; k < p.NumberOfFats(); ++k)
+    if (!WriteSectors(b + 1 + k * spf, fat.data(), spf)) return false;
 
   // An empty file owns no cluster: FAT readers take a nonzero start as a chain.
   uint16_t startCluster = n > 0 ? static_cast<uint16_t>(first) : 0;
   DirectoryEntry entry = MakeDirectoryEntry(name, times, startCluster, static_cast<uint32_t>(size));
   std::memcpy(root.data() + slot * 32, entry.data(), entry.size());
-  WriteSectors(b + 1 + fats, root.data(), rootSectors);
+  if (!WriteSectors(b + 1 + fats, root.data(), rootSectors)) return false;
 
   if (n > 0) {
     SectorBuffer data(static_cast<size_t>(dataSectors));
     Commit(data);
-    size_t got = std::fread(data.data(), 1, static_cast<size_t>(size), f);
-    (void)got;  // a file cut short leaves zeros
-    WriteSectors(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors));
+    // A file that reads short (cut while copied, or a read error) is no copy.
+    if (std::fread(data.data(), 1, static_cast<size_t>(size), f) != size) return false;
+    if (!WriteSectors(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors)))
+      return false;
   }
   return true;
 }
