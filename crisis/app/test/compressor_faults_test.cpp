@@ -85,6 +85,17 @@ TEST(CompressorFaults, ReadErrorInTheMiddleOfTheImageFailsTheStream) {
   EXPECT_FALSE(CompressStream(src, sink));
   EXPECT_EQ(src.Error(), EIO);
 
+  // A file that fails its first read (a folder) is told apart from an empty image.
+  test::TempDir dir;
+  std::FILE* folder = std::fopen(dir.path().c_str(), "rb");
+  ASSERT_NE(folder, nullptr);
+  FileSource fromFolder(folder);
+  Bytes none;
+  MemorySink noneSink(none);
+  EXPECT_FALSE(CompressStream(fromFolder, noneSink));
+  EXPECT_EQ(fromFolder.Error(), EISDIR);
+  std::fclose(folder);
+
   // The same image read whole gives the stream CompressBytes gives.
   Bytes whole;
   MemorySink wholeSink(whole);
