@@ -1,49 +1,102 @@
-// qzw encode IN OUT: compress a BIOS image as the crisis disk carries it.
-// qzw decode IN OUT: give the image back, checking the header records.
+// qzw encode IMAGE OUT: compress a BIOS image as the crisis disk carries it.
+// qzw decode IN OUT: give the image back, checking the stream and the header records.
+// qzw verify IMAGE FILE: whether FILE is exactly IMAGE's compressed form.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "crisis_app/checked_file.h"
 #include "crisis_app/compressor.h"
-#include "platform/file_system.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: qzw encode IN OUT   compress a BIOS image (header and LZSS stream)\n"
-               "       qzw decode IN OUT   restore the image from a compressed file\n");
+const char kVersion[] = "qzw 1.0\n";
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to,
+               "usage: qzw encode IMAGE OUT       compress a BIOS image (header and LZSS stream)\n"
+               "       qzw decode IN OUT          restore the image from a compressed file\n"
+               "       qzw verify IMAGE FILE.QZW  exit 0 only when FILE.QZW is exactly what\n"
+               "                                  encoding IMAGE gives and decodes back to IMAGE\n"
+               "       qzw --help | -h | --version\n"
+               "\n"
+               "Inputs must be regular files; images of more than %llu bytes (and compressed\n"
+               "files of more than %llu) are refused. OUT is written under a temporary name\n"
+               "and renamed when complete, so a failure never leaves a partial OUT.\n"
+               "Use -- before a file name that begins with '-'.\n"
+               "Exit status: 0 success, 1 failure, 2 usage error.\n",
+               static_cast<unsigned long long>(crisis::kMaxImageBytes),
+               static_cast<unsigned long long>(crisis::kMaxCompressedBytes));
+}
+
+int UsageError(const std::string& what) {
+  std::fprintf(stderr, "qzw: %s\nTry 'qzw --help' for more information.\n", what.c_str());
   return 2;
+}
+
+int Fail(const std::string& what) {
+  std::fprintf(stderr, "qzw: %s\n", what.c_str());
+  return 1;
+}
+
+int Encode(const std::string& in, const std::string& out) {
+  std::string error;
+  if (!crisis::CompressImage(in, out, &error)) return Fail(error);
+  return 0;
+}
+
+int Decode(const std::string& in, const std::string& out) {
+  std::vector<uint8_t> packed, image;
+  std::string error;
+  if (!crisis::ReadInputFile(in, crisis::kMaxCompressedBytes, packed, &error)) return Fail(error);
+  if (!crisis::DecompressBytes(packed, image, error)) return Fail(in + ": " + error);
+  if (!crisis::WriteOutputFile(out, image.data(), image.size(), &error)) return Fail(error);
+  return 0;
+}
+
+int Verify(const std::string& imageName, const std::string& packedName) {
+  std::vector<uint8_t> image, packed;
+  std::string error;
+  if (!crisis::ReadInputFile(imageName, crisis::kMaxImageBytes, image, &error) ||
+      !crisis::ReadInputFile(packedName, crisis::kMaxCompressedBytes, packed, &error))
+    return Fail(error);
+  if (!crisis::VerifyCompressed(image, packed, error))
+    return Fail(packedName + " is not the compressed form of " + imageName + ": it " + error);
+  std::printf("%s: the compressed form of %s\n", packedName.c_str(), imageName.c_str());
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) return Usage();
-  const std::string cmd = argv[1], in = argv[2], out = argv[3];
-  if (cmd == "encode") {
-    if (!crisis::CompressImage(in, out)) {
-      std::fprintf(stderr, "qzw: can't open %s or %s\n", in.c_str(), out.c_str());
-      return 1;
+  // Everything is checked before any file is touched.
+  std::vector<std::string> args;
+  bool optionsEnd = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (!optionsEnd && a == "--") {
+      optionsEnd = true;
+    } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
+      if (a == "--help" || a == "-h") {
+        PrintUsage(stdout);
+        return 0;
+      }
+      if (a == "--version") {
+        std::fputs(kVersion, stdout);
+        return 0;
+      }
+      return UsageError("unknown option '" + a + "'");
+    } else {
+      args.push_back(a);
     }
-    return 0;
   }
-  if (cmd == "decode") {
-    std::vector<uint8_t> packed, image;
-    if (!plat::ReadWholeFile(in, packed)) {
-      std::fprintf(stderr, "qzw: can't read %s\n", in.c_str());
-      return 1;
-    }
-    std::string error;
-    if (!crisis::DecompressBytes(packed, image, error)) {
-      std::fprintf(stderr, "qzw: %s: %s\n", in.c_str(), error.c_str());
-      return 1;
-    }
-    if (!plat::WriteWholeFile(out, image.data(), image.size())) {
-      std::fprintf(stderr, "qzw: can't write %s\n", out.c_str());
-      return 1;
-    }
-    return 0;
-  }
-  return Usage();
+  if (args.empty()) return UsageError("no command given");
+  const std::string& cmd = args[0];
+  if (cmd != "encode" && cmd != "decode" && cmd != "verify")
+    return UsageError("unknown command '" + cmd + "'");
+  if (args.size() != 3) return UsageError(cmd + " takes two file names");
+  if (cmd == "encode") return Encode(args[1], args[2]);
+  if (cmd == "decode") return Decode(args[1], args[2]);
+  return Verify(args[1], args[2]);
 }

@@ -1,12 +1,16 @@
 // One crisis disk build: erase warning, medium, boot sector, the disk files
 // collected in the working folder (optionally compressed) and copied on.
+#include <errno.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "crisis_app/checked_file.h"
 #include "crisis_app/compressor.h"
 #include "crisis_app/control_ids.h"
+#include "crisis_app/disk_verify.h"
 #include "crisis_app/file_pattern.h"
 #include "crisis_app/scratch_files.h"
 #include "crisis_app/tavrin_dlg.h"
@@ -38,6 +42,11 @@ const char kCopiedAll[] = "Crisis Recovery Diskette was Successfully Created.";
 const char kCompressMissing[] = " Failed to compress BIOS.QZW \n\n ";
 const char kCheckExists[] = "- Check if file exists. \n\n When ready, try again.\n";
 const char kCompressFails[] = "Compress file fails!";
+// Texts that carry the system's reason after them.
+const char kNotVerified[] = "The crisis disk could not be verified: what was read back from it differs from what was written.\n\n";
+const char kDoNotUse[] = "\n\n Do not use this disk. When ready, try again.\n";
+const char kFolderFails[] = " Failed to prepare the working folder. \n\n ";
+const char kFolderNotRestored[] = " The working folder could not be restored as it was. \n\n ";
 const char kCopyFailTail[] =
     "  - Make sure Diskette format completed. \n  - Check if file exists. \n\n When ready, try "
     "again.\n";
@@ -142,12 +151,24 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   bool renamed = false;
   std::string qzwName;
   auto cleanUp = [&] {
+    std::string why;
     if (renamed) {
-      plat::DeleteFile("BIOS.QZW");
-      plat::RenameFile("BIOS.BAK", qzwName);
+      if (!plat::DeleteFile("BIOS.QZW") && errno != ENOENT) why = IoError("BIOS.QZW", errno);
+      if (!plat::RenameFile("BIOS.BAK", qzwName) && why.empty()) why = IoError("BIOS.BAK", errno);
+      renamed = false;
     }
-    scratch.Restore();
+    if (!scratch.Restore() && why.empty()) why = scratch.Error();
+    if (why.empty()) return true;
+    plat::MessageBox(kFolderNotRestored + why + "\n", kTitle, plat::MB_ICONERROR);
+    return false;
   };
+  if (!scratch.Error().empty()) {
+    plat::MessageBox(kFolderFails + scratch.Error() + "\n\n When ready, try again.\n", kTitle,
+                     plat::MB_ICONERROR);
+    cleanUp();
+    return false;
+  }
+  std::vector<uint8_t> encoded;
   if (m_bCompress) {
     // An existing BIOS.BAK would be taken for the image or lost: refuse.
     bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK");
@@ -161,8 +182,9 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
       return false;
     }
     renamed = true;
-    if (!CompressImage("BIOS.BAK", "BIOS.QZW")) {
-      plat::MessageBox(kCompressFails, kTitle, plat::MB_OK);
+    std::string why;
+    if (!CompressImage("BIOS.BAK", "BIOS.QZW", &why, &encoded)) {
+      plat::MessageBox(std::string(kCompressFails) + "\n\n" + why, kTitle, plat::MB_OK);
       cleanUp();
       return false;
     }
@@ -185,6 +207,14 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   m_view.SetProgress(m_nProgress);
   const int startProgress = m_nProgress;
   uint64_t copiedBytes = 0;
+  std::vector<std::string> onDisk;
+  auto stop = [&](const std::string& text) {
+    plat::MessageBox(text, kTitle, plat::MB_ICONERROR);
+    m_view.EndWaitCursor();
+    ClearStatus();
+    cleanUp();
+    return false;
+  };
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
     SetStatusText("Copying " + name + "...");
@@ -197,8 +227,10 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     if (name == "autoexec.bat") {
       // A:\AUTOEXEC.BAT reaches the floppy through the medium like any file.
       ScratchFiles batch;
-      copied = batch.Write("AUTOEXEC.BAT", autoexecLine + "\r\n") &&
-               m_pDisk->CopyFileToDisk("AUTOEXEC.BAT");
+      if (!batch.Write("AUTOEXEC.BAT", autoexecLine + "\r\n"))
+        return stop(kFolderFails + batch.Error() + "\n\n When ready, try again.\n");
+      copied = m_pDisk->CopyFileToDisk("AUTOEXEC.BAT");
+      if (!batch.Restore()) return stop(kFolderNotRestored + batch.Error() + "\n");
     } else {
       copied = m_pDisk->CopyFileToDisk(name);
       if (QuitPending()) {
@@ -217,11 +249,25 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
       cleanUp();
       return false;
     }
+    onDisk.push_back(name);
+  }
+
+  // The medium read back after the last file, before the folder is put back.
+  if (m_bVerify) {
+    SetStatusText("Verifying...");
+    std::string why;
+    if (!VerifyBuiltDisk(*m_pDisk, onDisk, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
+                         "BIOS.BAK", mode == kModeMiniDos ? "crisboot.bin" : "", &why))
+      return stop(kNotVerified + why + kDoNotUse);
   }
 
   // 7, 8. The full bar stays until the success box has been seen.
-  cleanUp();
+  const bool restored = cleanUp();
   m_view.EndWaitCursor();
+  if (!restored) {
+    ClearStatus();
+    return false;
+  }
   SetStatusText(kCopiedAll);
   m_nProgress = kProgressMax;
   m_view.SetProgress(m_nProgress);

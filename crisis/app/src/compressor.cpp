@@ -1,5 +1,6 @@
 #include "crisis_app/compressor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -16,20 +17,62 @@ void LzssEncode(ByteSource& in, ByteSink& out) {
   encoder->Encode(in, out);
 }
 
+namespace {
+
+// Keeps a copy of what reaches the file, for the build's read-back.
+class KeepingSink : public ByteSink {
+ public:
+  KeepingSink(ByteSink& inner, std::vector<uint8_t>* kept) : inner_(inner), kept_(kept) {}
+  void Write(const uint8_t* buf, size_t n) override {
+    inner_.Write(buf, n);
+    if (kept_) kept_->insert(kept_->end(), buf, buf + n);
+  }
+  int Error() const override { return inner_.Error(); }
+
+ private:
+  ByteSink& inner_;
+  std::vector<uint8_t>* kept_;
+};
+
+}  // namespace
+
+bool CompressStream(ByteSource& in, ByteSink& out) {
+  // The coder reads and writes in 64 KiB blocks; failures are asked for once
+  // at the end, so the loop itself carries no checks.
+  bool rewound = WriteImageHeader(in, out);
+  if (rewound) LzssEncode(in, out);
+  return rewound && in.Error() == 0 && out.Error() == 0;
+}
+
 bool CompressImage(const std::string& input, const std::string& output) {
-  std::FILE* in = plat::OpenFile(input, "rb");
+  std::string error;
+  return CompressImage(input, output, &error);
+}
+
+bool CompressImage(const std::string& input, const std::string& output, std::string* error,
+                   std::vector<uint8_t>* encoded) {
+  if (encoded) encoded->clear();
+  std::FILE* in = OpenInputFile(input, kMaxImageBytes, error);
   if (!in) return false;
-  std::FILE* out = plat::OpenFile(output, "wb");
-  if (!out) {
+  OutputFile out;
+  if (!out.Open(output, error)) {
     std::fclose(in);
     return false;
   }
   FileSource src(in);
-  FileSink dst(out);
-  WriteImageHeader(src, dst);
-  LzssEncode(src, dst);
-  std::fclose(in);
-  std::fclose(out);
+  FileSink file(out.get());
+  KeepingSink dst(file, encoded);
+  bool ok = CompressStream(src, dst);
+  std::fclose(in);  // read-only: its close loses nothing
+  if (!ok) {
+    *error = src.Error() || dst.Error() == 0 ? IoError(input, src.Error()) : IoError(output, dst.Error());
+    if (encoded) encoded->clear();
+    return false;  // `out` is dropped: the temporary file goes, the name keeps its old file
+  }
+  if (!out.Commit(error)) {
+    if (encoded) encoded->clear();
+    return false;
+  }
   return true;
 }
 
@@ -60,16 +103,29 @@ bool RecordMatches(const std::vector<uint8_t>& image, const uint8_t* sig, size_t
 }  // namespace
 
 bool DecompressBytes(const std::vector<uint8_t>& compressed, std::vector<uint8_t>& image,
-                     std::string& error) {
+                     std::string& error, size_t maxImage) {
   image.clear();
   ImageHeaderLayout h = ParseImageHeader(compressed.data(), compressed.size());
   if (h.headerSize == 0) {
     error = "not a compressed image (no header records and no $COMPIBM marker)";
     return false;
   }
-  if (!DecodeLzss(compressed.data() + h.headerSize, compressed.size() - h.headerSize, image)) {
-    error = "the compressed stream is truncated";
-    return false;
+  // At most 18 bytes come of every two, and never more than the limit.
+  image.reserve(static_cast<size_t>(std::min<uint64_t>(maxImage, uint64_t{compressed.size()} * 9)));
+  switch (DecodeLzssChecked(compressed.data() + h.headerSize, compressed.size() - h.headerSize,
+                            image, maxImage)) {
+    case LzssDecodeStatus::Ok:
+      break;
+    case LzssDecodeStatus::CutInsideItem:
+      error = "the compressed stream is cut off inside an item (after " +
+              std::to_string(image.size()) + " decoded bytes)";
+      return false;
+    case LzssDecodeStatus::EmptyGroup:
+      error = "the compressed stream ends with a flag byte and no item";
+      return false;
+    case LzssDecodeStatus::TooLarge:
+      error = "the compressed stream decodes to more than " + std::to_string(maxImage) + " bytes";
+      return false;
   }
   // The header must be the one the image itself gives, or the DOS side
   // would check the machine against the wrong records.
@@ -93,6 +149,39 @@ bool DecompressBytes(const std::vector<uint8_t>& compressed, std::vector<uint8_t
       !RecordMatches(image, kVpdSignature, sizeof kVpdSignature, compressed.data() + at,
                      kVpdRecordSize)) {
     error = "the VPD record differs from the decoded image";
+    return false;
+  }
+  return true;
+}
+
+bool VerifyCompressed(const std::vector<uint8_t>& image, const std::vector<uint8_t>& compressed,
+                      std::string& error, const std::vector<uint8_t>* encoding) {
+  std::vector<uint8_t> coded;
+  if (!encoding) {
+    coded = CompressBytes(image);
+    encoding = &coded;
+  }
+  const std::vector<uint8_t>& want = *encoding;
+  size_t common = std::min(want.size(), compressed.size());
+  size_t at = std::mismatch(want.begin(), want.begin() + common, compressed.begin()).first - want.begin();
+  if (at < common) {
+    error = "differs from the compressed image at byte " + std::to_string(at);
+    return false;
+  }
+  if (compressed.size() != want.size()) {
+    error = "holds " + std::to_string(compressed.size()) + " bytes, the compressed image " +
+            std::to_string(want.size());
+    return false;
+  }
+  // Equal bytes decode alike; decoding still proves the coder and decoder agree.
+  std::vector<uint8_t> back;
+  std::string why;
+  if (!DecompressBytes(compressed, back, why, std::max<size_t>(image.size(), 1))) {
+    error = "does not decode: " + why;
+    return false;
+  }
+  if (back != image) {
+    error = "decodes to an image that differs from the original";
     return false;
   }
   return true;

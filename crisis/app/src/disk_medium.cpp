@@ -6,10 +6,29 @@
 #include "disk/usb_key_disk.h"
 #include "platform/dialog_controls.h"
 #include "platform/disk_drives.h"
+#include "platform/disk_read_back.h"
 
 namespace crisis {
 
 namespace {
+
+class DiskReadBackMedium : public MediumReadBack {
+ public:
+  DiskReadBackMedium(const tavrin::CDisk& disk, uint64_t start) : written_(disk.WrittenSectors()), start_(start) {}
+  bool Open(const std::string& name, std::string* error) { return reader_.Open(name, error); }
+  uint64_t Size() const override { return reader_.Size(); }
+  bool Read(uint64_t offset, void* buf, size_t size, std::string* error) override {
+    return reader_.Read(offset, buf, size, error);
+  }
+  const SectorMap& WrittenSectors() const override { return written_; }
+  uint64_t FileSystemStart() const override { return start_; }
+  bool Direct() const override { return reader_.Direct(); }
+
+ private:
+  plat::DiskReadBack reader_;
+  const SectorMap& written_;
+  uint64_t start_;
+};
 
 class DiskMedium : public CrisisMedium {
  public:
@@ -25,6 +44,14 @@ class DiskMedium : public CrisisMedium {
   bool IsUsbKey() const override { return dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get()) != nullptr; }
   void EjectMedia() override {
     if (auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get())) key->EjectMedia();
+  }
+  std::unique_ptr<MediumReadBack> OpenReadBack(std::string* error) override {
+    // A key's file system starts where its boot parameters say (after the
+    // first track in the "Fixed" layout); the floppy's at sector 0.
+    auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get());
+    auto medium = std::make_unique<DiskReadBackMedium>(*disk_, key ? key->bootParams().HiddenSectors() : 0);
+    if (!medium->Open(disk_->Name(), error)) return nullptr;
+    return medium;
   }
 
  private:

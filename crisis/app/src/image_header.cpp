@@ -44,14 +44,14 @@ void CopyRecord(ByteSource& in, ByteSink& out, uint64_t pos, size_t size) {
 
 }  // namespace
 
-void WriteImageHeader(ByteSource& in, ByteSink& out) {
+bool WriteImageHeader(ByteSource& in, ByteSink& out) {
   int64_t bcp = FindSignature(in, kBcpVpdSignature, sizeof kBcpVpdSignature);
   if (bcp >= 0) CopyRecord(in, out, static_cast<uint64_t>(bcp), kBcpVpdRecordSize);
   int64_t vpd = FindSignature(in, kVpdSignature, sizeof kVpdSignature);
   if (vpd >= 0) CopyRecord(in, out, static_cast<uint64_t>(vpd), kVpdRecordSize);
   if (bcp < 0)
     out.Write(reinterpret_cast<const uint8_t*>(kCompressedMarker), kCompressedMarkerSize);
-  in.Seek(0);
+  return in.Seek(0);
 }
 
 namespace {

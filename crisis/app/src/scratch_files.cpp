@@ -1,10 +1,14 @@
 #include "crisis_app/scratch_files.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <cstdio>
 
+#include "crisis_app/checked_file.h"
 #include "platform/file_system.h"
 
 namespace crisis {
@@ -28,39 +32,85 @@ bool SetTimes(const std::string& path, const FileTimes& times) {
 
 }  // namespace
 
-void ScratchFiles::Keep(const std::string& to) {
+bool ScratchFiles::Keep(const std::string& to) {
   for (const std::string& p : placed_)
-    if (plat::EqualsNoCase(p, to)) return;  // already ours: nothing of the user's to keep
+    if (plat::EqualsNoCase(p, to)) return true;  // already ours: nothing of the user's to keep
   if (plat::FileExists(to)) {
+    // Moved, not copied: putting it back needs no room on a full disk.
     Kept k;
-    k.name = plat::BaseName(plat::ResolvePath(to));
-    k.hasTimes = TimesOf(to, &k.times);
-    if (plat::ReadWholeFile(to, k.bytes)) kept_.push_back(std::move(k));
+    std::string native = plat::ResolvePath(to);
+    k.name = plat::BaseName(native);
+    std::string tmpl = plat::DirectoryOf(native) + ".tavrin-kept-" + k.name + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+      if (error_.empty()) error_ = IoError(to, errno);
+      return false;
+    }
+    ::close(fd);
+    if (std::rename(native.c_str(), tmpl.c_str()) != 0) {
+      if (error_.empty()) error_ = IoError(to, errno);
+      ::unlink(tmpl.c_str());
+      return false;
+    }
+    k.aside = tmpl;
+    kept_.push_back(std::move(k));
   }
   placed_.push_back(to);
+  return true;
+}
+
+bool ScratchFiles::Place(const std::string& to, const void* data, size_t size) {
+  if (!Keep(to)) return false;
+  std::string why;
+  if (!WriteOutputFile(to, data, size, &why)) {
+    if (error_.empty()) error_ = why;
+    return false;
+  }
+  return true;
 }
 
 bool ScratchFiles::Bring(const std::string& from, const std::string& to) {
+  if (!plat::FileExists(from)) return false;
+  // One that is there but can't be read must not pass for a missing one.
   std::vector<uint8_t> bytes;
-  if (!plat::ReadWholeFile(from, bytes)) return false;
+  std::string why;
+  if (!ReadInputFile(from, 0xFFFFFFFFull, bytes, &why)) {
+    if (error_.empty()) error_ = why;
+    return false;
+  }
   FileTimes times;
-  bool hasTimes = TimesOf(from, &times);
-  Keep(to);
-  if (!plat::WriteWholeFile(to, bytes.data(), bytes.size())) return false;
-  return !hasTimes || SetTimes(to, times);
+  const bool hasTimes = TimesOf(from, &times);
+  if (!Place(to, bytes.data(), bytes.size())) return false;
+  if (hasTimes && !SetTimes(to, times)) {
+    if (error_.empty()) error_ = IoError(to, errno);
+    return false;
+  }
+  return true;
 }
 
 bool ScratchFiles::Write(const std::string& to, const std::string& data) {
-  Keep(to);
-  return plat::WriteWholeFile(to, data.data(), data.size());
+  return Place(to, data.data(), data.size());
 }
 
-void ScratchFiles::Restore() {
-  for (const std::string& p : placed_) plat::DeleteFile(p);
-  for (const Kept& k : kept_)
-    if (plat::WriteWholeFile(k.name, k.bytes.data(), k.bytes.size()) && k.hasTimes) SetTimes(k.name, k.times);
+bool ScratchFiles::Restore() {
+  bool ok = true;
+  for (const std::string& p : placed_) {
+    // A placed file that never got written is simply not there.
+    if (!plat::DeleteFile(p) && errno != ENOENT) {
+      if (error_.empty()) error_ = IoError(p, errno);
+      ok = false;
+    }
+  }
+  for (const Kept& k : kept_) {
+    std::string back = plat::DirectoryOf(k.aside) + k.name;
+    if (std::rename(k.aside.c_str(), back.c_str()) != 0) {
+      if (error_.empty()) error_ = IoError(k.name, errno);
+      ok = false;
+    }
+  }
   placed_.clear();
   kept_.clear();
+  return ok;
 }
 
 }  // namespace crisis

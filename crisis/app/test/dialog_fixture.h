@@ -151,6 +151,7 @@ class DialogTest : public ::testing::Test {
   crisis::CTavrinDlg& Start(const std::string& cmdLine = "") {
     dlg = std::make_unique<crisis::CTavrinDlg>(controls, view, media, drives);
     dlg->m_strCmdLine = cmdLine;
+    dlg->m_bVerify = verify;  // the fakes keep no sectors; image-file builds verify
     started = dlg->OnInitDialog();
     return *dlg;
   }
@@ -183,6 +184,7 @@ class DialogTest : public ::testing::Test {
   FakeDrives drives;
   std::unique_ptr<crisis::CTavrinDlg> dlg;
   bool started = false;
+  bool verify = false;
 
  private:
   std::string oldCwd_, oldConfig_;

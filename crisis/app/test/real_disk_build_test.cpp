@@ -1,6 +1,9 @@
 // Whole builds onto image files through the real disk classes, checked
 // afterwards with dosfstools and mtools.
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <string>
 
 #include "crisis_app/compressor.h"
@@ -8,6 +11,7 @@
 #include "crisis_app/tavrin_dlg.h"
 #include "crisis_samples/boot_sectors.h"
 #include "dialog_fixture.h"
+#include "file_limit.h"
 #include "run_command.h"
 
 namespace test {
@@ -16,6 +20,93 @@ namespace {
 using namespace crisis;
 
 using plat::RunCommand;
+
+// The medium read back as if the disk classes had kept no sectors, as when
+// a write went wrong without anyone noticing.
+class ForgetfulReadBack : public MediumReadBack {
+ public:
+  explicit ForgetfulReadBack(std::unique_ptr<MediumReadBack> inner) : inner_(std::move(inner)) {}
+  uint64_t Size() const override { return inner_->Size(); }
+  bool Read(uint64_t offset, void* buf, size_t size, std::string* error) override {
+    return inner_->Read(offset, buf, size, error);
+  }
+  const SectorMap& WrittenSectors() const override { return none_; }
+  uint64_t FileSystemStart() const override { return inner_->FileSystemStart(); }
+  bool Direct() const override { return inner_->Direct(); }
+
+ private:
+  std::unique_ptr<MediumReadBack> inner_;
+  SectorMap none_;
+};
+
+// A stand-in device: the real medium, with one byte of its image file
+// flipped after the build's writes and before it is read back.
+class FlippingMedium : public CrisisMedium {
+ public:
+  FlippingMedium(std::unique_ptr<CrisisMedium> inner, std::string image,
+                 std::function<uint64_t(const std::string&)> where)
+      : inner_(std::move(inner)), image_(std::move(image)), where_(std::move(where)) {}
+  bool CheckMedia() override { return inner_->CheckMedia(); }
+  void Format() override { inner_->Format(); }
+  bool WriteBootSector(const std::string& f) override { return inner_->WriteBootSector(f); }
+  bool CopyFileToDisk(const std::string& f) override { return inner_->CopyFileToDisk(f); }
+  bool IsUsbKey() const override { return inner_->IsUsbKey(); }
+  void EjectMedia() override { inner_->EjectMedia(); }
+  std::unique_ptr<MediumReadBack> OpenReadBack(std::string* error) override {
+    uint64_t at = where_(image_);
+    std::FILE* f = std::fopen(image_.c_str(), "r+b");
+    EXPECT_NE(f, nullptr);
+    if (f) {
+      EXPECT_EQ(fseeko(f, static_cast<off_t>(at), SEEK_SET), 0);
+      int c = std::fgetc(f);
+      EXPECT_EQ(fseeko(f, static_cast<off_t>(at), SEEK_SET), 0);
+      std::fputc(c ^ 0x01, f);
+      EXPECT_EQ(std::fclose(f), 0);
+    }
+    auto back = inner_->OpenReadBack(error);
+    if (back && forget) return std::make_unique<ForgetfulReadBack>(std::move(back));
+    return back;
+  }
+  bool forget = false;
+
+ private:
+  std::unique_ptr<CrisisMedium> inner_;
+  std::string image_;
+  std::function<uint64_t(const std::string&)> where_;
+};
+
+class FlippingMediaFactory : public MediumFactory {
+ public:
+  std::unique_ptr<CrisisMedium> Create(const std::string& drive, bool fixedDisk) override {
+    auto inner = real.Create(drive, fixedDisk);
+    if (!inner) return nullptr;
+    auto m = std::make_unique<FlippingMedium>(std::move(inner), image, where);
+    m->forget = forget;
+    return m;
+  }
+  bool forget = false;
+  DiskMediumFactory real;
+  std::string image;
+  std::function<uint64_t(const std::string&)> where;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+// Offsets in a FAT image without a partition table, from its boot sector.
+uint64_t Le16At(const std::string& img, size_t at) {
+  return static_cast<uint8_t>(img[at]) | static_cast<uint64_t>(static_cast<uint8_t>(img[at + 1])) << 8;
+}
+uint64_t FatOffset(const std::string& img, unsigned copy) {
+  return (Le16At(img, 14) + copy * Le16At(img, 22)) * 512;
+}
+uint64_t RootOffset(const std::string& img) {
+  return (Le16At(img, 14) + static_cast<uint8_t>(img[16]) * Le16At(img, 22)) * 512;
+}
 
 class RealDiskBuildTest : public DialogTest {
  protected:
@@ -73,6 +164,121 @@ TEST_F(RealDiskBuildTest, MiniDosUsbKeyPassesFsckAndHoldsTheFiles) {
   EXPECT_EQ(disks.Read("qzw"), Expected());
   EXPECT_EQ(work.Read("bios.qzw"), image);
   EXPECT_FALSE(work.Exists("BIOS.BAK"));
+}
+
+TEST_F(RealDiskBuildTest, OneFlippedByteOnTheKeyFailsTheVerify) {
+  const std::string compressed = Expected();
+  struct Case {
+    const char* what;
+    std::function<uint64_t(const std::string&)> where;
+  } cases[] = {
+      {"BIOS.QZW's bytes", [&](const std::string& p) { return ReadAll(p).find(compressed) + 1000; }},
+      {"the boot code", [](const std::string&) { return 100; }},
+      {"FAT 2", [](const std::string& p) { return FatOffset(ReadAll(p), 1) + 5; }},
+      {"a directory entry's date", [](const std::string& p) { return RootOffset(ReadAll(p)) + 32 + 24; }},
+      {"the free root slots", [](const std::string& p) { return RootOffset(ReadAll(p)) + 32 * 40; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::ScriptedMessageBox boxes;
+    plat::DetachDiskImages();
+    std::string key = MakeImage("key.img", 64ull << 20);
+    plat::AttachDiskImage(key, plat::DiskKind::Removable);
+    FlippingMediaFactory flipping;
+    flipping.image = key;
+    flipping.where = c.where;
+    dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    controls.SetCheck(IDC_COMPRESS, true);
+    boxes.Answer(plat::IDOK);
+    EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+    ASSERT_FALSE(boxes.Texts().empty());
+    const std::string text = boxes.Texts().back();
+    EXPECT_EQ(text.rfind("The crisis disk could not be verified", 0), 0u) << text;
+    for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+    EXPECT_EQ(work.Read("bios.qzw"), image);
+    EXPECT_FALSE(work.Exists("BIOS.BAK"));
+  }
+}
+
+TEST_F(RealDiskBuildTest, OneFlippedByteOnTheFloppyFailsTheVerify) {
+  plat::ScriptedMessageBox boxes;
+  std::string floppy = MakeImage("floppy.img", 1474560);
+  plat::AttachDiskImage(floppy, plat::DiskKind::Floppy);
+  const std::string kavlo(9000, 'K');
+  FlippingMediaFactory flipping;
+  flipping.image = floppy;
+  // The floppy's files are written by mtools: only the file system check sees them.
+  flipping.where = [&](const std::string& p) { return ReadAll(p).find(kavlo) + 4321; };
+  dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+  ASSERT_TRUE(dlg->OnInitDialog());
+  boxes.Answer(plat::IDOK).Answer(plat::IDOK);
+  EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+  ASSERT_FALSE(boxes.Texts().empty());
+  EXPECT_NE(boxes.Texts().back().find("kavlo16.exe differs from what was written, at byte 4321"), std::string::npos)
+      << boxes.Texts().back();
+  for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+
+  // A boot sector that never reached the medium, with no record of the write.
+  plat::ScriptedMessageBox again;
+  flipping.where = [](const std::string&) { return 100; };
+  flipping.forget = true;
+  dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+  ASSERT_TRUE(dlg->OnInitDialog());
+  again.Answer(plat::IDOK).Answer(plat::IDOK);
+  EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+  ASSERT_FALSE(again.Texts().empty());
+  EXPECT_NE(again.Texts().back().find("the boot sector differs from the boot sector file at byte 100"),
+            std::string::npos)
+      << again.Texts().back();
+}
+
+TEST_F(RealDiskBuildTest, KeyWhoseLayoutClaimsACylinderMoreStillVerifies) {
+  // 9 cylinders of 255 x 63 and a bit: the layout counts 10, past the end.
+  plat::ScriptedMessageBox boxes;
+  std::string key = MakeImage("key.img", 9ull * 255 * 63 * 512 + 1024 * 1024);
+  plat::AttachDiskImage(key, plat::DiskKind::Removable);
+  boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
+  EXPECT_EQ(BuildOn(kModeMiniDos), plat::IDNO) << ::testing::PrintToString(boxes.Texts());
+}
+
+TEST_F(RealDiskBuildTest, KeyThatRefusesWritesFailsTheBuild) {
+  // The image file can't grow past a point (EFBIG), as a worn-out key stops
+  // taking writes: once inside the FATs, once at the first file's data.
+  std::string key = disks.Path("key.img");
+  uint64_t dataStart = 0;
+  {
+    plat::ScriptedMessageBox boxes;
+    MakeImage("key.img", 64ull << 20);
+    plat::AttachDiskImage(key, plat::DiskKind::Removable);
+    boxes.Answer(plat::IDOK).Answer(plat::IDOK).Answer(plat::IDNO);
+    ASSERT_EQ(BuildOn(kModeMiniDos), plat::IDNO);
+    std::string img = ReadAll(key);
+    dataStart = RootOffset(img) + (Le16At(img, 17) * 32 + 511) / 512 * 512;
+  }
+  struct Case {
+    uint64_t limit;
+    const char* message;
+  } cases[] = {{4096, "Error, the FATs can't be written, the removable disk is not usable."},
+               {dataStart + 1024, " Failed to copy minidos.sys file."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    plat::ScriptedMessageBox boxes;
+    MakeImage("key.img", 64ull << 20);
+    dlg = std::make_unique<CTavrinDlg>(controls, view, realMedia, realDrives);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    controls.SetCheck(IDC_COMPRESS, true);
+    boxes.Answer(plat::IDOK);
+    {
+      FileSizeLimit worn(c.limit);
+      EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+    }
+    ASSERT_FALSE(boxes.Texts().empty());
+    EXPECT_EQ(boxes.Texts().back().rfind(c.message, 0), 0u) << boxes.Texts().back();
+    for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+    EXPECT_EQ(work.Read("bios.qzw"), image);
+    EXPECT_FALSE(work.Exists("BIOS.BAK"));
+  }
 }
 
 TEST_F(RealDiskBuildTest, FixedLayoutKeyHasItsFileSystemInThePartition) {

@@ -44,11 +44,19 @@ bool CFloppyDisk::WriteBootSector(const std::string& file) {
   }
   SectorBuffer sector(1);
   size_t got = sector.ok() ? std::fread(sector.data(), 1, kSectorSize, f) : 0;
+  const bool readError = std::ferror(f) != 0;
   std::fclose(f);
   (void)got;  // a short file leaves the rest of the sector zero
   if (!sector.ok()) return false;
-  if (!CheckWritable()) return false;
-  WriteSectors(0, sector.data(), 1);
+  if (readError || !CheckWritable()) {
+    if (readError) plat::MessageBox("Error, the file " + file + " can't be read, please try again!", kTitle, plat::MB_ICONERROR);
+    return false;
+  }
+  if (!WriteSectors(0, sector.data(), 1)) {
+    plat::MessageBox("Error, the boot sector of drive " + m_strName + " can't be written, please try again!", kTitle,
+                     plat::MB_ICONERROR);
+    return false;
+  }
   return true;
 }
 

@@ -44,6 +44,13 @@ void ShowFault() {
   plat::PostQuitMessage(-1);
 }
 
+// A sector transfer or a file read that failed while the key was laid out.
+bool LayoutFailed(const std::string& what) {
+  plat::MessageBox("Error, " + what + ", the removable disk is not usable. Please try again!", kTitle,
+                   plat::MB_ICONERROR);
+  return false;
+}
+
 }  // namespace
 
 CUSBKeyDisk::CUSBKeyDisk(const std::string& name, int bFixedDisk) : CDisk(name, bFixedDisk), m_pSector(nullptr) {
@@ -185,8 +192,10 @@ bool CUSBKeyDisk::InitPartitionTable(PartitionEntry* entry) {
     }
     std::memset(m_pSector, 0, kSectorSize);
     size_t got = std::fread(m_pSector, 1, kSectorSize, f);
+    const bool readError = std::ferror(f) != 0;
     std::fclose(f);
     (void)got;  // a short file leaves the rest of the sector zero
+    if (readError) return LayoutFailed("crismbr.bin can't be read");
     std::copy(layout_.entry.begin(), layout_.entry.end(), m_pSector + kPartitionTableOffset);
     if (!Put(0, m_pSector, 1)) return false;
   } else {
@@ -224,6 +233,7 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   if (!m_pSector) throw MemoryFault{};
   size_t got = std::fread(image.data(), 1, kSectorSize, bootFile);
   (void)got;  // a short file leaves the rest of the sector zero
+  if (std::ferror(bootFile)) return LayoutFailed("the boot sector file can't be read");
 
   // Every reason to refuse the key is found before its first sector changes:
   // the claim on it, its size, and in the "Fixed" layout the boot record file.
@@ -368,8 +378,8 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   if (n > 0) {
     SectorBuffer data(static_cast<size_t>(dataSectors));
     Commit(data);
-    size_t got = std::fread(data.data(), 1, static_cast<size_t>(size), f);
-    (void)got;  // a file cut short leaves zeros
+    // A file that reads short (cut while copied, or a read error) is no copy.
+    if (std::fread(data.data(), 1, static_cast<size_t>(size), f) != size) return false;
     if (!Put(static_cast<uint32_t>(dataSector), data.data(), static_cast<uint32_t>(dataSectors))) return false;
   }
   return true;

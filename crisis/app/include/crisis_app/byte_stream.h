@@ -13,14 +13,20 @@ class ByteSource {
   virtual ~ByteSource() = default;
   // Positions the next read; false when the position cannot be reached.
   virtual bool Seek(uint64_t pos) = 0;
-  // Reads up to n bytes; returns how many were read (0 at the end).
+  // Reads up to n bytes; returns how many were read (0 at the end, and
+  // after a failure).
   virtual size_t Read(uint8_t* buf, size_t n) = 0;
+  // The errno of the first failed read or seek, 0 when none failed. The
+  // coder stops at a failed read as at the end; its caller asks here.
+  virtual int Error() const { return 0; }
 };
 
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual void Write(const uint8_t* buf, size_t n) = 0;
+  // The errno of the first failed write, 0 when none failed.
+  virtual int Error() const { return 0; }
 };
 
 class FileSource : public ByteSource {
@@ -28,18 +34,22 @@ class FileSource : public ByteSource {
   explicit FileSource(std::FILE* f) : f_(f) {}
   bool Seek(uint64_t pos) override;
   size_t Read(uint8_t* buf, size_t n) override;
+  int Error() const override { return error_; }
 
  private:
   std::FILE* f_;
+  int error_ = 0;
 };
 
 class FileSink : public ByteSink {
  public:
   explicit FileSink(std::FILE* f) : f_(f) {}
   void Write(const uint8_t* buf, size_t n) override;
+  int Error() const override { return error_; }
 
  private:
   std::FILE* f_;
+  int error_ = 0;
 };
 
 class MemorySource : public ByteSource {

@@ -1,12 +1,31 @@
 // The medium a build writes: the operations the build sequence calls on a
 // floppy or a USB key, so the sequence can be driven by fakes in tests.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace crisis {
+
+// A medium opened again after a build, to be read straight from the device.
+class MediumReadBack {
+ public:
+  using SectorMap = std::map<uint32_t, std::array<uint8_t, 512>>;
+  virtual ~MediumReadBack() = default;
+  virtual uint64_t Size() const = 0;  // bytes
+  // False with `error` set when the bytes can't be read.
+  virtual bool Read(uint64_t offset, void* buf, size_t size, std::string* error) = 0;
+  // The sectors the build wrote by number, as it meant them; empty where a
+  // file system tool did the writing.
+  virtual const SectorMap& WrittenSectors() const = 0;
+  // Sector number of the file system's boot sector.
+  virtual uint64_t FileSystemStart() const = 0;
+  // Whether reads bypass the system's cache.
+  virtual bool Direct() const = 0;
+};
 
 class CrisisMedium {
  public:
@@ -24,6 +43,12 @@ class CrisisMedium {
   virtual bool CheckRoom(const std::vector<uint64_t>& /*fileSizes*/) { return true; }
   virtual bool IsUsbKey() const = 0;
   virtual void EjectMedia() = 0;
+  // Flushes what was written to the medium and opens it for reading back;
+  // nullptr with `error` set when it can't be.
+  virtual std::unique_ptr<MediumReadBack> OpenReadBack(std::string* error) {
+    *error = "this medium can't be read back";
+    return nullptr;
+  }
 };
 
 class MediumFactory {

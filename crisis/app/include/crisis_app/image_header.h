@@ -24,8 +24,9 @@ extern const uint8_t kVpdSignature[5];     // AA 55 "VPD"
 // the search. -1 when not found.
 int64_t FindSignature(ByteSource& in, const uint8_t* sig, size_t sigLen);
 
-// Writes the header and leaves `in` at its start.
-void WriteImageHeader(ByteSource& in, ByteSink& out);
+// Writes the header and leaves `in` at its start; false when it can't go
+// back there.
+bool WriteImageHeader(ByteSource& in, ByteSink& out);
 
 // What a compressed file starts with; headerSize is 0 when it is not one.
 struct ImageHeaderLayout {

@@ -7,8 +7,23 @@
 
 namespace crisis {
 
-// Appends the decoded bytes to out. False when the stream ends inside an
-// item or with a group that has no item.
+// The stream has no length and no end marker; what the decoder can still
+// tell apart:
+enum class LzssDecodeStatus {
+  Ok,
+  // The stream ends where a flag bit promises a literal or a match's bytes.
+  CutInsideItem,
+  // A flag byte with no item after it, which the coder never writes.
+  EmptyGroup,
+  // More than the caller's limit would come out.
+  TooLarge,
+};
+
+// Appends the decoded bytes to out, at most maxOut of them.
+LzssDecodeStatus DecodeLzssChecked(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
+                                   size_t maxOut);
+
+// True when DecodeLzssChecked without a limit gives Ok.
 bool DecodeLzss(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
 
 }  // namespace crisis

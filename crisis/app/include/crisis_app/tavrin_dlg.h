@@ -81,6 +81,9 @@ class CTavrinDlg {
   std::string m_strProjectPath;
   int m_nDiskFormat = 0;
   bool m_bCompress = false;
+  // Read the medium back after the last file; off only for measurements
+  // and for fake media that keep no sectors.
+  bool m_bVerify = true;
   std::string m_szWorkDir;
   int m_nProgress = 1;
   bool m_bUseWorkDir = false;

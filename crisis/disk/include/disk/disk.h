@@ -3,7 +3,9 @@
 // or the 9x path (INT 13h services). CFloppyDisk and CUSBKeyDisk say how
 // boot sector, files and format reach their medium.
 #pragma once
+#include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "platform/disk_drives.h"
@@ -39,6 +41,11 @@ class CDisk {
   // Shows the message for a refusal; true only for none.
   bool ShowRefusal(plat::DiskRefusal refusal);
 
+  // Every sector written so far, as last written, so a build can read the
+  // medium back and compare.
+  using WrittenSectorMap = std::map<uint32_t, std::array<uint8_t, 512>>;
+  const WrittenSectorMap& WrittenSectors() const { return m_written; }
+
   const std::string& Name() const { return m_strName; }
   int IsNT() const { return m_bNT; }
   int FixedLayout() const { return m_bFixedDisk; }
@@ -54,6 +61,9 @@ class CDisk {
 
  private:
   bool TransferNT(uint32_t lba, void* buffer, uint32_t count, bool write);
+  void RememberWritten(uint32_t lba, const void* buffer, uint32_t count);
+
+  WrittenSectorMap m_written;
   bool TransferFloppyBios(uint32_t lba, void* buffer, bool write);
 };
 
