@@ -259,7 +259,7 @@ TEST_F(RealDiskBuildTest, KeyThatRefusesWritesFailsTheBuild) {
   struct Case {
     uint64_t limit;
     const char* message;
-  } cases[] = {{4096, "Error, the FATs can't be written, the removable disk is not usable."},
+  } cases[] = {{4096, "Error, sector 1 of the disk "},
                {dataStart + 1024, " Failed to copy minidos.sys file."}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
