@@ -4,10 +4,14 @@
 #include <wx/dcclient.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
+#include <wx/time.h>
+
+#include <algorithm>
 
 #include "ui/brimlet_art.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
+#include "ui/progress_text.h"
 
 namespace brim {
 
@@ -21,8 +25,36 @@ ProgrammingDialog::ProgrammingDialog(wxWindow* parent)
   new wxStaticText(this, ids::kProgrammingMessage,
                    "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!",
                    DuPoint(this, 10, 10), DuSize(this, 185, 24));
-  bar_ = new wxGauge(this, ids::kProgressBar, kRange, DuPoint(this, 10, 44), DuSize(this, 185, 12));
-  CentreOnParent();
+  bar_ = new wxGauge(this, ids::kProgressBar, kRange, DuPoint(this, 10, 44), DuSize(this, 135, 12));
+  label_ = new wxStaticText(this, wxID_ANY, "", DuPoint(this, 148, 46), DuSize(this, 47, 10),
+                            wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  // The bar stands still while the firmware finishes: the time goes on.
+  clock_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateLabel(); });
+}
+
+void ProgrammingDialog::SetPosition(int position) {
+  bar_->SetValue(std::max(0, std::min(position, kRange)));
+  UpdateLabel();
+}
+
+void ProgrammingDialog::UpdateLabel() {
+  const long seconds = shownAt_ == 0 ? 0 : ((wxGetLocalTimeMillis() - shownAt_) / 1000).ToLong();
+  const wxString text = ProgressText(bar_->GetValue(), kRange, seconds);
+  // The bar steps every millisecond: redraw the text only when it changes.
+  if (label_->GetLabel() != text) label_->SetLabel(text);
+}
+
+bool ProgrammingDialog::Show(bool show) {
+  if (show && !IsShown()) {
+    // The owner is placed by now; it was not when this dialog was made.
+    CentreOnParent();
+    shownAt_ = wxGetLocalTimeMillis();
+    UpdateLabel();
+    clock_.Start(250);
+  } else if (!show) {
+    clock_.Stop();
+  }
+  return wxDialog::Show(show);
 }
 
 LogoDialog::LogoDialog(wxWindow* parent)
