@@ -32,7 +32,7 @@ ProgrammingDialog::ProgrammingDialog(wxWindow* parent)
   clock_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateLabel(); });
 }
 
-void ProgrammingDialog::SetPosition(int position) {
+void ProgrammingDialog::SetBarPosition(int position) {
   bar_->SetValue(std::max(0, std::min(position, kRange)));
   UpdateLabel();
 }

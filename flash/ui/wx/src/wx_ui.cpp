@@ -126,14 +126,14 @@ void WxUi::ShowProgrammingDialog(bool shown) {
 }
 
 void WxUi::SetProgress(int position) {
-  if (programming_) programming_->SetPosition(position);
+  if (programming_) programming_->SetBarPosition(position);
 }
 
 void WxUi::StepProgress() {
   if (!programming_) return;
   int next = programming_->Bar()->GetValue() + 10;
   if (next > ProgrammingDialog::kRange) next = 0;  // the bar starts over past its end
-  programming_->SetPosition(next);
+  programming_->SetBarPosition(next);
 }
 
 void WxUi::PumpMessages() {

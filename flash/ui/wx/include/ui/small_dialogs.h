@@ -17,7 +17,7 @@ class ProgrammingDialog : public wxDialog {
   wxGauge* Bar() { return bar_; }
   wxStaticText* ProgressLabel() { return label_; }
   // Moves the bar and updates the text beside it.
-  void SetPosition(int position);
+  void SetBarPosition(int position);
   // Showing centres the dialog on its owner and starts the clock.
   bool Show(bool show = true) override;
 
