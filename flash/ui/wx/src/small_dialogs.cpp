@@ -26,8 +26,11 @@ ProgrammingDialog::ProgrammingDialog(wxWindow* parent)
                    "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!",
                    DuPoint(this, 10, 10), DuSize(this, 185, 24));
   bar_ = new wxGauge(this, ids::kProgressBar, kRange, DuPoint(this, 10, 44), DuSize(this, 135, 12));
-  label_ = new wxStaticText(this, wxID_ANY, "", DuPoint(this, 148, 46), DuSize(this, 47, 10),
-                            wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  // GTK draws the bar's trough along the bottom of its place: the text stands on the same line.
+  const int lineHeight = GetCharHeight() + 2;
+  label_ = new wxStaticText(this, wxID_ANY, "",
+                            wxPoint(DuPoint(this, 148, 0).x, DuPoint(this, 0, 56).y - lineHeight),
+                            wxSize(DuSize(this, 47, 0).x, lineHeight), wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
   // The bar stands still while the firmware finishes: the time goes on.
   clock_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateLabel(); });
 }

@@ -343,12 +343,12 @@ TEST_F(MainWindow, ProgrammingDialogShowsPercentAndTimeBesideTheBar) {
   EXPECT_GE(label.x, bar.GetRight()) << "beside the bar";
   EXPECT_TRUE(label.y < bar.GetBottom() && label.GetBottom() > bar.y) << "on the bar's row";
   EXPECT_LE(label.GetRight(), p->GetClientSize().x);
+  Screenshot(p, "programming-dialog.png");
   // Past its end the bar starts over; the text follows it.
   ui->SetProgress(ProgrammingDialog::kRange);
   ui->StepProgress();
   EXPECT_EQ(p->Bar()->GetValue(), 0);
   EXPECT_TRUE(p->ProgressLabel()->GetLabel().StartsWith("0 %  "));
-  Screenshot(p, "programming-dialog.png");
   ui->ShowProgrammingDialog(false);
   ui->Window()->Hide();
 }
