@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and ./run need, when missing.
+# With --screenshots also what scripts/screenshots.sh drives the windows with.
 set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           libwxgtk3.2-dev xvfb xauth dosfstools mtools groff-base man-db bsdextrautils
           desktop-file-utils)
+if [ "${1:-}" = --screenshots ]; then
+  packages+=(xdotool x11-utils)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,5 @@
 // tavrin: the crisis recovery disk builder.
 #include <wx/app.h>
-#include <wx/msgdlg.h>
 
 #include <cstdio>
 #include <string>
@@ -21,12 +20,10 @@ class CTavrinApp : public wxApp {
     plat::SetMessageBoxBackend(&boxes_);
     // The format dialog: the user confirms before the diskette is formatted.
     plat::SetFormatDriveHandler([](unsigned drive, unsigned, unsigned) -> unsigned long {
-      wxMessageDialog ask(wxTheApp->GetTopWindow(),
-                          wxString::Format("Format drive %c: as a 1.44 MB diskette?\n\nAll data on "
-                                           "the diskette will be erased.",
-                                           static_cast<char>('A' + drive)),
-                          "Format", wxOK | wxCANCEL | wxICON_WARNING);
-      if (ask.ShowModal() != wxID_OK) return plat::SHFMT_CANCEL;
+      const std::string text = std::string("Format drive ") + static_cast<char>('A' + drive) +
+                               ": as a 1.44 MB diskette?\n\nAll data on the diskette will be erased.";
+      if (plat::MessageBox(text, "Format", plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION) != plat::IDOK)
+        return plat::SHFMT_CANCEL;
       return plat::FormatFloppyWithMkfs(drive);
     });
     // The command line after the program name, as one text.

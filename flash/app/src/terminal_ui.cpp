@@ -7,6 +7,7 @@
 #include <iostream>
 #include <thread>
 
+#include "app/bios_text.h"
 #include "firmware/firmware_queries.h"
 #include "image/bios_image.h"
 #include "image/image_layout.h"
@@ -101,8 +102,8 @@ void TerminalUi::ShowRomInfo() {
   const bool quorvel = LayoutOf(rom.flagWord) == ImageLayout::kQuorvel;
   const RomInfoLines lines = BuildRomInfoLines(rom, quorvel ? SmbiosBiosVersion() : std::string());
   std::fprintf(out_, "ROM BIOS Information\n");
-  for (const std::string& line : lines.info) std::fprintf(out_, "%s\n", line.c_str());
-  if (!lines.flashRomType.empty()) std::fprintf(out_, "%s\n", lines.flashRomType.c_str());
+  for (const std::string& line : lines.info) std::fprintf(out_, "%s\n", BiosTextToUtf8(line).c_str());
+  if (!lines.flashRomType.empty()) std::fprintf(out_, "%s\n", BiosTextToUtf8(lines.flashRomType).c_str());
 }
 
 void TerminalUi::AppendStatusLine(const std::string& line) { std::fprintf(out_, "%s\n", line.c_str()); }

@@ -20,6 +20,9 @@ const char kRestartOffer[] =
     "The system BIOS has been successfully updated.\nThe new BIOS take effect after you reboot.\n\n"
     "Would you like to reboot now ?";
 
+const char kRestartingLine[] = "BIOS updated successfully. Restarting the system...";
+const char kShuttingDownLine[] = "BIOS updated successfully. Shutting down the system...";
+
 namespace {
 
 const char kWarningTitle[] = "Brimlet Warning";
@@ -208,6 +211,11 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   }
   steps.CloseFlashDevice();
 
+  if (!silent && (s.rebootAfterFlash || s.shutdownAfterFlash)) {
+    // The session may end at once: the success is said first, long enough to be read.
+    view.AppendStatusLine(s.rebootAfterFlash ? kRestartingLine : kShuttingDownLine);
+    view.Pause(std::chrono::seconds(2));
+  }
   if (s.rebootAfterFlash) RebootSystem();
   if (s.shutdownAfterFlash) ShutdownSystem();
   if (silent) return;

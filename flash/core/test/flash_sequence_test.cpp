@@ -360,21 +360,36 @@ TEST_F(FlashSequenceTest, AfterFlashActions) {
   FlashSequence(s, steps, view);
   EXPECT_EQ(actions, (std::vector<plat::PowerAction>{plat::PowerAction::Reboot}));
 
-  // Reboot in interactive mode asks nothing and still refreshes.
+  EXPECT_TRUE(view.lines.empty()) << "silent mode shows nothing";
+
+  // Reboot in interactive mode asks nothing, says the flash succeeded before
+  // the restart is started, and still refreshes.
   actions.clear();
   s.silentMode = 0;
   s.fileFromCommandLine = 1;
   steps.calls.clear();
+  std::vector<std::string> linesAtRestart;
+  plat::SetPowerActionHandler(
+      [&](plat::PowerAction a) {
+        actions.push_back(a);
+        linesAtRestart = view.lines;
+        return true;
+      },
+      [this] { return privileged; });
   FlashSequence(s, steps, view);
   EXPECT_EQ(actions.size(), 1u);
   EXPECT_TRUE(boxes.boxes.empty());
   EXPECT_EQ(steps.calls.back(), "discard");
+  EXPECT_EQ(linesAtRestart, (std::vector<std::string>{"Programming.........", "Program BIOS OK !!!!!!",
+                                                      kRestartingLine}));
 
   actions.clear();
+  view.lines.clear();
   s.rebootAfterFlash = 0;
   s.shutdownAfterFlash = 1;
   FlashSequence(s, steps, view);
   EXPECT_EQ(actions, (std::vector<plat::PowerAction>{plat::PowerAction::Shutdown}));
+  EXPECT_EQ(linesAtRestart.back(), kShuttingDownLine);
 
   // Without the privilege nothing is requested and the sequence goes on.
   actions.clear();

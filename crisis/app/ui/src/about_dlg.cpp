@@ -19,6 +19,7 @@ AboutDialog::AboutDialog(wxWindow* parent) : wxDialog(parent, wxID_ANY, "About T
   auto* ok = new wxButton(this, wxID_OK, "OK", ConvertDialogToPixels(wxPoint(178, 7)),
                           ConvertDialogToPixels(wxSize(32, 14)));
   ok->SetDefault();
+  CentreOnParent();
 }
 
 }  // namespace tavrin_ui

@@ -13,6 +13,8 @@
 #include <wx/tipwin.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+
 #include "crisis_app/control_ids.h"
 #include "tavrin_ui/about_dlg.h"
 #include "tavrin_ui/dir_dlg.h"
@@ -86,6 +88,11 @@ void TavrinDialog::CreateControls() {
   new wxStaticText(this, wxID_ANY, "Driver:", Du(13, 52), Wide(54));
   new wxChoice(this, IDC_DRIVE, Du(14, 61), Wide(194));
   new wxCheckBox(this, IDC_COMPRESS, "Compress The Bin File", Du(15, 212), Wide(186));
+  // GTK complains when a radio button or check box gets less width than its
+  // text needs (the templates were measured with another font): give them that much.
+  for (wxWindow* w : GetChildren())
+    if (dynamic_cast<wxRadioButton*>(w) || dynamic_cast<wxCheckBox*>(w))
+      w->SetSize(std::max(w->GetSize().x, w->GetBestSize().x), w->GetSize().y);
   // Enter is the dialog's OK action, which starts a build.
   start->SetDefault();
   SetAffirmativeId(IDC_START);

@@ -127,6 +127,11 @@ TEST_F(GuiTest, TemplateControlsAtTheirPlacesWithCaptionsAndStates) {
   }
   for (int id : {IDC_PROJECT_PATH, IDC_STATUS, IDC_PROGRESS, IDC_DRIVE})
     EXPECT_NE(dlg->FindWindow(id), nullptr) << id;
+  // A box narrower than its text makes GTK complain on every start.
+  for (int id : {IDC_REMOVABLE, IDC_FIXED, IDC_MINIDOS, IDC_FULLDOS, IDC_FORMAT_ONLY, IDC_COMPRESS}) {
+    wxWindow* w = dlg->FindWindow(id);
+    EXPECT_GE(w->GetSize().x, w->GetBestSize().x) << w->GetLabel();
+  }
   // Initial states before start-up.
   EXPECT_FALSE(dlg->FindWindow(IDC_PROJECT_PATH)->IsThisEnabled());
   EXPECT_FALSE(dlg->FindWindow(IDC_BROWSE)->IsThisEnabled());

@@ -69,5 +69,8 @@ bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batter
 
 extern const char kUpdateQuestion[];
 extern const char kRestartOffer[];
+// The status line shown before an automatic restart or shutdown.
+extern const char kRestartingLine[];
+extern const char kShuttingDownLine[];
 
 }  // namespace brim

@@ -4,6 +4,7 @@
 #include "ui/browse_filter.h"
 #include "ui/color_lines.h"
 #include "ui/power_broadcast.h"
+#include "ui/progress_text.h"
 
 namespace brim {
 namespace {
@@ -85,6 +86,15 @@ TEST(BrowseFilter, QuorvelOffersRomAndQzwOthersBin) {
   EXPECT_EQ(q[1].pattern, "*.qzw");
   ASSERT_EQ(ParseFilter(BrowseFilter(false)).size(), 1u);
   EXPECT_TRUE(ParseFilter("no bars").empty());
+}
+
+TEST(ProgressText, PercentOfTheBarAndElapsedMinutes) {
+  EXPECT_EQ(ProgressText(0, 20000, 0), "0 %  0:00");
+  EXPECT_EQ(ProgressText(16000, 20000, 65), "80 %  1:05");
+  EXPECT_EQ(ProgressText(20000, 20000, 3599), "100 %  59:59");
+  EXPECT_EQ(ProgressText(19999, 20000, 600), "99 %  10:00") << "100 % only when the bar is full";
+  EXPECT_EQ(ProgressText(25000, 20000, -3), "100 %  0:00") << "clamped";
+  EXPECT_EQ(ProgressText(-5, 20000, 7), "0 %  0:07");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <wx/dc.h>
 #include <wx/settings.h>
 
+#include "app/bios_text.h"
+
 namespace brim {
 
 namespace {
@@ -81,10 +83,14 @@ void ColorListBox::OnDrawItem(wxDC& dc, const wxRect& rect, size_t n) const {
   const wxColour previous = dc.GetTextForeground();
   dc.SetTextForeground(Colour(c.text));
   dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-  const wxString text = wxString::FromUTF8(lines_.Text(static_cast<int>(n)));
+  const wxString text = LineText(static_cast<int>(n));
   const wxCoord h = dc.GetCharHeight();
   dc.DrawText(text, rect.x + 1, rect.y + (rect.height - h) / 2);
   dc.SetTextForeground(previous);
+}
+
+wxString ColorListBox::LineText(int index) const {
+  return wxString::FromUTF8(BiosTextToUtf8(lines_.Text(index)));
 }
 
 wxCoord ColorListBox::OnMeasureItem(size_t) const { return GetCharHeight() + 2; }

@@ -38,7 +38,6 @@ FileNameDialog::FileNameDialog(wxWindow* parent) : wxDialog(parent, wxID_ANY, "E
     EndModal(ids::kExit);
   });
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBrowse(); }, ids::kBrowse);
-  CentreOnParent();
 }
 
 wxString FileNameDialog::Wildcard() {
@@ -60,6 +59,8 @@ void FileNameDialog::OnBrowse() {
 bool FileNameDialog::Ask(std::string& name) {
   edit_->ChangeValue(wxString::FromUTF8(fileName_));
   edit_->SetFocus();
+  // Placed now: the owner may have moved since this dialog was made.
+  CentreOnParent();
   ShowModal();
   name = fileName_;
   return !cancelled_;

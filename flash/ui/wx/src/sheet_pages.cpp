@@ -7,6 +7,9 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include <initializer_list>
+#include <utility>
+
 #include "core/flash_settings.h"
 #include "ui/brimlet_art.h"
 #include "ui/control_ids.h"
@@ -87,23 +90,24 @@ VerifyPageView::VerifyPageView(wxWindow* parent)
                    " damage the BIOS in the system",
                    DuPoint(this, 7, 7), DuSize(this, 336, 18));
   GroupBox(this, "Verify Setting", 7, 28, 336, 84);
-  CheckBox(this, ids::kVerifyAll, "Verify All", 15, 40);
-  CheckBox(this, ids::kCheckSize, "Check BIOS size", 15, 56);
-  CheckBox(this, ids::kVerifyModelId, "Verify Model ID", 15, 72);
-  CheckBox(this, ids::kVerifyChecksum, "Verify CheckSum", 15, 88);
+  CheckBox(this, ids::kVerifyAll, "Verify All", 15, kLeftColumnRows[0]);
+  CheckBox(this, ids::kCheckSize, "Check BIOS size", 15, kLeftColumnRows[1]);
+  CheckBox(this, ids::kVerifyModelId, "Verify Model ID", 15, kLeftColumnRows[2]);
+  CheckBox(this, ids::kVerifyChecksum, "Verify CheckSum", 15, kLeftColumnRows[3]);
   CheckBox(this, ids::kVerifyReleaseDate, "Verify Release BIOS Date", 180, 56);
   CheckBox(this, ids::kCheckPassword, "Check Password ", 180, 72);
   CheckBox(this, ids::kCheckPower, "Check Power", 180, 88);
   GroupBox(this, "Other Setting", 7, 116, 336, 107);
-  new wxRadioButton(this, ids::kAutoReboot, "Auto reboot system after update BIOS", DuPoint(this, 15, 128),
-                    wxSize(DuSize(this, 250, 10).x, -1), wxRB_GROUP);
-  new wxRadioButton(this, ids::kAutoShutdown, "Auto shutdown after update BIOS", DuPoint(this, 15, 144),
+  new wxRadioButton(this, ids::kAutoReboot, "Auto reboot system after update BIOS",
+                    DuPoint(this, 15, kOtherRows[0]), wxSize(DuSize(this, 250, 10).x, -1), wxRB_GROUP);
+  new wxRadioButton(this, ids::kAutoShutdown, "Auto shutdown after update BIOS", DuPoint(this, 15, kOtherRows[1]),
                     wxSize(DuSize(this, 250, 10).x, -1));
   // Stands for "neither": a radio group always has one member on.
   (new wxRadioButton(this, wxID_ANY, "", DuPoint(this, 0, 0)))->Hide();
-  CheckBox(this, ids::kLoadCmosDefault, "Load CMOS default when system reboot after update BIOS", 15, 160, 300);
-  CheckBox(this, ids::kExecuteFromNewBios, "Execute flash module from new BIOS", 15, 176, 250);
-  new wxButton(this, ids::kMakeWset, "Make WSET.TXT", DuPoint(this, 15, 196), DuSize(this, 70, 14));
+  CheckBox(this, ids::kLoadCmosDefault, "Load CMOS default when system reboot after update BIOS", 15, kOtherRows[2],
+           300);
+  CheckBox(this, ids::kExecuteFromNewBios, "Execute flash module from new BIOS", 15, kOtherRows[3], 250);
+  new wxButton(this, ids::kMakeWset, "Make WSET.TXT", DuPoint(this, 15, kOtherRows[4]), DuSize(this, 70, 14));
   for (auto [id, caption] : {std::pair{ids::kHiddenReboot, "Auto reboot system after update BIOS"},
                              std::pair{ids::kHiddenShutdown, "Auto ShutDown System after update BIOS"}}) {
     wxCheckBox* hidden = CheckBox(this, id, caption, 200, 196);
@@ -121,6 +125,32 @@ VerifyPageView::VerifyPageView(wxWindow* parent)
   Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) { logic_.OnClicked(e.GetId()); });
 }
 
+void VerifyPageView::CloseUpHiddenRows() {
+  // A box the layout hides leaves no gap: the controls below it move up a
+  // row (16 units, the templates' row step).
+  auto closeUp = [this](std::initializer_list<std::pair<int, int>> column) {
+    int skipped = 0;
+    for (auto [id, y] : column) {
+      wxWindow* w = FindWindow(id);
+      if (!w) continue;
+      if (!w->IsShown()) {
+        skipped += 16;
+        continue;
+      }
+      w->Move(wxPoint(w->GetPosition().x, DuPoint(this, 0, y - skipped).y));
+    }
+  };
+  closeUp({{ids::kVerifyAll, kLeftColumnRows[0]},
+           {ids::kCheckSize, kLeftColumnRows[1]},
+           {ids::kVerifyModelId, kLeftColumnRows[2]},
+           {ids::kVerifyChecksum, kLeftColumnRows[3]}});
+  closeUp({{ids::kAutoReboot, kOtherRows[0]},
+           {ids::kAutoShutdown, kOtherRows[1]},
+           {ids::kLoadCmosDefault, kOtherRows[2]},
+           {ids::kExecuteFromNewBios, kOtherRows[3]},
+           {ids::kMakeWset, kOtherRows[4]}});
+}
+
 void VerifyPageView::SetCheckNone() { controls_.SetCheck(ids::kAutoReboot, false); }
 
 void VerifyPageView::InitOnce() {
@@ -128,6 +158,7 @@ void VerifyPageView::InitOnce() {
   initialised_ = true;
   SetCheckNone();
   logic_.Init();
+  CloseUpHiddenRows();
 }
 
 AboutPageView::AboutPageView(wxWindow* parent) : wxPanel(parent, wxID_ANY) {

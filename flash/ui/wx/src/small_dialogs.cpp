@@ -4,10 +4,14 @@
 #include <wx/dcclient.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
+#include <wx/time.h>
+
+#include <algorithm>
 
 #include "ui/brimlet_art.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
+#include "ui/progress_text.h"
 
 namespace brim {
 
@@ -21,8 +25,39 @@ ProgrammingDialog::ProgrammingDialog(wxWindow* parent)
   new wxStaticText(this, ids::kProgrammingMessage,
                    "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!",
                    DuPoint(this, 10, 10), DuSize(this, 185, 24));
-  bar_ = new wxGauge(this, ids::kProgressBar, kRange, DuPoint(this, 10, 44), DuSize(this, 185, 12));
-  CentreOnParent();
+  bar_ = new wxGauge(this, ids::kProgressBar, kRange, DuPoint(this, 10, 44), DuSize(this, 135, 12));
+  // GTK draws the bar's trough along the bottom of its place: the text stands on the same line.
+  const int lineHeight = GetCharHeight() + 2;
+  label_ = new wxStaticText(this, wxID_ANY, "",
+                            wxPoint(DuPoint(this, 148, 0).x, DuPoint(this, 0, 56).y - lineHeight),
+                            wxSize(DuSize(this, 47, 0).x, lineHeight), wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+  // The bar stands still while the firmware finishes: the time goes on.
+  clock_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateLabel(); });
+}
+
+void ProgrammingDialog::SetBarPosition(int position) {
+  bar_->SetValue(std::max(0, std::min(position, kRange)));
+  UpdateLabel();
+}
+
+void ProgrammingDialog::UpdateLabel() {
+  const long seconds = shownAt_ == 0 ? 0 : ((wxGetLocalTimeMillis() - shownAt_) / 1000).ToLong();
+  const wxString text = ProgressText(bar_->GetValue(), kRange, seconds);
+  // The bar steps every millisecond: redraw the text only when it changes.
+  if (label_->GetLabel() != text) label_->SetLabel(text);
+}
+
+bool ProgrammingDialog::Show(bool show) {
+  if (show && !IsShown()) {
+    // The owner is placed by now; it was not when this dialog was made.
+    CentreOnParent();
+    shownAt_ = wxGetLocalTimeMillis();
+    UpdateLabel();
+    clock_.Start(250);
+  } else if (!show) {
+    clock_.Stop();
+  }
+  return wxDialog::Show(show);
 }
 
 LogoDialog::LogoDialog(wxWindow* parent)

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "app/automatic_image.h"
 #include "image/image_loader.h"
 #include "image/info_report.h"
 #include "image/save_rom.h"
@@ -79,6 +80,9 @@ void WxUi::InitialiseWindow() {
 
 void WxUi::ShowMainWindowModal(StartupHost& host) {
   host_ = &host;
+  // Without an image to flash (an installed brimlet carries none) the first
+  // paint has nothing to do: the window stays for its buttons.
+  if (Settings().autoFlashPending && !AutomaticImageAvailable()) Settings().autoFlashPending = 0;
   InitialiseWindow();
   window_->ShowModal();
 }
@@ -122,14 +126,14 @@ void WxUi::ShowProgrammingDialog(bool shown) {
 }
 
 void WxUi::SetProgress(int position) {
-  if (programming_) programming_->Bar()->SetValue(std::max(0, std::min(position, ProgrammingDialog::kRange)));
+  if (programming_) programming_->SetBarPosition(position);
 }
 
 void WxUi::StepProgress() {
   if (!programming_) return;
   int next = programming_->Bar()->GetValue() + 10;
   if (next > ProgrammingDialog::kRange) next = 0;  // the bar starts over past its end
-  programming_->Bar()->SetValue(next);
+  programming_->SetBarPosition(next);
 }
 
 void WxUi::PumpMessages() {

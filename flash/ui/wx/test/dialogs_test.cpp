@@ -1,14 +1,17 @@
 // The small dialogs: password keys through real key events, the open-file
 // wildcard, the programming bar, the box flags, the tray fallback.
 #include <gtest/gtest.h>
-#include <wx/msgdlg.h>
+#include <wx/artprov.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/flash_settings.h"
 #include "image/bios_image.h"
 #include "ui/control_ids.h"
 #include "ui/password_dialog.h"
+#include "platform/wx_box_dialog.h"
+#include "platform/wx_message_box.h"
 #include "ui/small_dialogs.h"
 #include "wx_test_support.h"
 
@@ -115,18 +118,82 @@ TEST_F(Dialogs, LogoClosesItselfAfterTwoSeconds) {
   logo.Destroy();
 }
 
-TEST_F(Dialogs, MessageBoxFlagsBecomeWxStyles) {
-  const long question = plat::WxMessageStyle(plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
-  EXPECT_TRUE(question & wxOK);
-  EXPECT_TRUE(question & wxCANCEL);
-  EXPECT_TRUE(question & wxICON_EXCLAMATION);
-  EXPECT_TRUE(question & wxSTAY_ON_TOP);
-  EXPECT_TRUE(plat::WxMessageStyle(plat::MB_YESNO | plat::MB_ICONQUESTION) & wxYES_NO);
-  EXPECT_FALSE(plat::WxMessageStyle(plat::MB_OK) & wxCANCEL);
-  EXPECT_EQ(plat::AnswerOfWxResult(wxID_OK, plat::MB_OKCANCEL), plat::IDOK);
-  EXPECT_EQ(plat::AnswerOfWxResult(wxID_CANCEL, plat::MB_OKCANCEL), plat::IDCANCEL);
-  EXPECT_EQ(plat::AnswerOfWxResult(wxID_CANCEL, plat::MB_YESNO), plat::IDNO) << "a closed yes/no box says no";
-  EXPECT_EQ(plat::AnswerOfWxResult(wxID_YES, plat::MB_YESNO), plat::IDYES);
+bool SamePixels(const wxBitmap& a, const wxBitmap& b) {
+  if (!a.IsOk() || !b.IsOk() || a.GetSize() != b.GetSize()) return false;
+  const wxImage x = a.ConvertToImage(), y = b.ConvertToImage();
+  const size_t n = static_cast<size_t>(x.GetWidth()) * x.GetHeight() * 3;
+  return std::equal(x.GetData(), x.GetData() + n, y.GetData());
+}
+
+// The box that WxMessageBox has open, from inside its modal loop.
+plat::WxBoxDialog* OpenBox() {
+  for (wxWindow* w : wxTopLevelWindows)
+    if (auto* box = dynamic_cast<plat::WxBoxDialog*>(w); box && box->IsModal()) return box;
+  return nullptr;
+}
+
+TEST_F(Dialogs, MessageBoxShowsTheIconItsFlagsAskFor) {
+  const struct {
+    unsigned flags;
+    wxArtID art;
+  } cases[] = {
+      {plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST, wxART_WARNING},
+      {plat::MB_OK | plat::MB_ICONINFORMATION, wxART_INFORMATION},
+      {plat::MB_YESNO | plat::MB_ICONQUESTION, wxART_QUESTION},
+      {plat::MB_OKCANCEL | plat::MB_ICONERROR, wxART_ERROR},
+  };
+  const wxArtID all[] = {wxART_WARNING, wxART_INFORMATION, wxART_QUESTION, wxART_ERROR};
+  for (const auto& c : cases) {
+    plat::WxBoxDialog box(nullptr, "text", "Brimlet Warning", c.flags);
+    ASSERT_NE(box.Icon(), nullptr) << c.flags;
+    EXPECT_EQ(box.Art(), c.art);
+    const wxBitmap shown = box.Icon()->GetBitmap();
+    // The picture is that art's, and no other sign's.
+    for (const wxArtID& art : all)
+      EXPECT_EQ(SamePixels(shown, wxArtProvider::GetBitmap(art, wxART_MESSAGE_BOX)), art == c.art)
+          << c.flags << " " << art;
+    EXPECT_EQ((box.GetWindowStyle() & wxSTAY_ON_TOP) != 0, (c.flags & plat::MB_TOPMOST) != 0);
+    box.Destroy();
+  }
+  plat::WxBoxDialog plain(nullptr, "Program ROM Fail !", "Program ROM", plat::MB_OK);
+  EXPECT_EQ(plain.Icon(), nullptr) << "no icon bits, no icon";
+  plain.Destroy();
+}
+
+TEST_F(Dialogs, MessageBoxButtonsGiveTheBoxAnswers) {
+  plat::WxMessageBox boxes;
+  const struct {
+    unsigned flags;
+    int button;  // 0: closed with Escape
+    int answer;
+  } cases[] = {
+      {plat::MB_OK, wxID_OK, plat::IDOK},
+      {plat::MB_OKCANCEL, wxID_OK, plat::IDOK},
+      {plat::MB_OKCANCEL, wxID_CANCEL, plat::IDCANCEL},
+      {plat::MB_OKCANCEL, 0, plat::IDCANCEL},
+      {plat::MB_YESNO | plat::MB_ICONQUESTION, wxID_YES, plat::IDYES},
+      {plat::MB_YESNO | plat::MB_ICONQUESTION, wxID_NO, plat::IDNO},
+      {plat::MB_YESNO | plat::MB_ICONQUESTION, 0, plat::IDNO},
+  };
+  for (const auto& c : cases) {
+    bool seen = false;
+    wxTheApp->CallAfter([&] {
+      plat::WxBoxDialog* box = OpenBox();
+      if (!box) return;
+      seen = true;
+      EXPECT_EQ(box->GetTitle(), "Brimlet Warning");
+      if (c.button == 0) {
+        wxKeyEvent esc(wxEVT_CHAR_HOOK);
+        esc.m_keyCode = WXK_ESCAPE;
+        esc.SetEventObject(box);
+        box->ProcessWindowEvent(esc);
+      } else {
+        Click(box, c.button);
+      }
+    });
+    EXPECT_EQ(boxes.Show("Are you sure?", "Brimlet Warning", c.flags), c.answer) << c.flags << " " << c.button;
+    EXPECT_TRUE(seen);
+  }
 }
 
 TEST_F(Dialogs, WithoutNotificationAreaOkKeepsWindowShown) {

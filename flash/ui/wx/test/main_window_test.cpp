@@ -2,18 +2,22 @@
 // and the first paint flashes the packaged image with the boxes answered.
 #include <gtest/gtest.h>
 #include <wx/notebook.h>
+#include <wx/regex.h>
 #include <wx/timer.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "app/brimlet_host.h"
+#include "core/flash_sequence.h"
 #include "core/settings_word.h"
 #include "image/bios_image.h"
 #include "imagegen/layouts.h"
+#include "platform/wx_box_dialog.h"
 #include "scripted_message_box.h"
 #include "temp_dir.h"
 #include "ui/control_ids.h"
+#include "ui/dialog_units.h"
 #include "wx_test_support.h"
 
 namespace brim {
@@ -148,6 +152,13 @@ TEST_F(MainWindow, PagesChangeSettingsWord) {
   w->SelectPage(2);
   wxWindow* verify = w->Verify();
   EXPECT_FALSE(Child<wxCheckBox>(verify, ids::kCheckSize)->IsShown());
+  // The hidden boxes leave no gaps: the rows below them move up into their places.
+  EXPECT_EQ(Child<wxWindow>(verify, ids::kVerifyModelId)->GetPosition().y, DuPoint(verify, 0, 56).y);
+  EXPECT_EQ(Child<wxWindow>(verify, ids::kVerifyChecksum)->GetPosition().y, DuPoint(verify, 0, 72).y);
+  EXPECT_EQ(Child<wxWindow>(verify, ids::kVerifyReleaseDate)->GetPosition().y, DuPoint(verify, 0, 56).y);
+  EXPECT_FALSE(Child<wxCheckBox>(verify, ids::kExecuteFromNewBios)->IsShown());
+  EXPECT_EQ(Child<wxWindow>(verify, ids::kLoadCmosDefault)->GetPosition().y, DuPoint(verify, 0, 160).y);
+  EXPECT_EQ(Child<wxWindow>(verify, ids::kMakeWset)->GetPosition().y, DuPoint(verify, 0, 180).y);
   Click(verify, ids::kVerifyAll);
   EXPECT_EQ(Settings().settingsWord & 0x3F, 0x3Bu) << "all but the checksum on a Quorvel ROM";
   EXPECT_FALSE(Child<wxCheckBox>(verify, ids::kVerifyModelId)->IsEnabled());
@@ -270,6 +281,156 @@ TEST_F(MainWindow, FlashButtonDeclinedLeavesRomAndSuspendAllowed) {
   const std::vector<std::string> info = Lines(ui->Window()->General()->NewImageInfo());
   ASSERT_EQ(info.size(), 3u);
   EXPECT_EQ(info[0], " BIOS Version   : R1.07");
+}
+
+// The centre of `dialog` lies on the centre of `owner` (a pixel of rounding).
+void ExpectCentredOn(wxWindow* dialog, wxWindow* owner, const char* what) {
+  const wxRect d = dialog->GetScreenRect(), o = owner->GetScreenRect();
+  const wxPoint dc(d.x + d.width / 2, d.y + d.height / 2), oc(o.x + o.width / 2, o.y + o.height / 2);
+  EXPECT_LE(std::abs(dc.x - oc.x), 1) << what << " at " << d.x << "," << d.y << " owner " << o.x << "," << o.y;
+  EXPECT_LE(std::abs(dc.y - oc.y), 1) << what << " at " << d.x << "," << d.y << " owner " << o.x << "," << o.y;
+}
+
+TEST_F(MainWindow, DialogsAndBoxesOpenCentredOnTheMainWindowWhereverItIs) {
+  Construct();
+  ui->InitialiseWindow();
+  FlashDialog* w = ui->Window();
+  w->Show();
+  Yield();
+  for (const wxPoint at : {wxPoint(307, 284), wxPoint(20, 30), wxPoint(560, 500)}) {
+    w->Move(at);
+    Yield();
+    ASSERT_EQ(w->GetScreenPosition(), at);
+    ui->FileName()->CallAfter([&] {
+      ExpectCentredOn(ui->FileName(), w, "Enter File Name");
+      Click(ui->FileName(), ids::kExit);
+    });
+    std::string name;
+    EXPECT_FALSE(ui->FileName()->Ask(name));
+
+    ui->ShowProgrammingDialog(true);
+    Yield();
+    ExpectCentredOn(ui->Programming(), w, "Programming");
+    ui->ShowProgrammingDialog(false);
+
+    bool seen = false;
+    wxTheApp->CallAfter([&] {
+      for (wxWindow* top : wxTopLevelWindows)
+        if (auto* box = dynamic_cast<plat::WxBoxDialog*>(top); box && box->IsModal()) {
+          seen = true;
+          ExpectCentredOn(box, w, "Brimlet Error box");
+          Click(box, wxID_OK);
+        }
+    });
+    plat::MessageBox("Could not open file.", "Brimlet error", plat::MB_OK | plat::MB_ICONEXCLAMATION);
+    EXPECT_TRUE(seen);
+  }
+  w->Hide();
+}
+
+TEST_F(MainWindow, ProgrammingDialogShowsPercentAndTimeBesideTheBar) {
+  Construct();
+  ui->InitialiseWindow();
+  ui->Window()->Show();
+  ui->ShowProgrammingDialog(true);
+  ProgrammingDialog* p = ui->Programming();
+  ui->SetProgress(10000);
+  Yield();
+  const wxString text = p->ProgressLabel()->GetLabel();
+  EXPECT_TRUE(wxRegEx("^50 %  [0-9]+:[0-5][0-9]$").Matches(text)) << text;
+  EXPECT_EQ(p->Bar()->GetValue(), 10000) << "the bar moves as before";
+  const wxRect bar = p->Bar()->GetRect(), label = p->ProgressLabel()->GetRect();
+  EXPECT_GE(label.x, bar.GetRight()) << "beside the bar";
+  EXPECT_TRUE(label.y < bar.GetBottom() && label.GetBottom() > bar.y) << "on the bar's row";
+  EXPECT_LE(label.GetRight(), p->GetClientSize().x);
+  Screenshot(p, "programming-dialog.png");
+  // Past its end the bar starts over; the text follows it.
+  ui->SetProgress(ProgrammingDialog::kRange);
+  ui->StepProgress();
+  EXPECT_EQ(p->Bar()->GetValue(), 0);
+  EXPECT_TRUE(p->ProgressLabel()->GetLabel().StartsWith("0 %  "));
+  ui->ShowProgrammingDialog(false);
+  ui->Window()->Hide();
+}
+
+TEST_F(MainWindow, SingleByteBiosTextsKeepTheirLabels) {
+  std::ofstream(dir / "dmi/bios_version", std::ios::trunc) << "V1.2\xFF" "3\n";
+  Construct();
+  ui->InitialiseWindow();
+  ColorListBox* rom = ui->Window()->General()->RomInfo();
+  ASSERT_GE(rom->LineCount(), 2);
+  EXPECT_EQ(rom->LineText(1), wxString::FromUTF8(" BIOS Version      :  V1.2\u00FF" "3"));
+  EXPECT_EQ(rom->LineText(0), " BIOS Vendor      :  Quorvel");
+}
+
+TEST_F(MainWindow, WithoutPackageTheWindowStaysAndItsButtonsLoadAndFlash) {
+  // A program file without a package: what an installed brimlet is.
+  WriteBytes(dir / "prog/brimlet", Bytes(200000, 0x90));
+  imagegen::QuorvelSpec newSpec = WithModule({});
+  newSpec.seed = 11;
+  newSpec.version = "R2\xA9" "1";
+  const Bytes image = imagegen::BuildQuorvel(newSpec);
+  WriteBytes(dir / "new.rom", image);
+
+  Construct();
+  plat::ScriptedMessageBox boxes;
+  Settings().autoFlashPending = 1;  // as start-up arms it
+  Settings().rebootAfterFlash = 1;  // /REB: no restart question, a word of success instead
+  // A Quorvel ROM's own flash module is not located: setting.ini names the new one.
+  Settings().executeFromNewBios = 1;
+  BuildSettingsWord(Settings());
+
+  wxTimer watchdog;
+  watchdog.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    ADD_FAILURE() << "the window did not finish";
+    if (ui->Window()->IsModal()) ui->Window()->EndModal(wxID_CANCEL);
+  });
+  watchdog.StartOnce(120000);
+  bool acted = false;
+  ui->Window()->CallAfter([&] {
+    FlashDialog* w = ui->Window();
+    for (int i = 0; i < 10; ++i) Yield(2);  // its first paints
+    EXPECT_TRUE(w->IsShown());
+    EXPECT_TRUE(w->IsModal());
+    EXPECT_EQ(Settings().autoFlashPending, 0);
+    EXPECT_TRUE(boxes.boxes.empty()) << ::testing::PrintToString(boxes.Texts());
+    EXPECT_EQ(w->General()->Status()->LineCount(), 0);
+    for (int id : {ids::kLoadBiosFile, ids::kSaveRom, ids::kFlashBios})
+      EXPECT_TRUE(Child<wxWindow>(w->General(), id)->IsEnabled()) << id;
+    Screenshot(w, "no-package-window.png");
+
+    ui->FileName()->CallAfter([this] {
+      Child<wxTextCtrl>(ui->FileName(), ids::kFileNameEdit)->ChangeValue(dir / "new.rom");
+      Click(ui->FileName(), ids::kOk);
+    });
+    Click(w->General(), ids::kLoadBiosFile);
+    ASSERT_EQ(NewImage().size, image.size());
+    const std::vector<std::string> info = Lines(w->General()->NewImageInfo());
+    ASSERT_FALSE(info.empty());
+    EXPECT_EQ(w->General()->NewImageInfo()->LineText(0), wxString::FromUTF8(" BIOS Version   : R2\u00A9" "1"));
+    // Write every byte: nothing kept.
+    w->SelectPage(1);
+    if (!Child<wxCheckBox>(w->KeepData(), ids::kForceUpdateAll)->GetValue()) Click(w->KeepData(), ids::kForceUpdateAll);
+    EXPECT_EQ(Settings().settingsWord & kKeepAllBits, 0u);
+    w->SelectPage(0);
+    boxes.Answer(plat::IDOK);  // "update the BIOS?"
+    Click(w->General(), ids::kFlashBios);
+    acted = true;
+    w->EndModal(ids::kExit);
+  });
+  ui->ShowMainWindowModal(*host);
+  watchdog.Stop();
+
+  EXPECT_TRUE(acted);
+  EXPECT_EQ(boxes.PendingAnswers(), 0u) << ::testing::PrintToString(boxes.Texts());
+  EXPECT_EQ(boxes.boxes.size(), 1u) << "no restart question with REBOOT set " << ::testing::PrintToString(boxes.Texts());
+  EXPECT_EQ(Settings().errorCode, 0);
+  EXPECT_EQ(ReadBytes(dir / "machine/rom.bin"), image) << "the ROM holds the loaded image byte for byte";
+  const std::vector<std::string> status = Lines(ui->Window()->General()->Status());
+  const auto ok = std::find(status.begin(), status.end(), "Program BIOS OK !!!!!!");
+  ASSERT_NE(ok, status.end()) << ::testing::PrintToString(status);
+  ASSERT_NE(ok + 1, status.end());
+  EXPECT_EQ(*(ok + 1), kRestartingLine);
 }
 
 }  // namespace

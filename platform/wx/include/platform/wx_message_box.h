@@ -4,13 +4,11 @@
 
 namespace plat {
 
+// Shows each box as a WxBoxDialog centred on the application's top window
+// when that is shown, else on the screen.
 class WxMessageBox : public MessageBoxBackend {
  public:
   int Show(const std::string& text, const std::string& caption, unsigned flags) override;
 };
-
-// wx style bits for the box flags, and the box answer for a wx result.
-long WxMessageStyle(unsigned flags);
-int AnswerOfWxResult(int wxResult, unsigned flags);
 
 }  // namespace plat

@@ -19,6 +19,8 @@ class ColorListBox : public wxVListBox, public InfoList {
   ColorRef SetHighlightColor(ColorRef color);
   void SelectLine(int index);
   const ColorLines& Lines() const { return lines_; }
+  // A line as drawn: BIOS texts are single-byte, so never FromUTF8 alone.
+  wxString LineText(int index) const;
 
   static SystemColors CurrentSystemColors();
 

@@ -43,12 +43,18 @@ class KeepDataPageView : public wxPanel {
 
 class VerifyPageView : public wxPanel {
  public:
+  // Template rows (dialog units) of the left column of "Verify Setting" and
+  // of "Other Setting"; the last one is the "Make WSET.TXT" button.
+  static constexpr int kLeftColumnRows[] = {40, 56, 72, 88};
+  static constexpr int kOtherRows[] = {128, 144, 160, 176, 196};
+
   explicit VerifyPageView(wxWindow* parent);
   void InitOnce();
   VerifyPage& Logic() { return logic_; }
 
  private:
   void SetCheckNone();
+  void CloseUpHiddenRows();
   WxControls controls_;
   VerifyPage logic_;
   bool initialised_ = false;

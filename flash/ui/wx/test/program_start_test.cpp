@@ -1,0 +1,44 @@
+// The real brimlet started on the test display as a menu entry starts it:
+// no package in its file, no /F:.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "imagegen/layouts.h"
+#include "temp_dir.h"
+#include "window_start.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ProgramStart, WithoutPackageTheWindowStaysWithNoBoxAndNoToolkitWarnings) {
+  plat::TempDir dir;
+  plat::ScopedEnv env;
+  env.UseFolders(dir.path());
+  env.Set("BRIMLET_MACHINE", dir / "machine");
+  env.Set("BIOS_TOOLS_AUTOSTART_DIR", dir / "autostart");
+  env.Set("BIOS_TOOLS_NO_POWER_ACTION", "1");
+  fs::create_directories(dir / "machine");
+  fs::create_directories(dir / "prog");
+  imagegen::QuorvelSpec spec;
+  spec.flashModules = {0xD0000};
+  const imagegen::Bytes rom = imagegen::BuildQuorvel(spec);
+  std::ofstream(dir / "machine/rom.bin", std::ios::binary).write(reinterpret_cast<const char*>(rom.data()), rom.size());
+  std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFF00000\nFLAG=16\n";
+  fs::copy_file(BRIMLET_EXE, dir / "prog/brimlet");
+  fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
+  fs::permissions(dir / "prog/brimlet", fs::perms::owner_all);
+
+  const plat::WindowStart run =
+      plat::StartUntilWindow({dir / "prog/brimlet"}, dir / "prog", "Brimlet V1.05.08", dir / "stderr");
+  EXPECT_TRUE(run.appeared) << run.errors;
+  EXPECT_FALSE(run.exitedEarly) << "the window must stay open for its buttons\n" << run.errors;
+  for (const char* box : {"Brimlet Error", "Brimlet error"})
+    EXPECT_EQ(std::count(run.shownWindows.begin(), run.shownWindows.end(), box), 0) << box;
+  EXPECT_FALSE(plat::HasToolkitWarnings(run.errors)) << run.errors;
+}
+
+}  // namespace
