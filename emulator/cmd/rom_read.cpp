@@ -30,18 +30,8 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
-                                    {"version", no_argument, nullptr, 'V'},
-                                    {nullptr, 0, nullptr, 0}};
-  opterr = 0;
-  int c;
-  while ((c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
-    switch (c) {
-      case 'h': return toolcli::PrintHelp(kUsage);
-      case 'V': return toolcli::PrintVersion(kTool);
-      default: return toolcli::OptionError(kTool, c, argc, argv);
-    }
-  }
+  if (int status = toolcli::ParseStandardOptions(argc, argv, kTool, kUsage); status >= 0)
+    return status;
   if (argc - optind > 1) return toolcli::UsageError(kTool, "expected at most one OUTPUT");
   const char* output = argc - optind == 1 ? argv[optind] : nullptr;
   std::string exeDir = plat::DirectoryOf(plat::ExecutablePath());

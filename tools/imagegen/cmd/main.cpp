@@ -73,18 +73,8 @@ int WriteMachineFolder(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
-                                    {"version", no_argument, nullptr, 'V'},
-                                    {nullptr, 0, nullptr, 0}};
-  opterr = 0;
-  int c;
-  while ((c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
-    switch (c) {
-      case 'h': return toolcli::PrintHelp(kUsage);
-      case 'V': return toolcli::PrintVersion(kTool);
-      default: return toolcli::OptionError(kTool, c, argc, argv);
-    }
-  }
+  if (int status = toolcli::ParseStandardOptions(argc, argv, kTool, kUsage); status >= 0)
+    return status;
   if (argc - optind != 2) return toolcli::UsageError(kTool, "expected KIND OUTPUT");
   const std::string kind = argv[optind], path = argv[optind + 1];
   if (kind == "machine") return WriteMachineFolder(path);

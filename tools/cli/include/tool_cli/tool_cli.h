@@ -39,4 +39,22 @@ inline int OptionError(const char* tool, int answer, int argc, char** argv) {
   return UsageError(tool, "unknown option '" + arg + "'");
 }
 
+// For a tool whose only options are --help/-h and --version: -1 to go on with
+// the operands from optind, else the status to exit with.
+inline int ParseStandardOptions(int argc, char** argv, const char* tool, const char* usage) {
+  static const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 0;
+  int c;
+  while ((c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1) {
+    switch (c) {
+      case 'h': return PrintHelp(usage);
+      case 'V': return PrintVersion(tool);
+      default: return OptionError(tool, c, argc, argv);
+    }
+  }
+  return -1;
+}
+
 }  // namespace toolcli
