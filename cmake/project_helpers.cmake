@@ -25,7 +25,8 @@ function(bios_tests name)
                                              ${PROJECT_SOURCE_DIR}/platform/testing)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "BIOS_TOOLS_NO_POWER_ACTION=1;BIOS_TOOLS_BUILD_DIR=${PROJECT_BINARY_DIR}"
+    # A test that forgets its own lock folder still never takes the machine's.
+    ENVIRONMENT "BIOS_TOOLS_NO_POWER_ACTION=1;BIOS_TOOLS_BUILD_DIR=${PROJECT_BINARY_DIR};BIOS_TOOLS_LOCK_DIR=${CMAKE_CURRENT_BINARY_DIR}"
     TIMEOUT 900)
   if(ARG_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")

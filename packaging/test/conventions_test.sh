@@ -24,7 +24,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # Whatever a tool might touch stays here; no display, so no window opens.
 export XDG_STATE_HOME="$scratch/state" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
-export XDG_RUNTIME_DIR="$scratch/run" BIOS_TOOLS_NO_POWER_ACTION=1
+export XDG_RUNTIME_DIR="$scratch/run" BIOS_TOOLS_LOCK_DIR="$scratch/run" BIOS_TOOLS_NO_POWER_ACTION=1
 unset DISPLAY WAYLAND_DISPLAY BRIMLET_MACHINE
 failures=0
 

@@ -15,7 +15,7 @@ qzw=tools/qzw/qzw"
 unset DISPLAY WAYLAND_DISPLAY
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-export XDG_STATE_HOME="$scratch" XDG_DATA_HOME="$scratch" XDG_CONFIG_HOME="$scratch" XDG_RUNTIME_DIR="$scratch"
+export XDG_STATE_HOME="$scratch" XDG_DATA_HOME="$scratch" XDG_CONFIG_HOME="$scratch" XDG_RUNTIME_DIR="$scratch" BIOS_TOOLS_LOCK_DIR="$scratch"
 
 # The options a help text names: --long, -x, and brimlet's /options.
 options_of() {
