@@ -27,6 +27,8 @@ constexpr uint32_t kVxdProgramRom = 0x222408;
 
 // EBX of the 32-bit ROM size request (EAX 0x9616), answered in ECX.
 constexpr uint32_t kRomBlocksFunction = 2;
+// EBX of the boot block request (EAX 0x9616): ECX = ROM offset, EDX = size.
+constexpr uint32_t kBootBlockFunction = 3;
 
 constexpr uint8_t kAhNotSupported = 0x86;
 constexpr uint8_t kAhNoPassword = 0x01;
