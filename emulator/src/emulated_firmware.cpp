@@ -201,11 +201,12 @@ bool EmulatedFirmware::Program(const MachineConfig& m, uint32_t ecx, uint32_t im
       return false;  // power lost: what was written stays written
     }
     bool read = mem.read(mem.context, imageAddress + i * kBlock, block.data(), kBlock);
-    std::vector<uint8_t> current;
-    if (read && keep && (read = rom.Read(i * kBlock, kBlock, &current))) {
+    if (read && keep) {
+      std::vector<uint8_t> current;
+      read = rom.Read(i * kBlock, kBlock, &current);
       uint64_t from = std::max(start, bootStart) - start;
       uint64_t to = std::min(start + kBlock, bootEnd) - start;
-      std::copy(current.begin() + from, current.begin() + to, block.begin() + from);
+      if (read) std::copy(current.begin() + from, current.begin() + to, block.begin() + from);
     }
     // A worn block: some cells do not take the new bytes, and nobody notices.
     if (read && static_cast<int32_t>(i) == m.badBlock)

@@ -10,7 +10,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 root="$scratch/root"
 export XDG_STATE_HOME="$scratch/state" XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config"
-export XDG_RUNTIME_DIR="$scratch/run" BIOS_TOOLS_NO_POWER_ACTION=1
+export XDG_RUNTIME_DIR="$scratch/run" BIOS_TOOLS_NO_POWER_ACTION=1 BIOS_TOOLS_LOCK_DIR="$scratch/run"
 mkdir -p "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY BRIMLET_MACHINE
 

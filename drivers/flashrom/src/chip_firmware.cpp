@@ -269,6 +269,9 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
                               uint32_t outSize, uint32_t* bytesReturned,
                               const FlashDriverMemory& mem) {
   *bytesReturned = 0;
+  // A failure's text lives until the next request that may fail, a refused
+  // one included: a later failed call must not show an older reason.
+  if (supported_ && code != kDriverMessage && code != kCheckSupport) message_.clear();
   uint32_t need;
   switch (code) {
     case kCallBios: case kGetRomData: case kProgramRom: case kCheckSupport: case kDriverMessage:
@@ -281,8 +284,6 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
   }
   if (!in || !out || inSize < need || outSize < need) return plat::ERROR_INVALID_PARAMETER;
   std::vector<uint8_t> b(in, in + need);
-  // A failure's text lives until the next request that may fail.
-  if (supported_ && code != kDriverMessage && code != kCheckSupport) message_.clear();
   Registers r;
   if (need >= 28) {
     size_t at = code >= kVxdCallBios ? 0 : kEax;  // 9x packets have no status dword

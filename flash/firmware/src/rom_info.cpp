@@ -96,7 +96,8 @@ uint32_t AskRomBlocks() {
 }
 
 // Where the firmware keeps the boot block, asked once the firmware has told
-// the ROM size (a geometry from setting.ini leaves it unasked). An answer that does not lie wholly inside the ROM counts as none.
+// the ROM size (a geometry from setting.ini leaves it unasked). An answer
+// that does not lie wholly inside the ROM counts as none.
 void AskBootBlock(BiosImage& image) {
   uint32_t offset = 0, size = 0;
   if (!AskExtended(kBootBlockFunction, &offset, &size)) return;

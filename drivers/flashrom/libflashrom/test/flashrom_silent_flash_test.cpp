@@ -120,7 +120,8 @@ class FlashromSilentFlash : public ::testing::Test {
   int Run(const std::string& program, const std::string& args) {
     const std::string env = "XDG_STATE_HOME=" + (dir / "state") + " XDG_DATA_HOME=" + (dir / "data") +
                             " XDG_CONFIG_HOME=" + (dir / "config") + " XDG_RUNTIME_DIR=" + (dir / "state") +
-                            " BIOS_TOOLS_CONFIG_DIR=" + (dir / "etc") + " BIOS_TOOLS_NO_POWER_ACTION=1";
+                            " BIOS_TOOLS_CONFIG_DIR=" + (dir / "etc") + " BIOS_TOOLS_NO_POWER_ACTION=1" +
+                            " BIOS_TOOLS_LOCK_DIR=" + (dir / "state");
     const std::string cmd = "cd " + (dir / "prog") + " && " + env + " " + program + " " + args +
                             " </dev/null >" + (dir / "log") + " 2>&1";
     int status = std::system(cmd.c_str());
