@@ -200,7 +200,9 @@ TEST(RequestBlocks, ProgramFlashRomNt) {
     return 0u;
   });
   ASSERT_TRUE(OpenFlashDevice());
-  ASSERT_EQ(ProgramFlashROM(), 1);
+  uint32_t optionBits = 0;
+  ASSERT_EQ(ProgramFlashROM(&optionBits), 1);
+  EXPECT_EQ(optionBits, 3u) << "what the verify judges is what the request carried";
   ASSERT_EQ(device.requests.size(), 1u);
   EXPECT_EQ(device.requests[0].code, kIoctlProgramRom);
   // Image (0x11000 with its guard page), ROM, lock bits, F-segment field, list.
