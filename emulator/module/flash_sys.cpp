@@ -1,5 +1,6 @@
 // The flash driver module: one exported entry point in front of the
 // emulated firmware of the machine chosen by BRIMLET_MACHINE.
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -9,6 +10,7 @@
 #include "emulator/machine_config.h"
 #include "platform/device.h"
 #include "platform/driver_module.h"
+#include "platform/le_bytes.h"
 
 namespace {
 std::mutex g_lock;  // the programming request may run beside other requests
@@ -17,20 +19,29 @@ emu::EmulatedFirmware& Firmware() {
   return firmware;
 }
 std::string g_refusal;  // why the last request found no machine; "" after one that did
-}  // namespace
 
-// Why the last request was refused, for the caller's message: copies at most
-// size - 1 bytes and a NUL, returns the whole text's length.
-extern "C" __attribute__((visibility("default"))) uint32_t FlashDriverMessage(char* text,
-                                                                              uint32_t size) {
-  std::lock_guard<std::mutex> guard(g_lock);
-  if (text && size > 0) {
-    const size_t n = g_refusal.size() < size - 1 ? g_refusal.size() : size - 1;
-    std::memcpy(text, g_refusal.data(), n);
-    text[n] = '\0';
-  }
-  return static_cast<uint32_t>(g_refusal.size());
+// The driver message request: why the last request found no machine ("" when
+// it did), into the buffer the block names (address at 56, room at 60), cut
+// to the room and always terminated; ECX = the length copied. Answered
+// without a machine, as it is asked after a refusal.
+uint32_t AnswerMessage(const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                       uint32_t* bytesReturned, const FlashDriverMemory& mem) {
+  constexpr uint32_t kBlock = 84;
+  if (!in || !out || inSize < kBlock || outSize < kBlock) return plat::ERROR_INVALID_PARAMETER;
+  uint8_t b[kBlock];
+  std::memcpy(b, in, kBlock);
+  const uint32_t buffer = plat::Le32(b, kBlock, 56), room = plat::Le32(b, kBlock, 60);
+  const uint32_t n = room ? static_cast<uint32_t>(std::min<size_t>(g_refusal.size(), room - 1)) : 0;
+  const std::string text = g_refusal.substr(0, n);
+  const bool ok = room > 0 && mem.check(mem.context, buffer, n + 1, 1) &&
+                  mem.write(mem.context, buffer, text.c_str(), n + 1);
+  plat::PutLe32(b, kBlock, 0, ok ? 0 : 0xFFFFFFFFu);
+  plat::PutLe32(b, kBlock, 12, ok ? n : 0);
+  std::memcpy(out, b, kBlock);
+  *bytesReturned = kBlock;
+  return plat::ERROR_SUCCESS;
 }
+}  // namespace
 
 extern "C" __attribute__((visibility("default"))) uint32_t FlashDriverRequest(
     uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
@@ -42,6 +53,7 @@ extern "C" __attribute__((visibility("default"))) uint32_t FlashDriverRequest(
       !memory->unmap)
     return plat::ERROR_INVALID_PARAMETER;
   std::lock_guard<std::mutex> guard(g_lock);
+  if (code == emu::kDriverMessage) return AnswerMessage(in, inSize, out, outSize, bytesReturned, *memory);
   emu::MachineConfig machine;
   std::string folder = emu::MachineFolder();
   std::string why;

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +88,11 @@ void EmulatedFirmware::Dispatch(const MachineConfig& m, Registers& r, const Flas
     // Only a machine CL cannot describe knows the 32-bit size; the others
     // refuse it as they always did.
     r.ecx = m.romSize / kBlock;
+    SetAh(r.eax, 0);
+  } else if (function == 0x9616 && r.ebx == kBootBlockFunction) {
+    // Told as configured, even outside the ROM: checking it is the caller's job.
+    r.ecx = m.bootBlockOffset;
+    r.edx = m.bootBlockSize;
     SetAh(r.eax, 0);
   } else if (function == 0x9610 && r.ebx == 0x0108) {
     if (!Fault(m, "AskSetupPasswd", r)) SetAh(r.eax, m.hasPassword ? 0 : kAhNoPassword);
@@ -187,13 +193,21 @@ bool EmulatedFirmware::Program(const MachineConfig& m, uint32_t ecx, uint32_t im
   int32_t written = 0;
   for (uint32_t i = 0; i < blocks; ++i) {
     uint64_t start = uint64_t(i) * kBlock;
-    bool boot = start < bootEnd && start + kBlock > bootStart;
-    if (boot && !writeBootBlock) continue;
+    // A kept boot block keeps its own bytes only; the rest of its blocks is written.
+    bool keep = !writeBootBlock && start < bootEnd && start + kBlock > bootStart;
+    if (keep && start >= bootStart && start + kBlock <= bootEnd) continue;
     if (m.cutOffAfterBlocks >= 0 && written >= m.cutOffAfterBlocks) {
       *ah = 0;
       return false;  // power lost: what was written stays written
     }
     bool read = mem.read(mem.context, imageAddress + i * kBlock, block.data(), kBlock);
+    if (read && keep) {
+      std::vector<uint8_t> current;
+      read = rom.Read(i * kBlock, kBlock, &current);
+      uint64_t from = std::max(start, bootStart) - start;
+      uint64_t to = std::min(start + kBlock, bootEnd) - start;
+      if (read) std::copy(current.begin() + from, current.begin() + to, block.begin() + from);
+    }
     // A worn block: some cells do not take the new bytes, and nobody notices.
     if (read && static_cast<int32_t>(i) == m.badBlock)
       for (uint32_t k = 0; k < 16; ++k) block[k] ^= 0xA5;

@@ -132,6 +132,28 @@ TEST(FirmwareAnswers, RomInformationFillsTheCallersBuffers) {
   EXPECT_EQ(fseg, 0xF0000u);
 }
 
+// The boot block is told as configured: the top block unless machine.ini says.
+TEST(FirmwareAnswers, BootBlockFromTheMachineDescription) {
+  TempEnvironment env;
+  Machine top(env, {}, 4);
+  auto b = Regs(0x9616, kBootBlockFunction, 0x1111, 0x2222);
+  ASSERT_EQ(top.Send(kCallBios, b), 0u);
+  EXPECT_EQ(Ah(b), 0u);
+  EXPECT_EQ(Le32At(b, 12), 3 * kBlock);
+  EXPECT_EQ(Le32At(b, 16), kBlock);
+
+  TempEnvironment other;
+  Machine small(other, {"BOOTBLOCK=0x18000", "BOOTBLOCKSIZE=0x2000"}, 4);
+  auto packet = std::vector<uint8_t>(32, 0);
+  PutLe32At(packet, 0, 0x9616);
+  PutLe32At(packet, 4, kBootBlockFunction);
+  ASSERT_EQ(small.Send(kVxdCallBios, packet), 0u);
+  EXPECT_EQ(Ah(packet, 0), 0u);
+  EXPECT_EQ(Le32At(packet, 8), 0x18000u);
+  EXPECT_EQ(Le32At(packet, 12), 0x2000u);
+  EXPECT_EQ(Le32At(packet, 28), 0u);
+}
+
 // Up to 255 blocks the machine answers only the 8-bit way, as it always did;
 // above, CL holds 0 and the 32-bit size request answers.
 TEST(FirmwareAnswers, ThirtyTwoBitSizeOnlyAboveWhatClReports) {

@@ -8,6 +8,7 @@
 #include "../../flash/firmware/test/firmware_test_support.h"
 #include "emulator/default_machine.h"
 #include "emulator/machine_config.h"
+#include "firmware/driver_message.h"
 #include "firmware/driver_service.h"
 #include "firmware/firmware_queries.h"
 #include "firmware/flash_device.h"
@@ -69,7 +70,7 @@ TEST(MachineRefusal, TheFailedRequestsMessageCarriesTheReasonUntilTheMachineIsTh
   ASSERT_TRUE(emu::WriteMachine(folder, emu::DefaultRom(), emu::DefaultMachineLines()));
   EXPECT_NE(CheckBiosSupport(), 0);
   EXPECT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(plat::LastDriverMessage(), "");
+  EXPECT_EQ(DriverMessage(), "");
   CloseFlashDevice();
   ::unsetenv(emu::kMachineVariable);
 }

@@ -33,9 +33,10 @@ mkdir -p "$scratch/src/build" "$scratch/home"
   cp -r "$src/README.md" "$src/scripts" "$scratch/src/"
 ln -s "$build" "$scratch/src/build/release"
 
-# Nothing leaves the scratch folder: HOME and the XDG folders are inside it.
-env -i PATH="/usr/bin:/bin" HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" BIOS_TOOLS_LOCK_DIR="$scratch/run" \
-    ASAN_OPTIONS="${ASAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" \
+# Nothing leaves the scratch folder: HOME, the XDG folders and the machine-wide
+# lock (which brimlets of parallel tests would share) are inside it.
+env -i PATH="/usr/bin:/bin" HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" \
+    BIOS_TOOLS_LOCK_DIR="$scratch/run" ASAN_OPTIONS="${ASAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" \
     bash -c "mkdir -p \"\$XDG_RUNTIME_DIR\" && cd '$scratch/src' && . '$scratch/run.sh'" \
     >"$scratch/out" 2>&1 || { cat "$scratch/out"; echo "FAIL: a README command failed (above)"; exit 1; }
 

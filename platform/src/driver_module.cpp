@@ -28,8 +28,6 @@ uint32_t WindowMap(void*, const void* p, uint32_t size) {
 }
 void WindowUnmap(void*, uint32_t address) { AddressWindow::Instance().Unmap(address); }
 
-thread_local std::string t_lastMessage;
-
 const FlashDriverMemory g_memory = {nullptr, WindowRead, WindowWrite, WindowCheck, WindowMap,
                                   WindowUnmap};
 }  // namespace
@@ -69,9 +67,8 @@ std::shared_ptr<DriverModule> DriverModule::Load(const std::string& path, uint32
     if (lastError) *lastError = ERROR_PROC_NOT_FOUND;
     return nullptr;
   }
-  auto message = reinterpret_cast<FlashDriverMessageEntry>(::dlsym(handle, kFlashDriverMessageName));
   if (lastError) *lastError = ERROR_SUCCESS;
-  return std::shared_ptr<DriverModule>(new DriverModule(handle, entry, message));
+  return std::shared_ptr<DriverModule>(new DriverModule(handle, entry));
 }
 
 DriverModule::~DriverModule() { ::dlclose(handle_); }
@@ -81,15 +78,7 @@ uint32_t DriverModule::Request(uint32_t code, const void* in, uint32_t inSize, v
   uint32_t returned = 0;
   uint32_t err = entry_(code, in, inSize, out, outSize, &returned, &g_memory);
   if (bytesReturned) *bytesReturned = returned;
-  t_lastMessage.clear();
-  if (err != ERROR_SUCCESS && message_) {
-    char text[512];
-    message_(text, sizeof text);
-    t_lastMessage = text;
-  }
   return err;
 }
-
-std::string LastDriverMessage() { return t_lastMessage; }
 
 }  // namespace plat

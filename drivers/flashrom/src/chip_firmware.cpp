@@ -126,6 +126,16 @@ void ChipFirmware::Dispatch(Registers& r, const FlashDriverMemory& mem) {
     bool ok = KnownGeometry(&g);
     if (ok) r.ecx = g.size / kBlock;
     SetAh(r.eax, ok ? 0 : kAhChipFailed);
+  } else if (function == 0x9616 && r.ebx == kBootBlockFunction) {
+    Geometry g;
+    bool ok = KnownGeometry(&g);
+    uint64_t start = ok ? BootBlockStart(g.size) : 0;
+    ok = ok && start <= 0xFFFFFFFFu;
+    if (ok) {
+      r.ecx = static_cast<uint32_t>(start);
+      r.edx = config_.bootBlockSize;
+    }
+    SetAh(r.eax, ok ? 0 : kAhChipFailed);
   } else if (function == 0x9610 && r.ebx == 0x0108) {
     SetAh(r.eax, kAhNoPassword);  // a chip knows of no setup password
   } else if (function == 0x9610 && (r.ebx & 0xFFFF00FF) == 0x08 && (r.ebx >> 8) == 3) {
@@ -181,10 +191,14 @@ void ChipFirmware::RomInfo(Registers& r, const FlashDriverMemory& mem) {
   SetAh(r.eax, 0);
 }
 
+uint64_t ChipFirmware::BootBlockStart(uint32_t size) const {
+  return config_.bootBlockGiven ? config_.bootBlockOffset
+                                : uint64_t(size) - std::min(config_.bootBlockSize, size);
+}
+
 std::vector<ChipSpan> ChipFirmware::Spans(uint32_t size, bool writeBootBlock) const {
   if (writeBootBlock) return {{0, size - 1}};
-  uint64_t start = config_.bootBlockGiven ? config_.bootBlockOffset
-                                          : uint64_t(size) - std::min(config_.bootBlockSize, size);
+  uint64_t start = BootBlockStart(size);
   uint64_t end = start + config_.bootBlockSize;
   std::vector<ChipSpan> spans;
   if (start > 0) spans.push_back({0, static_cast<uint32_t>(start - 1)});
@@ -255,6 +269,9 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
                               uint32_t outSize, uint32_t* bytesReturned,
                               const FlashDriverMemory& mem) {
   *bytesReturned = 0;
+  // A failure's text lives until the next request that may fail, a refused
+  // one included: a later failed call must not show an older reason.
+  if (supported_ && code != kDriverMessage && code != kCheckSupport) message_.clear();
   uint32_t need;
   switch (code) {
     case kCallBios: case kGetRomData: case kProgramRom: case kCheckSupport: case kDriverMessage:
@@ -267,8 +284,6 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
   }
   if (!in || !out || inSize < need || outSize < need) return plat::ERROR_INVALID_PARAMETER;
   std::vector<uint8_t> b(in, in + need);
-  // A failure's text lives until the next request that may fail.
-  if (supported_ && code != kDriverMessage && code != kCheckSupport) message_.clear();
   Registers r;
   if (need >= 28) {
     size_t at = code >= kVxdCallBios ? 0 : kEax;  // 9x packets have no status dword

@@ -119,7 +119,7 @@ TEST_F(Handler, WithoutConfigurationEverythingIsUnsupportedAndNothingOpens) {
   auto support = Regs(0, 0);
   ASSERT_EQ(Send(kCheckSupport, support), 0u);
   EXPECT_EQ(At(support, 0), 0xFFFFFFFFu);
-  for (uint32_t ebx : {0u, kRomBlocksFunction, 0x0108u}) {
+  for (uint32_t ebx : {0u, kRomBlocksFunction, kBootBlockFunction, 0x0108u}) {
     auto b = Regs(ebx == 0x0108u ? 0x9610 : 0x9616, ebx);
     ASSERT_EQ(Send(kCallBios, b), 0u);
     EXPECT_EQ(Ah(b), kAhNotSupported);
@@ -167,6 +167,29 @@ TEST_F(Handler, SixteenMebibyteChipAnswersThirtyTwoBitsAndZeroInCl) {
   ASSERT_EQ(Send(kCallBios, refused), 0u);
   EXPECT_EQ(Ah(refused), kAhBadRequest);
   EXPECT_EQ(small[0], 7u);
+}
+
+TEST_F(Handler, BootBlockAsConfiguredOrTheChipsTop) {
+  Make(16 * kBlock);
+  auto top = Regs(0x9616, kBootBlockFunction);
+  ASSERT_EQ(Send(kCallBios, top), 0u);
+  EXPECT_EQ(Ah(top), 0u);
+  EXPECT_EQ(At(top, 12), 15 * kBlock);
+  EXPECT_EQ(At(top, 16), kBlock);
+
+  Make(16 * kBlock, "bootblock 1");
+  config.bootBlockSize = 0x4000;
+  firmware = std::make_unique<ChipFirmware>(&config, std::make_unique<MemoryChip>(16 * kBlock), "");
+  auto given = Regs(0x9616, kBootBlockFunction);
+  ASSERT_EQ(Send(kCallBios, given), 0u);
+  EXPECT_EQ(Ah(given), 0u);
+  EXPECT_EQ(At(given, 12), kBlock);
+  EXPECT_EQ(At(given, 16), 0x4000u);
+
+  Make(0x18000);
+  auto broken = Regs(0x9616, kBootBlockFunction);
+  ASSERT_EQ(Send(kCallBios, broken), 0u);
+  EXPECT_EQ(Ah(broken), kAhChipFailed) << "no answer for a chip that is not used";
 }
 
 TEST_F(Handler, ChipOfNoWholeNumberOfBlocksIsRefusedWithItsReason) {

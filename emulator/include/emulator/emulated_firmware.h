@@ -21,12 +21,15 @@ constexpr uint32_t kCallBios = 0x222000;
 constexpr uint32_t kGetRomData = 0x222010;
 constexpr uint32_t kProgramRom = 0x222014;
 constexpr uint32_t kCheckSupport = 0x222018;
+constexpr uint32_t kDriverMessage = 0x22201C;  // answered by the module, see flash_sys.cpp
 constexpr uint32_t kVxdCallBios = 0x222400;
 constexpr uint32_t kVxdMapMemory = 0x222404;
 constexpr uint32_t kVxdProgramRom = 0x222408;
 
 // EBX of the 32-bit ROM size request (EAX 0x9616), answered in ECX.
 constexpr uint32_t kRomBlocksFunction = 2;
+// EBX of the boot block request (EAX 0x9616): ECX = ROM offset, EDX = size.
+constexpr uint32_t kBootBlockFunction = 3;
 
 constexpr uint8_t kAhNotSupported = 0x86;
 constexpr uint8_t kAhNoPassword = 0x01;

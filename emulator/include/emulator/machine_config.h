@@ -4,7 +4,9 @@
 // [MACHINE] BASE, FLAG, ROMTYPE, LOCKBITBLOCK0 (lock-bit address of block 0),
 //   PASSWORD (scan codes in hex, or "none"), BRAND, SUPPORTED, FSEGMENT
 //   (F-segment mapping), ROMVALUE (firmware ROM value), MAPPEDROM, WSBI,
-//   BOOTBLOCK and BOOTBLOCKSIZE (ROM offset and size of the boot block),
+//   BOOTBLOCK and BOOTBLOCKSIZE (ROM offset and size of the boot block; a
+//   run that keeps it keeps exactly these bytes, and the boot block request
+//   tells them),
 //   BLOCKTIME (milliseconds per 64 KiB block programmed)
 // [FAULTS] AHERROR with AHERRORFOR (AskSetupPasswd, SetChkSetupPasswd,
 //   WSBICheck, AskIsVemoModel, GetROMInfo, ProgramFlashROM), READFAIL,

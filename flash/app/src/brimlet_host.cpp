@@ -132,7 +132,7 @@ bool BrimletHost::BackupCurrentRom() {
 
 RomVerifyResult BrimletHost::VerifyProgrammedRom() {
   record_.verifyRan = true;
-  record_.verify = brim::VerifyProgrammedRom(NewImage(), CurrentRomImage(), Settings().settingsWord);
+  record_.verify = brim::VerifyProgrammedRom(NewImage(), CurrentRomImage(), programmedOptionBits_);
   return record_.verify;
 }
 
@@ -141,7 +141,7 @@ bool BrimletHost::WSBICheck() {
   return brim::WSBICheck(&code, &value) != 0;
 }
 
-bool BrimletHost::ProgramFlashROM() { return brim::ProgramFlashROM() != 0; }
+bool BrimletHost::ProgramFlashROM() { return brim::ProgramFlashROM(&programmedOptionBits_) != 0; }
 
 uint32_t BrimletHost::CurrentRomFlag() { return CurrentRomImage().flagWord; }
 

@@ -137,6 +137,28 @@ TEST_F(SafeFlash, BadBlockFailsTheVerify) {
   EXPECT_NE(HistoryLines()[1].find("\"verify\":\"passed\""), std::string::npos);
 }
 
+// A boot block of half a block: kept, only its bytes stay old and the verify
+// passes; written, a worn block inside or outside it still fails the verify.
+TEST_F(SafeFlash, VerifyKeepsExactlyTheBootBlockTheMachineReports) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  const std::string machine = "[MACHINE]\nBASE=0xFFF00000\nFLAG=16\nBOOTBLOCK=0xF8000\nBOOTBLOCKSIZE=0x8000\n";
+  Prepare(oldRom, 0x10, image, kSettings);
+  std::ofstream(dir / "machine/machine.ini") << machine;
+  ASSERT_EQ(RunBrimlet("/silent"), 0) << Log();
+  Bytes expected = image;
+  std::copy(oldRom.begin() + 0xF8000, oldRom.end(), expected.begin() + 0xF8000);
+  EXPECT_EQ(Rom(), expected);
+
+  for (const char* bad : {"BADBLOCK=15\n", "BADBLOCK=3\n"}) {
+    WriteBytes(dir / "machine/rom.bin", oldRom);
+    std::ofstream(dir / "machine/machine.ini") << machine;
+    AddFaults(bad);
+    EXPECT_EQ(RunBrimlet("/silent /wb"), 5) << bad;
+    EXPECT_NE(Log().find("1 of 16 blocks (64 KiB) differ"), std::string::npos) << bad << Log();
+  }
+}
+
 // A programming run cut off part-way, then the restore command, per layout.
 struct Layout {
   const char* name;

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "firmware/driver_message.h"
 #include "platform/device.h"
 #include "platform/driver_device.h"
-#include "platform/driver_module.h"
 #include "platform/message_box.h"
 #include "platform/os_personality.h"
 
@@ -65,7 +65,7 @@ bool IssueBiosRegs(uint32_t code, const BiosRegs& in, BiosRegs* out, const std::
     char text[64];
     std::snprintf(text, sizeof text, "DeviceIoControl failed, Error: %d", static_cast<int>(err));
     // The driver module's own reason, when it gives one, says what to do.
-    const std::string why = plat::LastDriverMessage();
+    const std::string why = DriverMessage();
     plat::MessageBox(why.empty() ? std::string(text) : text + ("\n" + why), caption, plat::MB_OK);
     return false;
   }

@@ -57,14 +57,14 @@ void ShowNotSupported(uint32_t status) {
   plat::MessageBox(WithDriverMessage(text), "LoadSetupDefault", plat::MB_OK);
 }
 
-// The 32-bit ROM size in blocks, asked before the ROM information; a
-// firmware that does not know the request leaves it unanswered (0), and the
-// information's CL stands alone. Asked without boxes: a refusal is normal.
-uint32_t AskRomBlocks() {
+// An extended ROM information request (EAX 0x9616, EBX `function`), asked
+// without boxes: a firmware that does not know it refuses it, and that is
+// normal. False when it was not answered.
+bool AskExtended(uint32_t function, uint32_t* ecx, uint32_t* edx) {
   if (IsNtFamily()) {
     BiosRegs in;
     in.eax = 0x9616;
-    in.ebx = kRomBlocksFunction;
+    in.ebx = function;
     BiosRegsBytes inBytes = EncodeBiosRegs(in);
     BiosRegsBytes outBytes{};
     BiosRegs out;
@@ -73,15 +73,37 @@ uint32_t AskRomBlocks() {
                         kBiosRegsSize, &err) ||
         !DecodeBiosRegs(outBytes.data(), outBytes.size(), &out) || out.status == kCallFailed ||
         AhOf(out.eax) != 0)
-      return 0;
-    return out.ecx;
+      return false;
+    *ecx = out.ecx;
+    *edx = out.edx;
+    return true;
   }
   VxdPacket packet;
   packet.eax = 0x9616;
-  packet.ebx = kRomBlocksFunction;
+  packet.ebx = function;
   if (!VxdCall(kIoctlVxdCallBios, &packet, false) || packet.errorFlag != 0 || AhOf(packet.eax) != 0)
-    return 0;
-  return packet.ecx;
+    return false;
+  *ecx = packet.ecx;
+  *edx = packet.edx;
+  return true;
+}
+
+// The 32-bit ROM size in blocks, asked before the ROM information; without
+// an answer (0) the information's CL stands alone.
+uint32_t AskRomBlocks() {
+  uint32_t blocks = 0, unused = 0;
+  return AskExtended(kRomBlocksFunction, &blocks, &unused) ? blocks : 0;
+}
+
+// Where the firmware keeps the boot block, asked once the firmware has told
+// the ROM size (a geometry from setting.ini leaves it unasked). An answer
+// that does not lie wholly inside the ROM counts as none.
+void AskBootBlock(BiosImage& image) {
+  uint32_t offset = 0, size = 0;
+  if (!AskExtended(kBootBlockFunction, &offset, &size)) return;
+  if (size == 0 || uint64_t(offset) + size > image.size) return;
+  image.bootBlockOffset = offset;
+  image.bootBlockSize = size;
 }
 
 // A ROM larger than brimlet can take is refused before anything is read.
@@ -159,6 +181,7 @@ int GetRomInfoNt(BiosImage& image) {
   if (sent && answer.status != kCallFailed && AhOf(answer.eax) == 0) {
     if (!Accept(image, answer.edi, answer.ecx, answer.edx, extended)) return 0;
     image.firmwareRomValue = answer.ebx;
+    AskBootBlock(image);
     return 1;
   }
   int fallback = Fallback(image);
@@ -185,8 +208,11 @@ int GetRomInfo9x(BiosImage& image) {
     packet.edi = buffers.list.address();
     sent = VxdCall(kIoctlVxdCallBios, &packet, false);
   }
-  if (sent && packet.errorFlag == 0 && AhOf(packet.eax) == 0)
-    return Accept(image, packet.edi, packet.ecx, packet.edx, extended);
+  if (sent && packet.errorFlag == 0 && AhOf(packet.eax) == 0) {
+    if (!Accept(image, packet.edi, packet.ecx, packet.edx, extended)) return 0;
+    AskBootBlock(image);
+    return 1;
+  }
   int fallback = Fallback(image);
   return fallback > 0 ? 1 : 0;
 }
@@ -195,6 +221,8 @@ int GetRomInfo9x(BiosImage& image) {
 
 int GetROMInfo(BiosImage& image) {
   std::memset(image.flashRomType, 0, sizeof image.flashRomType);
+  image.bootBlockOffset = 0;
+  image.bootBlockSize = 0;
   return IsNtFamily() ? GetRomInfoNt(image) : GetRomInfo9x(image);
 }
 

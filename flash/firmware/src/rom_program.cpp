@@ -61,7 +61,7 @@ uint32_t ProgramOptionBits(uint32_t settingsWord) {
   return ecx;
 }
 
-int ProgramFlashROM() {
+int ProgramFlashROM(uint32_t* optionBits) {
   BiosImage& rom = CurrentRomImage();
   BiosImage& image = NewImage();
   uint32_t settingsWord = Settings().settingsWord;
@@ -83,6 +83,7 @@ int ProgramFlashROM() {
     return 0;
   }
   uint32_t ecx = ProgramOptionBits(settingsWord);
+  if (optionBits) *optionBits = ecx;
 
   plat::MappedBuffer imageMap(static_cast<const void*>(image.bytes), image.size);
   plat::MappedBuffer romMap(static_cast<const void*>(rom.bytes), rom.size);

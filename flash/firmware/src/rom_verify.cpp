@@ -1,30 +1,57 @@
 #include "firmware/rom_verify.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "core/settings_word.h"
 #include "firmware/rom_access.h"
 
 namespace brim {
 
+namespace {
+bool Differs(const uint8_t* expected, const uint8_t* readBack, uint64_t from, uint64_t to) {
+  return from < to && std::memcmp(expected + from, readBack + from, to - from) != 0;
+}
+}  // namespace
+
+BootBlockSpan BootBlockOf(const BiosImage& rom) {
+  BootBlockSpan span;
+  if (rom.bootBlockSize != 0 && uint64_t(rom.bootBlockOffset) + rom.bootBlockSize <= rom.size) {
+    span.offset = rom.bootBlockOffset;
+    span.size = rom.bootBlockSize;
+  } else {
+    span.offset = rom.size >= kRomBlock ? rom.size - kRomBlock : 0;
+    span.size = rom.size - span.offset;
+  }
+  return span;
+}
+
 RomVerifyResult CompareReadBack(const uint8_t* newImage, const uint8_t* oldRom, const uint8_t* readBack,
-                                uint32_t size, bool bootBlockWritten) {
+                                uint32_t size, bool bootBlockWritten, BootBlockSpan bootBlock) {
   RomVerifyResult r;
   r.readBack = true;
   r.blocks = (size + kRomBlock - 1) / kRomBlock;
-  const uint32_t bootStart = size >= kRomBlock ? size - kRomBlock : 0;
-  for (uint32_t at = 0; at < size; at += kRomBlock) {
-    const uint32_t length = size - at < kRomBlock ? size - at : kRomBlock;
-    const uint8_t* expected = (!bootBlockWritten && at >= bootStart) ? oldRom : newImage;
-    if (std::memcmp(expected + at, readBack + at, length) != 0) ++r.badBlocks;
+  // An empty span when the boot block was written: everything is the new image's.
+  uint64_t bootStart = bootBlockWritten ? 0 : std::min<uint64_t>(bootBlock.offset, size);
+  uint64_t bootEnd =
+      bootBlockWritten ? 0 : std::min<uint64_t>(uint64_t(bootBlock.offset) + bootBlock.size, size);
+  for (uint64_t at = 0; at < size; at += kRomBlock) {
+    const uint64_t end = std::min<uint64_t>(at + kRomBlock, size);
+    const uint64_t keptFrom = std::max(at, bootStart), keptTo = std::min(end, bootEnd);
+    bool bad;
+    if (keptFrom >= keptTo)
+      bad = Differs(newImage, readBack, at, end);
+    else
+      bad = Differs(newImage, readBack, at, keptFrom) || Differs(oldRom, readBack, keptFrom, keptTo) ||
+            Differs(newImage, readBack, keptTo, end);
+    if (bad) ++r.badBlocks;
   }
   return r;
 }
 
 RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& currentRom,
-                                    uint32_t settingsWord) {
+                                    uint32_t optionBits) {
   RomVerifyResult failed;
   const uint32_t size = currentRom.size;
   failed.blocks = (size + kRomBlock - 1) / kRomBlock;
@@ -38,7 +65,7 @@ RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& 
   // The mapped ROM address the read updates is the same ROM's, so nothing else moves.
   if (!GetROMData(currentRom.baseAddress, size, readBack.data())) return failed;
   return CompareReadBack(newImage.bytes, currentRom.bytes, readBack.data(), size,
-                         (ProgramOptionBits(settingsWord) & 0x1) != 0);
+                         (optionBits & 0x1) != 0, BootBlockOf(currentRom));
 }
 
 }  // namespace brim

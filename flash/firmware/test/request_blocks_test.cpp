@@ -109,8 +109,8 @@ TEST(RequestBlocks, GetRomInfoSendsTheMappingProbeThenTheInformationRequest) {
       PutLe32At(out, 72, 0x000F0000);
       return 0u;
     }
-    if (Le32At(in, 8) == kRomBlocksFunction) {
-      PutLe32At(out, 4, 0x8616);  // the 32-bit size is not known here
+    if (Le32At(in, 8) == kRomBlocksFunction || Le32At(in, 8) == kBootBlockFunction) {
+      PutLe32At(out, 4, 0x8616);  // neither the 32-bit size nor the boot block is known here
       return 0u;
     }
     uint32_t esi = Le32At(in, 20), edi = Le32At(in, 24);
@@ -134,7 +134,7 @@ TEST(RequestBlocks, GetRomInfoSendsTheMappingProbeThenTheInformationRequest) {
   std::memset(rom.flashRomType, 'x', sizeof rom.flashRomType);
   ASSERT_EQ(GetROMInfo(rom), 1);
 
-  ASSERT_EQ(device.requests.size(), 3u);
+  ASSERT_EQ(device.requests.size(), 4u);
   EXPECT_EQ(Dwords(device.requests[0].in), Block({{72, 0xFFFFFFFF}}));
   EXPECT_EQ(Dwords(device.requests[1].in), Block({{4, 0x9616}, {8, kRomBlocksFunction}}));
   // Lock bits (1020 bytes), F-segment field, type text, cell, list: each mapped in turn.
@@ -144,6 +144,7 @@ TEST(RequestBlocks, GetRomInfoSendsTheMappingProbeThenTheInformationRequest) {
   EXPECT_EQ(listSeen[1], W + 0x6000);
   EXPECT_EQ(listSeen[2], 0u);
   EXPECT_EQ(cellSeen, W + 0x4000);
+  EXPECT_EQ(Dwords(device.requests[3].in), Block({{4, 0x9616}, {8, kBootBlockFunction}}));
 
   EXPECT_EQ(rom.baseAddress, 0xFFF00000u);
   EXPECT_EQ(rom.size, 0x100000u);
@@ -199,7 +200,9 @@ TEST(RequestBlocks, ProgramFlashRomNt) {
     return 0u;
   });
   ASSERT_TRUE(OpenFlashDevice());
-  ASSERT_EQ(ProgramFlashROM(), 1);
+  uint32_t optionBits = 0;
+  ASSERT_EQ(ProgramFlashROM(&optionBits), 1);
+  EXPECT_EQ(optionBits, 3u) << "what the verify judges is what the request carried";
   ASSERT_EQ(device.requests.size(), 1u);
   EXPECT_EQ(device.requests[0].code, kIoctlProgramRom);
   // Image (0x11000 with its guard page), ROM, lock bits, F-segment field, list.
@@ -216,8 +219,9 @@ TEST(RequestBlocks, NineXPacketsForInfoAndProgramming) {
   plat::SetPlatformId(plat::VER_PLATFORM_WIN32_WINDOWS);
   FakeFlashDevice device([&](uint32_t code, const std::vector<uint8_t>&, std::vector<uint8_t>& out) {
     if (code == kIoctlVxdMapMemory) PutLe32At(out, 8, 0x00C00000);
-    if (code == kIoctlVxdCallBios && Le32At(out, 4) == kRomBlocksFunction) {
-      PutLe32At(out, 0, 0x8616);  // the 32-bit size is not known here
+    if (code == kIoctlVxdCallBios &&
+        (Le32At(out, 4) == kRomBlocksFunction || Le32At(out, 4) == kBootBlockFunction)) {
+      PutLe32At(out, 0, 0x8616);  // neither the 32-bit size nor the boot block is known here
     } else if (code == kIoctlVxdCallBios) {
       PutLe32At(out, 0, 0x16);
       PutLe32At(out, 8, 2);  // CL
@@ -230,12 +234,15 @@ TEST(RequestBlocks, NineXPacketsForInfoAndProgramming) {
   EXPECT_EQ(CurrentRomImage().size, 0x20000u);
   EXPECT_EQ(CurrentRomImage().fSegmentMapping, 0x00C00000u);
   EXPECT_EQ(CurrentRomImage().firmwareRomValue, 0u);
-  ASSERT_EQ(device.requests.size(), 3u);
+  ASSERT_EQ(device.requests.size(), 4u);
   EXPECT_EQ(device.requests[0].code, kIoctlVxdMapMemory);
   EXPECT_EQ(Dwords(device.requests[0].in), (V{0xF0000, 0xFFFF, 0}));
   EXPECT_EQ(Dwords(device.requests[1].in), (V{0x9616, kRomBlocksFunction, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(device.requests[2].code, kIoctlVxdCallBios);
   EXPECT_EQ(Dwords(device.requests[2].in), (V{0x9616, 0, 0, 0, W, W + 0x8000, 0, 0}));
+  EXPECT_EQ(device.requests[3].code, kIoctlVxdCallBios);
+  EXPECT_EQ(Dwords(device.requests[3].in), (V{0x9616, kBootBlockFunction, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(CurrentRomImage().bootBlockSize, 0u);
 
   device.requests.clear();
   PrepareImages();

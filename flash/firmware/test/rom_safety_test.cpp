@@ -32,23 +32,24 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
 TEST(ReadBack, CountsDifferingBlocksAndHonoursTheKeptBootBlock) {
   const uint32_t size = 4 * kRomBlock;
   const std::vector<uint8_t> image = Pattern(size, 1), old = Pattern(size, 2);
+  const BootBlockSpan top{3 * kRomBlock, kRomBlock};
   std::vector<uint8_t> rom = image;
-  RomVerifyResult r = CompareReadBack(image.data(), old.data(), rom.data(), size, true);
+  RomVerifyResult r = CompareReadBack(image.data(), old.data(), rom.data(), size, true, top);
   EXPECT_TRUE(r.Passed());
   EXPECT_EQ(r.blocks, 4u);
 
   // One wrong byte at each end of two blocks.
   rom[kRomBlock] ^= 1;
   rom[3 * kRomBlock - 1] ^= 1;
-  r = CompareReadBack(image.data(), old.data(), rom.data(), size, true);
+  r = CompareReadBack(image.data(), old.data(), rom.data(), size, true, top);
   EXPECT_EQ(r.badBlocks, 2u);
 
   // A kept boot block (the top block) must still hold the old bytes.
   rom = image;
   std::memcpy(rom.data() + 3 * kRomBlock, old.data() + 3 * kRomBlock, kRomBlock);
-  EXPECT_TRUE(CompareReadBack(image.data(), old.data(), rom.data(), size, false).Passed());
-  EXPECT_EQ(CompareReadBack(image.data(), old.data(), rom.data(), size, true).badBlocks, 1u);
-  EXPECT_EQ(CompareReadBack(image.data(), old.data(), image.data(), size, false).badBlocks, 1u)
+  EXPECT_TRUE(CompareReadBack(image.data(), old.data(), rom.data(), size, false, top).Passed());
+  EXPECT_EQ(CompareReadBack(image.data(), old.data(), rom.data(), size, true, top).badBlocks, 1u);
+  EXPECT_EQ(CompareReadBack(image.data(), old.data(), image.data(), size, false, top).badBlocks, 1u)
       << "a boot block that was to be kept but was written is a difference too";
 }
 

@@ -29,6 +29,10 @@ FakeFlashDevice::Handler SizedRom(uint32_t blocks, uint32_t cl, uint32_t base) {
       PutLe32At(out, 12, blocks);
       return 0u;
     }
+    if (Le32At(in, 8) == kBootBlockFunction) {
+      PutLe32At(out, 4, 0x8616);
+      return 0u;
+    }
     std::vector<uint32_t> locks(std::max(blocks, cl));
     for (uint32_t i = 0; i < locks.size(); ++i) locks[i] = base + i * 0x10000;
     // A table too small for the ROM makes this write fail, as a driver's check would.
@@ -64,6 +68,10 @@ TEST(RomSizeExtension, ThirtyTwoMebibytesOnTheNineXPathToo) {
     if (code != kIoctlVxdCallBios) return code == kIoctlVxdMapMemory ? 1u : 0u;
     if (Le32At(in, 4) == kRomBlocksFunction) {
       PutLe32At(out, 8, 512);
+      return 0u;
+    }
+    if (Le32At(in, 4) == kBootBlockFunction) {
+      PutLe32At(out, 0, 0x8616);
       return 0u;
     }
     std::vector<uint32_t> locks(512, 0xAB);

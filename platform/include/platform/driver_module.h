@@ -23,10 +23,6 @@ struct FlashDriverMemory {
 };
 
 // Returns a Win32 error code (0 = success) and the bytes written to out.
-// Optional second entry point: the module's reason for its last refusal, as
-// text (copies at most size - 1 bytes and a NUL; returns the text's length).
-typedef uint32_t (*FlashDriverMessageEntry)(char* text, uint32_t size);
-
 typedef uint32_t (*FlashDriverEntry)(uint32_t code, const void* in, uint32_t inSize, void* out,
                                      uint32_t outSize, uint32_t* bytesReturned,
                                      const FlashDriverMemory* memory);
@@ -35,11 +31,6 @@ typedef uint32_t (*FlashDriverEntry)(uint32_t code, const void* in, uint32_t inS
 namespace plat {
 
 constexpr const char* kFlashDriverEntryName = "FlashDriverRequest";
-constexpr const char* kFlashDriverMessageName = "FlashDriverMessage";
-
-// The module's reason for the last request of this thread that failed, when
-// the module gives one; "" after a request that succeeded.
-std::string LastDriverMessage();
 
 // Win32 errors of loading a driver image.
 constexpr uint32_t ERROR_PROC_NOT_FOUND = 127;
@@ -60,11 +51,9 @@ class DriverModule {
                    uint32_t* bytesReturned);
 
  private:
-  DriverModule(void* handle, FlashDriverEntry entry, FlashDriverMessageEntry message)
-      : handle_(handle), entry_(entry), message_(message) {}
+  DriverModule(void* handle, FlashDriverEntry entry) : handle_(handle), entry_(entry) {}
   void* handle_;
   FlashDriverEntry entry_;
-  FlashDriverMessageEntry message_;
 };
 
 // The accessor handed to modules: the process's AddressWindow.

@@ -9,6 +9,9 @@
 //   - ROM size in blocks, 32 bits: CallBios EAX 0x9616, EBX 2 -> AH 0, ECX =
 //     number of 64 KiB blocks (brimlet asks for it before the ROM
 //     information, whose CL holds only 8 bits);
+//   - the boot block: CallBios EAX 0x9616, EBX 3 -> AH 0, ECX = its ROM
+//     offset, EDX = its size in bytes, as flashrom.ini configures them (the
+//     caller checks that they lie inside the chip);
 //   - the driver's last message: request 0x22201C with a BiosRegs block
 //     whose buffer address and length name room for a NUL-terminated text.
 #pragma once
@@ -35,6 +38,7 @@ constexpr uint32_t kVxdMapMemory = 0x222404;
 constexpr uint32_t kVxdProgramRom = 0x222408;
 
 constexpr uint32_t kRomBlocksFunction = 2;  // EBX of the 32-bit ROM size request
+constexpr uint32_t kBootBlockFunction = 3;  // EBX of the boot block request
 
 constexpr uint8_t kAhNoPassword = 0x01;
 constexpr uint8_t kAhBadRequest = 0x03;
@@ -84,6 +88,8 @@ class ChipFirmware {
   bool Program(uint32_t ecx, bool lengthGiven, uint32_t length, uint32_t imageAddress,
                const FlashDriverMemory& mem, uint8_t* ah);
   std::vector<ChipSpan> Spans(uint32_t size, bool writeBootBlock) const;
+  // ROM offset of the configured boot block on a chip of `size` bytes.
+  uint64_t BootBlockStart(uint32_t size) const;
   bool Fail(const std::string& text);
   bool CloseChip();
   uint32_t MapMemory(uint32_t physical, uint32_t length, const FlashDriverMemory& mem);

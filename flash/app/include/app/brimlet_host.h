@@ -51,6 +51,9 @@ class BrimletHost : public StartupHost, public FlashSteps {
   std::unique_ptr<GeneralPage> page_;
   plat::MessageBoxBackend* silentBoxes_ = nullptr;
   FlashRecord record_;  // this run's history line
+  // ECX of the last programming request: the window may change the settings
+  // while the firmware works, and the verify must judge what was asked.
+  uint32_t programmedOptionBits_ = 0x1;
 };
 
 // Runs brimlet: start-up, then the silent flash or the main window.

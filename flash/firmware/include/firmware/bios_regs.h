@@ -22,6 +22,10 @@ constexpr uint32_t kCallFailed = 0xFFFFFFFFu;  // status of a failed call
 // blocks in 32 bits. Asked before the ROM information; firmware without it
 // refuses it.
 constexpr uint32_t kRomBlocksFunction = 2;
+// EBX of the boot block request (EAX 0x9616): ECX answers its ROM offset and
+// EDX its size in bytes. Asked once the ROM size is known; firmware without
+// it refuses it, and the boot block is then taken to be the top 64 KiB.
+constexpr uint32_t kBootBlockFunction = 3;
 
 struct BiosRegs {
   uint32_t status = 0;

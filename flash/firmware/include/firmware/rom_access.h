@@ -20,7 +20,8 @@ int GetROMData(uint32_t physicalAddress, uint32_t length, uint8_t* destination);
 // ROM image, closes the device, locates the regions and sums the bytes.
 int ReadCurrentRom();
 // Programs the ROM from the new image (module, option bits, messages).
-int ProgramFlashROM();
+// *optionBits receives the ECX of the programming request once it is sent.
+int ProgramFlashROM(uint32_t* optionBits = nullptr);
 
 // The flash module ProgramFlashROM would hand over now (null: none).
 const uint8_t* ChosenFlashModule();

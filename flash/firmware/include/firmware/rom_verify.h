@@ -10,15 +10,27 @@ namespace brim {
 
 constexpr uint32_t kRomBlock = 0x10000;
 
+// ROM offset and size in bytes of the boot block.
+struct BootBlockSpan {
+  uint32_t offset = 0;
+  uint32_t size = 0;
+};
+
+// The boot block the firmware reported for the ROM, or the top 64 KiB block
+// when it reported none.
+BootBlockSpan BootBlockOf(const BiosImage& rom);
+
 // Compares `size` bytes read back with the new image; when the boot block
-// was kept, the top 64 KiB block (where the firmware keeps it) must still
-// hold the old ROM's bytes instead.
+// was kept, its bytes must still be the old ROM's instead. A boot block
+// reaching past `size` is cut there. badBlocks counts 64 KiB blocks.
 RomVerifyResult CompareReadBack(const uint8_t* newImage, const uint8_t* oldRom, const uint8_t* readBack,
-                                uint32_t size, bool bootBlockWritten);
+                                uint32_t size, bool bootBlockWritten, BootBlockSpan bootBlock);
 
 // Reads the ROM (the size the firmware reported for the current ROM image)
-// in one request through the open flash device and compares it.
+// in one request through the open flash device and compares it. optionBits:
+// the ECX the programming request carried (ProgramFlashROM reports it), not
+// one derived again from settings that may have changed since.
 RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& currentRom,
-                                    uint32_t settingsWord);
+                                    uint32_t optionBits);
 
 }  // namespace brim

@@ -63,6 +63,10 @@ struct BiosImage {
   uint32_t mappedRomAddress = 0;
   uint32_t fSegmentMapping = 0;
   uint32_t firmwareRomValue = 0;
+  // The boot block as the firmware reported it (ROM offset, bytes); size 0:
+  // the firmware did not say.
+  uint32_t bootBlockOffset = 0;
+  uint32_t bootBlockSize = 0;
 
   // The allocation behind `bytes`; freed as a whole, never through `bytes`.
   std::vector<uint8_t> buffer;
