@@ -322,24 +322,7 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
       if (ok) r.ebx = physical;
       break;
     }
-    case kProgramRom: {
-      uint8_t ah = kAhNotSupported;
-      uint8_t list[24];
-      if (supported_ && (r.eax & 0xFFFF) == 0x9616 && r.ebx == 1) {
-        if (!Check(mem, r.esi, sizeof list, false) || !mem.read(mem.context, r.esi, list, sizeof list)) {
-          Fail("programming request without its address list");
-          r.failed = true;
-          ah = kAhBadRequest;
-        } else {
-          r.failed = !Program(r.ecx, true, Get32(b, kLength), Get32(b, kImage), mem, &ah);
-        }
-      }
-      SetAh(r.eax, ah);
-      break;
-    }
-    case kVxdCallBios:
-      Dispatch(r, mem);
-      break;
+    case kProgramRom:
     case kVxdProgramRom: {
       uint8_t ah = kAhNotSupported;
       uint8_t list[24];
@@ -348,6 +331,8 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
           Fail("programming request without its address list");
           r.failed = true;
           ah = kAhBadRequest;
+        } else if (code == kProgramRom) {
+          r.failed = !Program(r.ecx, true, Get32(b, kLength), Get32(b, kImage), mem, &ah);
         } else {
           r.failed = !Program(r.ecx, false, 0, Le(list), mem, &ah);  // the packet names no length
         }
@@ -355,6 +340,9 @@ uint32_t ChipFirmware::Handle(uint32_t code, const uint8_t* in, uint32_t inSize,
       SetAh(r.eax, ah);
       break;
     }
+    case kVxdCallBios:
+      Dispatch(r, mem);
+      break;
     case kVxdMapMemory: {
       uint32_t linear = MapMemory(Get32(b, 0), Get32(b, 4), mem);
       if (!linear) return plat::ERROR_INVALID_PARAMETER;
