@@ -32,14 +32,18 @@ class MemoryChip : public FlashChip {
     std::memcpy(buffer, bytes.data(), size);
     return true;
   }
-  bool Write(const uint8_t* image, size_t, const std::vector<ChipSpan>& s, std::string* error) override {
+  bool Write(const uint8_t* image, size_t, const std::vector<ChipSpan>& s, const Written& written,
+             std::string* error) override {
     EXPECT_TRUE(open);
     if (failWrite) {
       *error = "verify failed at 0x1000";
       return false;
     }
     spans = s;
-    for (const ChipSpan& span : s) std::memcpy(&bytes[span.first], image + span.first, span.last - span.first + 1);
+    for (const ChipSpan& span : s) {
+      std::memcpy(&bytes[span.first], image + span.first, span.last - span.first + 1);
+      written(span.last - span.first + 1);
+    }
     return true;
   }
   bool Close(std::string*) override {

@@ -2,20 +2,15 @@
 // emulated machine's flash.sys, answered through libflashrom as
 // flashrom.ini (beside brimlet, else in the system folder) says.
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "flashrom_driver/chip_firmware.h"
 #include "flashrom_driver/flashrom_config.h"
 #include "flashrom_driver/libflashrom_chip.h"
-#include "platform/device.h"
-#include "platform/driver_module.h"
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
 
 namespace {
-std::mutex g_lock;  // the programming request may run beside other requests
-
 // Made on the first request: the service runs a private copy of this file,
 // so brimlet's folder is the folder of the running program.
 frd::ChipFirmware& Firmware() {
@@ -34,13 +29,6 @@ frd::ChipFirmware& Firmware() {
 extern "C" __attribute__((visibility("default"))) uint32_t FlashDriverRequest(
     uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
     uint32_t* bytesReturned, const FlashDriverMemory* memory) {
-  uint32_t ignored = 0;
-  if (!bytesReturned) bytesReturned = &ignored;
-  *bytesReturned = 0;
-  if (!memory || !memory->read || !memory->write || !memory->check || !memory->map ||
-      !memory->unmap)
-    return plat::ERROR_INVALID_PARAMETER;
-  std::lock_guard<std::mutex> guard(g_lock);
-  return Firmware().Handle(code, static_cast<const uint8_t*>(in), inSize,
-                           static_cast<uint8_t*>(out), outSize, bytesReturned, *memory);
+  return drv::EnterDriver(Firmware().handler(), code, in, inSize, out, outSize, bytesReturned,
+                          memory);
 }

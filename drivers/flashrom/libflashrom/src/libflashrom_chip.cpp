@@ -15,6 +15,12 @@ namespace frd {
 
 namespace {
 
+std::string Hex(uint64_t v) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(v));
+  return text;
+}
+
 // libflashrom has one process-wide log callback without a context, so its
 // messages are gathered here, line by line.
 struct LogState {
@@ -149,15 +155,6 @@ class LibflashromChip : public FlashChip {
       *error = "chip not open";
       return false;
     }
-    // The read-back after a write: libflashrom's whole-chip verify has just
-    // read the chip and found these bytes, so one chip read serves both.
-    if (!verified_.empty() && verified_.size() == size) {
-      std::copy(verified_.begin(), verified_.end(), buffer);
-      known_.swap(verified_);
-      verified_.clear();
-      return true;
-    }
-    verified_.clear();
     StartOperation();
     int rc = flashrom_image_read(context_, buffer, size);
     known_.clear();
@@ -167,52 +164,39 @@ class LibflashromChip : public FlashChip {
   }
 
   bool Write(const uint8_t* image, size_t size, const std::vector<ChipSpan>& spans,
-             std::string* error) override {
+             const Written& written, std::string* error) override {
     if (!context_) {
       *error = "chip not open";
       return false;
     }
-    StartOperation();
-    struct flashrom_layout* layout = nullptr;
-    bool whole = spans.size() == 1 && spans[0].first == 0 && spans[0].last + 1ull == size;
-    if (!whole) {
-      int rc = flashrom_layout_new(&layout);
-      for (size_t i = 0; rc == 0 && i < spans.size(); ++i) {
-        std::string name = "part" + std::to_string(i);
-        rc = flashrom_layout_add_region(layout, spans[i].first, spans[i].last, name.c_str());
-        if (rc == 0) rc = flashrom_layout_include_region(layout, name.c_str());
-      }
-      if (rc != 0) {
-        *error = Failure("the write layout could not be made", rc);
-        if (layout) flashrom_layout_release(layout);
-        return false;
-      }
-      flashrom_layout_set(context_, layout);
+    // libflashrom needs the chip's contents to skip the blocks that already
+    // hold the right bytes; read once here unless a whole read just did.
+    if (known_.size() != size) {
+      std::vector<uint8_t> current(size);
+      if (!Read(current.data(), size, error)) return false;
     }
-    flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_AFTER_WRITE, true);
-    flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_WHOLE_CHIP, true);
-    // libflashrom may change the buffer it writes from.
-    std::vector<uint8_t> copy(image, image + size);
-    // brimlet read the whole chip just before, so libflashrom need not read
-    // it again to find the blocks that change; its verify still reads back.
-    const void* before = known_.size() == size ? known_.data() : nullptr;
-    verified_.clear();
-    int rc = flashrom_image_write(context_, copy.data(), copy.size(), before);
-    known_.clear();
-    // libflashrom filled the parts left out with the known contents and
-    // verified the whole chip against the result.
-    if (rc == 0) verified_.swap(copy);
-    if (layout) {
-      flashrom_layout_set(context_, nullptr);
-      flashrom_layout_release(layout);
+    // libflashrom has no progress callback: the spans are written in pieces
+    // of a few erase blocks, each told when done. Its own verify reads the
+    // whole chip on every call, so it stays off: the caller reads back.
+    flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_AFTER_WRITE, false);
+    flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_WHOLE_CHIP, false);
+    // libflashrom may change the buffer outside the piece it writes, so each
+    // piece is taken from the image again.
+    std::vector<uint8_t> work(size);
+    for (const ChipSpan& span : spans) {
+      for (uint64_t first = span.first; first <= span.last;) {
+        const uint64_t last = std::min<uint64_t>(span.last, (first / kPiece + 1) * kPiece - 1);
+        const size_t length = static_cast<size_t>(last - first + 1);
+        std::copy(image + first, image + last + 1, work.begin() + first);
+        if (!WritePiece(work.data(), size, static_cast<uint32_t>(first),
+                        static_cast<uint32_t>(last), error))
+          return false;
+        std::copy(image + first, image + last + 1, known_.begin() + first);
+        written(static_cast<uint32_t>(length));
+        first = last + 1;
+      }
     }
-    if (rc != 0)
-      *error = Failure(rc == 3   ? "write failed, the chip is unchanged"
-                       : rc == 2 ? "write failed and the chip has changed"
-                       : rc == 4 ? "image size does not match the chip"
-                                 : "write or verify failed",
-                       rc);
-    return rc == 0;
+    return true;
   }
 
   bool Close(std::string* error) override {
@@ -236,8 +220,34 @@ class LibflashromChip : public FlashChip {
   struct flashrom_flashctx* context_ = nullptr;
   std::string name_;
   std::string found_;  // the chip the first probe found, by libflashrom's name for it
-  std::vector<uint8_t> known_;     // the chip's bytes as last read whole, until a write
-  std::vector<uint8_t> verified_;  // the whole chip as the last write's verify read it
+  bool WritePiece(uint8_t* work, size_t size, uint32_t first, uint32_t last, std::string* error) {
+    StartOperation();
+    struct flashrom_layout* layout = nullptr;
+    int rc = flashrom_layout_new(&layout);
+    if (rc == 0) rc = flashrom_layout_add_region(layout, first, last, "piece");
+    if (rc == 0) rc = flashrom_layout_include_region(layout, "piece");
+    if (rc != 0) {
+      *error = Failure("the write layout could not be made", rc);
+      if (layout) flashrom_layout_release(layout);
+      return false;
+    }
+    flashrom_layout_set(context_, layout);
+    rc = flashrom_image_write(context_, work, size, known_.data());
+    flashrom_layout_set(context_, nullptr);
+    flashrom_layout_release(layout);
+    if (rc != 0) {
+      // Whether the chip changed is for the caller's read-back to tell.
+      known_.clear();
+      *error = Failure((rc == 4 ? "image size does not match the chip"
+                                : "write failed") + std::string(" at ") + Hex(first) + "-" + Hex(last),
+                       rc);
+    }
+    return rc == 0;
+  }
+
+  static constexpr uint64_t kPiece = 16 * kBlock;
+
+  std::vector<uint8_t> known_;  // the chip's bytes as last read whole and written since
 };
 
 }  // namespace

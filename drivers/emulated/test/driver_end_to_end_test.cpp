@@ -214,7 +214,9 @@ TEST_F(ProgrammingRun, CutOffRunLeavesAPartlyWrittenRom) {
   std::fputs("[FAULTS]\nCUTOFF=5\n", f);
   std::fclose(f);
   EXPECT_EQ(ProgramFlashROM(), 0);
-  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Function not supported, Status: 0"});
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Function not supported, Status: 0\n"
+                                                     "the programming run stopped after 5 blocks "
+                                                     "([FAULTS] CUTOFF)"});
   EXPECT_EQ(m.RomFile(), Expected(0, 5));
 }
 

@@ -1,0 +1,57 @@
+// The firmware behind the flash driver of an emulated machine: the request
+// handler of the driver protocol over an EmulatedBackend, answering for the
+// machine each request names.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "driver_protocol/request_handler.h"
+#include "driver_protocol/requests.h"
+#include "emulator/emulated_backend.h"
+#include "emulator/machine_config.h"
+#include "platform/driver_module.h"
+
+namespace emu {
+
+using drv::kAhBadPassword;
+using drv::kAhBadRequest;
+using drv::kAhMachineBusy;
+using drv::kAhNoPassword;
+using drv::kAhNotSupported;
+using drv::kBootBlockFunction;
+using drv::kCallBios;
+using drv::kCheckSupport;
+using drv::kDriverMessage;
+using drv::kGetRomData;
+using drv::kHold;
+using drv::kMaxPasswordLength;
+using drv::kProgramRom;
+using drv::kProgress;
+using drv::kRomBlocksFunction;
+using drv::kVxdCallBios;
+using drv::kVxdMapMemory;
+using drv::kVxdProgramRom;
+
+class EmulatedFirmware {
+ public:
+  using SleepFn = EmulatedBackend::SleepFn;
+  explicit EmulatedFirmware(SleepFn sleep = nullptr);
+
+  // Win32 error (0 = success) as the driver's DeviceIoControl would give it.
+  uint32_t Handle(const MachineConfig& machine, uint32_t code, const uint8_t* in, uint32_t inSize,
+                  uint8_t* out, uint32_t outSize, uint32_t* bytesReturned,
+                  const FlashDriverMemory& memory);
+  std::string message() const { return handler_.message(); }
+
+ private:
+  EmulatedBackend* backend_;
+  drv::RequestHandler handler_;
+};
+
+// The state an emulated machine keeps beside its ROM ("state.ini"):
+// whether the setup defaults are to be loaded, and the programming runs.
+bool LoadDefaultsRequested(const std::string& folder);
+uint32_t ProgrammingRuns(const std::string& folder);
+
+}  // namespace emu
