@@ -61,36 +61,56 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value) {
   return true;
 }
 
-}  // namespace
-
-uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
-                                 const std::string& def, char* buf, uint32_t size,
-                                 const std::string& path) {
-  if (!buf || size == 0) return 0;
-  std::string result = def;
-  IniText ini;
-  if (LoadIni(path, ini)) {
-    bool inSection = false;
-    for (const std::string& line : ini.lines) {
-      std::string name, k, v;
-      if (SectionName(line, name)) {
-        inSection = EqualsNoCase(name, section);
-        continue;
-      }
-      if (inSection && KeyValue(line, k, v) && EqualsNoCase(k, key)) {
-        // A value in matching quotes loses them, as the Windows call does.
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-          v = v.substr(1, v.size() - 2);
-        result = v;
-        break;
-      }
+// The value of key in section, def when there is none.
+std::string Lookup(const std::vector<std::string>& lines, const std::string& section,
+                   const std::string& key, const std::string& def) {
+  bool inSection = false;
+  for (const std::string& line : lines) {
+    std::string name, k, v;
+    if (SectionName(line, name)) {
+      inSection = EqualsNoCase(name, section);
+      continue;
+    }
+    if (inSection && KeyValue(line, k, v) && EqualsNoCase(k, key)) {
+      // A value in matching quotes loses them, as the Windows call does.
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      return v;
     }
   }
+  return def;
+}
+
+// The Windows call's copy: at most size-1 characters, terminated.
+uint32_t CopyCut(const std::string& result, char* buf, uint32_t size) {
   size_t n = std::min<size_t>(result.size(), size - 1);
   std::memcpy(buf, result.data(), n);
   buf[n] = '\0';
   // A value cut short may hold a zero byte; the count stops where the text stops.
   return static_cast<uint32_t>(std::strlen(buf));
+}
+
+}  // namespace
+
+IniSnapshot::IniSnapshot(const std::string& path) {
+  IniText ini;
+  if (LoadIni(path, ini)) lines_ = std::move(ini.lines);
+}
+
+std::string IniSnapshot::Get(const std::string& section, const std::string& key,
+                             const std::string& def, uint32_t size) const {
+  if (size == 0) return std::string();
+  std::vector<char> buf(size);
+  CopyCut(Lookup(lines_, section, key, def), buf.data(), size);
+  return std::string(buf.data());
+}
+
+uint32_t GetPrivateProfileString(const std::string& section, const std::string& key,
+                                 const std::string& def, char* buf, uint32_t size,
+                                 const std::string& path) {
+  if (!buf || size == 0) return 0;
+  IniText ini;
+  return CopyCut(LoadIni(path, ini) ? Lookup(ini.lines, section, key, def) : def, buf, size);
 }
 
 std::string GetProfileString(const std::string& section, const std::string& key,

@@ -10,13 +10,13 @@
 namespace emu {
 
 namespace {
-std::string Value(const std::string& ini, const char* section, const char* key) {
-  return plat::GetProfileString(section, key, "", 256, ini);
+std::string Value(const plat::IniSnapshot& ini, const char* section, const char* key) {
+  return ini.Get(section, key, "", 256);
 }
 
 // Keeps the default when the key is missing; a value that is not a 32-bit
 // number is a bad line; the first one found goes to *badLine.
-void Number(const std::string& ini, const char* section, const char* key, uint32_t* out,
+void Number(const plat::IniSnapshot& ini, const char* section, const char* key, uint32_t* out,
             std::string* badLine) {
   std::string v = Value(ini, section, key);
   if (v.empty()) return;
@@ -48,7 +48,8 @@ bool ParseScanCodes(const std::string& text, std::vector<uint8_t>* codes) {
 bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string* error) {
   *c = MachineConfig();
   c->folder = folder;
-  std::string ini = folder + "/machine.ini";
+  const std::string iniPath = folder + "/machine.ini";
+  const plat::IniSnapshot ini(iniPath);  // one read for every key
   std::string rom = Value(ini, "MACHINE", "ROMFILE");
   if (rom.empty() || rom.find('/') != std::string::npos || rom.find('\\') != std::string::npos)
     rom = "rom.bin";
@@ -110,7 +111,7 @@ bool LoadMachineConfig(const std::string& folder, MachineConfig* c, std::string*
   if (badLine.empty() && !password.empty() && !plat::EqualsNoCase(password, "none") && !c->hasPassword)
     badLine = "[MACHINE] PASSWORD=" + password + " is not \"none\" or hex scan codes";
   if (!badLine.empty()) {
-    if (error) *error = ini + ": " + badLine;
+    if (error) *error = iniPath + ": " + badLine;
     return false;
   }
   return true;

@@ -80,6 +80,13 @@ std::vector<uint8_t> Regs(uint32_t eax, uint32_t ebx, uint32_t ecx = 0, uint32_t
 
 uint32_t Ah(const std::vector<uint8_t>& b, size_t at = 4) { return (Le32At(b, at) >> 8) & 0xFF; }
 
+// The progress answer: phase, bytes done, bytes in all.
+std::vector<uint32_t> Progress(Machine& m) {
+  auto b = Regs(0, 0);
+  EXPECT_EQ(m.Send(kProgress, b), 0u);
+  return {Le32At(b, 8), Le32At(b, 12), Le32At(b, 16)};
+}
+
 TEST(MachineDescription, RomSizeMustBeWholeBlocksUpToTheLargestRom) {
   TempEnvironment env;
   MachineConfig c;
@@ -328,10 +335,12 @@ TEST(FirmwareProgramming, BootBlockIsLeftAloneUnlessAsked) {
   EXPECT_EQ(m.RomFile(), expected);
   EXPECT_TRUE(LoadDefaultsRequested(m.folder));
   EXPECT_EQ(ProgrammingRuns(m.folder), 1u);
+  EXPECT_EQ(Progress(m), (std::vector<uint32_t>{1, 3 * kBlock, 3 * kBlock})) << "the boot block is no part of the run";
 
   b = call.Block(0x1, 0x100);
   ASSERT_EQ(m.Send(kProgramRom, b), 0u);
   EXPECT_EQ(m.RomFile(), image);
+  EXPECT_EQ(Progress(m), (std::vector<uint32_t>{1, 4 * kBlock, 4 * kBlock}));
 }
 
 TEST(FirmwareProgramming, BadImageModuleOrLengthIsRefusedWithoutWriting) {
@@ -393,7 +402,7 @@ TEST(FirmwareProgramming, BadBlockKeepsWrongBytesWhileReportingSuccess) {
 
 // A second process that wants to program the same machine is refused while
 // the machine is held, and writes nothing.
-TEST(FirmwareProgramming, HeldMachineRefusesProgramming) {
+TEST(FirmwareProgramming, HeldMachineRefusesReadingAndProgramming) {
   TempEnvironment env;
   Machine m(env, {}, 2);
   std::vector<uint8_t> image = Rom(2, 3);
@@ -416,6 +425,17 @@ TEST(FirmwareProgramming, HeldMachineRefusesProgramming) {
   ProgramCall call(image, static_cast<uint32_t>(image.size()));
   auto b = call.Block(1, 0);
   ASSERT_EQ(m.Send(kProgramRom, b), 0u);
+  auto hold = Regs(1, 0);
+  ASSERT_EQ(m.Send(kHold, hold), 0u);
+  EXPECT_EQ(Ah(hold), kAhMachineBusy) << "the hold request names the same lock";
+  std::vector<uint8_t> bytes(2 * kBlock);
+  plat::MappedBuffer readMap(static_cast<void*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+  auto read = Regs(0, 0);
+  PutLe32At(read, 44, 0xFFFE0000);
+  PutLe32At(read, 56, readMap.address());
+  PutLe32At(read, 60, 2 * kBlock);
+  ASSERT_EQ(m.Send(kGetRomData, read), 0u);
+  EXPECT_EQ(Le32At(read, 0), 0xFFFFFFFFu) << "nothing is read while another process holds the machine";
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
   EXPECT_EQ(Le32At(b, 0), 0xFFFFFFFFu);

@@ -6,6 +6,8 @@
 
 #include "flashrom_driver/chip_firmware.h"
 #include "platform/address_window.h"
+#include "platform/file_system.h"
+#include "temp_dir.h"
 #include "platform/le_bytes.h"
 
 namespace frd {
@@ -240,6 +242,12 @@ TEST_F(Handler, ProgrammingLeavesTheBootBlockOutUnlessAsked) {
   EXPECT_EQ(chip->spans[0].last, 15u * kBlock - 1);
   EXPECT_FALSE(chip->open) << "the session ends with the programming run";
 
+  auto progress = Regs(0, 0);
+  ASSERT_EQ(Send(kProgress, progress), 0u);
+  EXPECT_EQ(At(progress, 8), 1u) << "programming";
+  EXPECT_EQ(At(progress, 12), 15u * kBlock) << "every piece the chip reported";
+  EXPECT_EQ(At(progress, 16), 15u * kBlock);
+
   b = Program(image, 1);
   EXPECT_EQ(Ah(b), 0u);
   ASSERT_EQ(chip->spans.size(), 1u);
@@ -314,6 +322,21 @@ TEST_F(Handler, FixedAnswersAndTheMessageCutToItsRoom) {
   Set(b, 60, 0);
   ASSERT_EQ(Send(kDriverMessage, b), 0u);
   EXPECT_EQ(At(b, 0), 0xFFFFFFFFu);
+}
+
+TEST_F(Handler, HoldIsALockFilePerProgrammerInTheLockFolder) {
+  plat::TempDir locks;
+  plat::ScopedEnv env;
+  env.Set("BIOS_TOOLS_LOCK_DIR", locks.path());
+  Make(kBlock);
+  auto hold = Regs(1, 0);
+  ASSERT_EQ(Send(kHold, hold), 0u);
+  EXPECT_EQ(Ah(hold), 0u) << Message();
+  EXPECT_TRUE(plat::FileExists(locks / "bios-tools-flashrom-dummy.lock"));
+  EXPECT_EQ(chip->opens, 0) << "holding the machine needs no chip session";
+  auto release = Regs(0, 0);
+  ASSERT_EQ(Send(kHold, release), 0u);
+  EXPECT_EQ(Ah(release), 0u);
 }
 
 TEST_F(Handler, NineXMappingAndProgrammingPackets) {

@@ -6,6 +6,7 @@
 #include "core/command_line.h"
 #include "core/exit_status.h"
 #include "firmware/rom_backup.h"
+#include "firmware/machine_hold.h"
 #include "firmware/rom_verify.h"
 #include "firmware/firmware_queries.h"
 #include "firmware/flash_device.h"
@@ -133,6 +134,8 @@ bool BrimletHost::BackupCurrentRom() {
 RomVerifyResult BrimletHost::VerifyProgrammedRom() {
   record_.verifyRan = true;
   record_.verify = brim::VerifyProgrammedRom(NewImage(), CurrentRomImage(), programmedOptionBits_);
+  // Read back: the machine is free for the next process.
+  ReleaseMachine();
   return record_.verify;
 }
 

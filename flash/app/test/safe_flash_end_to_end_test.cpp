@@ -288,7 +288,8 @@ TEST_F(SafeFlash, MissingFSegmentIsRefusedWithItsOwnStatus) {
 
 // While one brimlet programs, a second one from another session refuses; one
 // that does not even share the lock folder is refused by the driver, which
-// holds the machine while it programs.
+// holds the machine from the first one's ROM read to its read-back, before
+// it reads anything or leaves a backup.
 TEST_F(SafeFlash, SecondBrimletOfAnotherSessionRefusesWhileTheFirstPrograms) {
   const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
   const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
@@ -307,7 +308,12 @@ TEST_F(SafeFlash, SecondBrimletOfAnotherSessionRefusesWhileTheFirstPrograms) {
 
   std::string elsewhere = Environment("session3");
   elsewhere.replace(elsewhere.find("BIOS_TOOLS_LOCK_DIR=") + 20, (dir / "lock").size(), dir / "session3");
-  EXPECT_EQ(RunBrimlet("/silent /wb", elsewhere), 5);
+  EXPECT_EQ(RunBrimlet("/silent /wb", elsewhere), 22);
+  EXPECT_NE(Log().find("brimlet: refused: Brimlet have been running ! (another process holds the "
+                       "machine (lock "),
+            std::string::npos)
+      << Log();
+  EXPECT_EQ(Backups().size(), 1u) << "the refused run left no backup";
   EXPECT_EQ(Rom(), oldRom) << "nothing was written while the first held the machine";
 
   std::ofstream(dir / "machine/go") << "go\n";
@@ -358,3 +364,45 @@ TEST_F(SafeFlash, FileOptionReadsNoFurtherThanTheBound) {
 }
 
 }  // namespace
+
+namespace {
+// Successful opens in an strace log of paths holding `name`, with `flags` among their flags.
+int CountOpens(const std::string& trace, const std::string& name, const std::string& flags = "") {
+  std::istringstream in(trace);
+  int n = 0;
+  for (std::string line; std::getline(in, line);)
+    if (line.find("open") != std::string::npos && line.find(name) != std::string::npos &&
+        line.find(flags) != std::string::npos && line.find("= -1") == std::string::npos)
+      ++n;
+  return n;
+}
+}  // namespace
+
+// A silent flash of a 16 MiB machine reads the machine's description and
+// opens its ROM file a handful of times, not once per block, and installs
+// and loads the driver module once.
+TEST_F(SafeFlash, OneFlashOpensTheMachineFilesAHandfulOfTimes) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  imagegen::QuorvelSpec oldSpec = Quorvel("06/28/07", 3), newSpec = Quorvel("07/15/07", 9);
+  for (imagegen::QuorvelSpec* spec : {&oldSpec, &newSpec}) {
+    spec->size = 0x1000000;
+    spec->base = 0xFF000000;
+    spec->directory = {{"A!ES", spec->base + 0x80000, 0x2000}, {"A!PS", spec->base + 0x15000, 0x1000}};
+  }
+  const Bytes image = imagegen::BuildQuorvel(newSpec);
+  Prepare(imagegen::BuildQuorvel(oldSpec), 0x10, image, kSettings);
+  std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFF000000\nFLAG=16\n";
+
+  const std::string cmd = "cd " + (dir / "prog") + " && " + Environment() +
+                          " ASAN_OPTIONS=detect_leaks=0 strace -f -qq -e trace=open,openat,creat -o " +
+                          (dir / "trace") +
+                          " ./brimlet /silent /wb </dev/null >" + (dir / "log") + " 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << Log();
+  EXPECT_EQ(Rom(), image);
+  const Bytes bytes = ReadBytes(dir / "trace");
+  const std::string trace(bytes.begin(), bytes.end());
+  EXPECT_EQ(CountOpens(trace, "/machine/machine.ini\""), 1) << trace;
+  EXPECT_EQ(CountOpens(trace, "/machine/rom.bin\""), 1) << trace;
+  EXPECT_EQ(CountOpens(trace, "/drivers/flash.sys\"", "O_CREAT"), 1) << "one copy of the module\n" << trace;
+  EXPECT_EQ(CountOpens(trace, "/flash-driver-", "O_CREAT"), 1) << "one module loaded\n" << trace;
+}

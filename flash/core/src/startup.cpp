@@ -123,6 +123,11 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
   }
 
   host.ConstructMainWindow();
+  // Nothing was read while another process had the machine: nothing to show or flash.
+  if (s.machineRefused) {
+    host.DestroyMainWindow();
+    return s.machineRefused;
+  }
   if ((ImageStatus() & kStatusNoMainWindow) == 0) {
     if (s.silentMode) {
       RunAutomaticFlash(s, host);

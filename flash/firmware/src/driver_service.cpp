@@ -1,6 +1,8 @@
 #include "firmware/driver_service.h"
 
 #include <chrono>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/driver_device.h"
@@ -14,6 +16,13 @@ constexpr int kPolls = 10;
 constexpr uint32_t kPollMs = 1000;
 
 void RealSleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Services this process installed and started on the system's own manager.
+std::mutex g_ensuredLock;
+std::set<std::string>& Ensured() {
+  static std::set<std::string> names;
+  return names;
+}
 }  // namespace
 
 DriverService::DriverService()
@@ -26,6 +35,23 @@ DriverService::~DriverService() { CloseDevice(); }
 
 int DriverService::EnsureDriver(const std::string& devicePath, const std::string& serviceName,
                                 const std::string& driverFile) {
+  // Once per run: a second install would load a second module and drop
+  // what the first holds (the machine among it).
+  const std::string key = plat::ToUpper(serviceName);
+  if (ownedManager_) {
+    std::lock_guard<std::mutex> guard(g_ensuredLock);
+    if (Ensured().count(key) && OpenDevice(devicePath)) return 1;
+  }
+  const int ok = EnsureAfresh(devicePath, serviceName, driverFile);
+  if (ok && ownedManager_) {
+    std::lock_guard<std::mutex> guard(g_ensuredLock);
+    Ensured().insert(key);
+  }
+  return ok;
+}
+
+int DriverService::EnsureAfresh(const std::string& devicePath, const std::string& serviceName,
+                           const std::string& driverFile) {
   // A stopped service gets a fresh copy of the driver file; creating the
   // existing service again fails harmlessly.
   if (StopDriver(serviceName)) InstallDriver(driverFile, serviceName);

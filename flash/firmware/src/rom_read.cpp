@@ -1,9 +1,12 @@
 #include <cstdio>
 #include <new>
 
+#include "core/exit_status.h"
 #include "core/flash_settings.h"
+#include "core/startup.h"
 #include "firmware/driver_message.h"
 #include "firmware/flash_device.h"
+#include "firmware/machine_hold.h"
 #include "firmware/rom_access.h"
 #include "image/image_checksum.h"
 #include "image/message_list.h"
@@ -41,6 +44,29 @@ int GetRomData9x(uint32_t physicalAddress, uint32_t length, uint8_t* destination
   CurrentRomImage().mappedRomAddress = linear;
   return 1;
 }
+
+// The machine is this process's from the first read to the read-back
+// verify; a refusal stops the run before anything is read.
+bool HoldForThisRun() {
+  std::string why;
+  const HoldResult hold = HoldMachine(&why);
+  if (hold == HoldResult::kHeld || hold == HoldResult::kNotAnswered) return true;
+  FlashSettings& s = Settings();
+  if (hold == HoldResult::kBusy) {
+    s.alreadyRunning = 1;
+    if (!s.silentMode)
+      plat::MessageBox(kAlreadyRunningText, "Brimlet", plat::MB_OK | plat::MB_ICONINFORMATION);
+    Refuse(s, kExitAlreadyRunning, std::string(kAlreadyRunningText) + " (" + why + ")");
+    s.machineRefused = kExitAlreadyRunning;
+  } else {
+    const std::string text =
+        "Brimlet cannot hold the machine: " + why + ".\nFlash procedure will be cancelled.";
+    if (!s.silentMode) plat::MessageBox(text, "Brimlet Error", kErrorBox);
+    Refuse(s, kExitLockUnavailable, text);
+    s.machineRefused = kExitLockUnavailable;
+  }
+  return false;
+}
 }  // namespace
 
 int GetROMData(uint32_t physicalAddress, uint32_t length, uint8_t* destination) {
@@ -56,6 +82,10 @@ int ReadCurrentRom() {
     plat::MessageBox("Device Driver Open Fail !", "Brimlet Error", kErrorBox);
     Settings().errorCode = kErrDevice;
     ImageStatus() |= kStatusDeviceOpenFailed;
+    return 0;
+  }
+  if (!HoldForThisRun()) {
+    CloseFlashDevice();
     return 0;
   }
   if (!GetROMInfo(rom)) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -22,5 +23,17 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 // they are. Returns false when the file could not be written.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path);
+
+// One read of a file for many lookups, each answered as GetProfileString
+// would answer it from the file as it was read.
+class IniSnapshot {
+ public:
+  explicit IniSnapshot(const std::string& path);
+  std::string Get(const std::string& section, const std::string& key, const std::string& def,
+                  uint32_t size) const;
+
+ private:
+  std::vector<std::string> lines_;
+};
 
 }  // namespace plat

@@ -39,6 +39,8 @@ class DriverService {
   bool DeviceIsOpen() const { return device_ != nullptr; }
 
  private:
+  int EnsureAfresh(const std::string& devicePath, const std::string& serviceName,
+              const std::string& driverFile);
   int Fail(const char* message) {
     lastMessage_ = message;
     return 0;
