@@ -139,8 +139,13 @@ bool EmulatedBackend::Program(const drv::ProgramJob& job, drv::Progress& progres
                               std::string* why) {
   *ah = drv::kAhBadRequest;
   if (!OpenRom(why)) return false;
-  if (!machine_.holdUntil.empty())
+  if (!machine_.holdUntil.empty()) {
+    // Tells a test that the run has begun and waits.
+    const std::string waiting = machine_.holdUntil + ".waiting";
+    plat::WriteWholeFile(waiting, "", 0);
     while (!plat::FileExists(machine_.holdUntil)) sleep_(5);
+    plat::DeleteFile(waiting);
+  }
   std::vector<uint8_t> block(kBlock);
   int32_t written = 0;
   for (uint32_t i = 0; i < job.size / kBlock; ++i) {

@@ -20,6 +20,8 @@
 namespace emu {
 namespace {
 
+using namespace drv;  // the request codes and answers
+
 using brim::test::Dwords;
 using brim::test::Le32At;
 using brim::test::PutLe32At;

@@ -56,10 +56,10 @@ bool ChipBackend::Probe(Geometry* g, std::string* why) {
   }
   const uint64_t size = chip_->Size();
   g->name = chip_->Name();
-  if (size == 0 || size % kBlock != 0 || size / kBlock > kMaxBlocks) {
+  if (size == 0 || size % kBlock != 0 || size / kBlock > drv::kMaxBlocks) {
     CloseChip(&error);
     *why = "flash chip " + g->name + " holds " + std::to_string(size) +
-           " bytes, not a whole number of 64 KiB blocks (1 to " + std::to_string(kMaxBlocks) +
+           " bytes, not a whole number of 64 KiB blocks (1 to " + std::to_string(drv::kMaxBlocks) +
            "); it is not used";
     return false;
   }

@@ -13,6 +13,8 @@
 namespace frd {
 namespace {
 
+using namespace drv;  // the request codes and answers
+
 class MemoryChip : public FlashChip {
  public:
   explicit MemoryChip(size_t size) : bytes(size) {

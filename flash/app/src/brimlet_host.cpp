@@ -1,6 +1,7 @@
 #include "app/brimlet_host.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "core/command_line.h"
@@ -16,6 +17,7 @@
 #include "image/image_loader.h"
 #include "image/region_merge.h"
 #include "platform/driver_device.h"
+#include "platform/signal_hold.h"
 #include "platform/system_paths.h"
 
 namespace brim {
@@ -96,6 +98,17 @@ void BrimletHost::RunFlashSequence() {
   record_.exitStatus = ExitStatusOf(s);
   std::string error;
   if (!AppendHistory(record_, &error)) Tell("The flash history could not be written: " + error);
+  // A signal held while the ROM was programmed is obeyed now that the run is recorded.
+  if (const int signal = plat::SignalHold::End()) {
+    std::fprintf(stderr,
+                 "brimlet: %s arrived while the BIOS was being programmed; the flash was completed "
+                 "first (exit status %d: %s).\n",
+                 plat::SignalName(signal).c_str(), record_.exitStatus,
+                 ExitStatusMeaning(record_.exitStatus).c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(record_.exitStatus);
+  }
 }
 
 int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }

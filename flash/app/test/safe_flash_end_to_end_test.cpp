@@ -1,6 +1,7 @@
 // What makes a flash trustworthy, end to end on emulated machines: read-back
 // verify, the backup and its restore, the history, exit statuses of refusals,
 // the machine-wide lock and areas a keep setting could not carry over.
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -405,4 +406,47 @@ TEST_F(SafeFlash, OneFlashOpensTheMachineFilesAHandfulOfTimes) {
   EXPECT_EQ(CountOpens(trace, "/machine/rom.bin\""), 1) << trace;
   EXPECT_EQ(CountOpens(trace, "/drivers/flash.sys\"", "O_CREAT"), 1) << "one copy of the module\n" << trace;
   EXPECT_EQ(CountOpens(trace, "/flash-driver-", "O_CREAT"), 1) << "one module loaded\n" << trace;
+}
+
+// INT, TERM and HUP in the middle of programming: the flash completes and is
+// verified, the run is recorded, and only then brimlet ends, naming the signal.
+TEST_F(SafeFlash, SignalsDuringProgrammingWaitForTheFlashToComplete) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+    fs::remove_all(dir / "state");
+    fs::remove(dir / "status");
+    fs::remove(dir / "machine/go");
+    const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+    const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+    fs::remove(dir / "prog/flash.sys");
+    Prepare(oldRom, 0x10, image, kSettings);
+    AddFaults("HOLDUNTIL=go\n");
+    const std::string run = "cd " + (dir / "prog") + " && { " + Environment() + " ./brimlet /silent /wb </dev/null >" +
+                            (dir / "log") + " 2>&1 & echo $! >" + (dir / "pid") + "; wait $!; echo $? >" +
+                            (dir / "status.tmp") + "; mv " + (dir / "status.tmp") + " " + (dir / "status") + "; }";
+    ASSERT_EQ(std::system(("(" + run + ") &").c_str()), 0);
+    ASSERT_TRUE(Eventually([&] { return fs::exists(dir / "machine/go.waiting"); })) << name;
+    pid_t pid = 0;
+    std::ifstream(dir / "pid") >> pid;
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, signal), 0);
+    // Signals sent together may arrive as one: again until the second is seen.
+    EXPECT_TRUE(Eventually([&] {
+      return ::kill(pid, signal) == 0 &&
+             Log().find("brimlet: the BIOS is being programmed and cannot be stopped safely") !=
+                 std::string::npos;
+    })) << name << "\n" << Log();
+    std::ofstream(dir / "machine/go") << "go\n";
+    ASSERT_TRUE(Eventually([&] { return fs::exists(dir / "status"); })) << name;
+    int code = -1;
+    std::ifstream(dir / "status") >> code;
+    EXPECT_EQ(code, 0) << name << "\n" << Log();
+    EXPECT_EQ(Rom(), image) << name;
+    EXPECT_NE(Log().find("brimlet: " + name + " arrived while the BIOS was being programmed; the flash "
+                         "was completed first (exit status 0: flashed and verified)."),
+              std::string::npos)
+        << Log();
+    ASSERT_EQ(HistoryLines().size(), 1u) << name;
+    EXPECT_NE(HistoryLines()[0].find("\"verify\":\"passed\""), std::string::npos) << HistoryLines()[0];
+  }
 }

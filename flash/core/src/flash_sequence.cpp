@@ -7,6 +7,7 @@
 #include "core/system_restart.h"
 #include "platform/auto_reset_event.h"
 #include "platform/message_box.h"
+#include "platform/signal_hold.h"
 #include "platform/power_status.h"
 #include "platform/sleep_inhibitor.h"
 
@@ -22,6 +23,9 @@ const char kRestartOffer[] =
 
 const char kRestartingLine[] = "BIOS updated successfully. Restarting the system...";
 const char kShuttingDownLine[] = "BIOS updated successfully. Shutting down the system...";
+const char kCannotStopLine[] =
+    "brimlet: the BIOS is being programmed and cannot be stopped safely; brimlet ends when the "
+    "flash is done.\n";
 
 namespace {
 
@@ -167,6 +171,9 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
     view.ShowProgrammingDialog(true);
     view.AppendStatusLine("Programming.........");
   }
+  // From the first programming request on, a termination signal is noted
+  // and obeyed only once the ROM is read back and the run recorded.
+  plat::SignalHold::Begin(kCannotStopLine);
   {
     // The machine must not sleep while the ROM is being programmed.
     plat::SleepInhibitor noSleep("Brimlet is programming the BIOS");

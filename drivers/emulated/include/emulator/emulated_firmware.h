@@ -14,25 +14,6 @@
 
 namespace emu {
 
-using drv::kAhBadPassword;
-using drv::kAhBadRequest;
-using drv::kAhMachineBusy;
-using drv::kAhNoPassword;
-using drv::kAhNotSupported;
-using drv::kBootBlockFunction;
-using drv::kCallBios;
-using drv::kCheckSupport;
-using drv::kDriverMessage;
-using drv::kGetRomData;
-using drv::kHold;
-using drv::kMaxPasswordLength;
-using drv::kProgramRom;
-using drv::kProgress;
-using drv::kRomBlocksFunction;
-using drv::kVxdCallBios;
-using drv::kVxdMapMemory;
-using drv::kVxdProgramRom;
-
 class EmulatedFirmware {
  public:
   using SleepFn = EmulatedBackend::SleepFn;

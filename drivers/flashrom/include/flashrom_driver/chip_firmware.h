@@ -16,25 +16,6 @@
 
 namespace frd {
 
-using drv::kAhBadRequest;
-using drv::kAhChipFailed;
-using drv::kAhMachineBusy;
-using drv::kAhNoPassword;
-using drv::kAhNotSupported;
-using drv::kBootBlockFunction;
-using drv::kCallBios;
-using drv::kCheckSupport;
-using drv::kDriverMessage;
-using drv::kGetRomData;
-using drv::kHold;
-using drv::kMaxBlocks;
-using drv::kProgramRom;
-using drv::kProgress;
-using drv::kRomBlocksFunction;
-using drv::kVxdCallBios;
-using drv::kVxdMapMemory;
-using drv::kVxdProgramRom;
-
 // The chip through a programmer as a flash backend. Without a configuration
 // (config null) every request is answered as unsupported; `reason` says why.
 class ChipBackend : public drv::Backend {
