@@ -9,13 +9,18 @@ function(bios_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# Test program for a library; LABELS may name "gui" for tests that need a display.
+# Test program for a library; LABELS may name "gui" for tests that need a
+# display; SOURCES replaces the files of test/ (a program of its own).
 function(bios_tests name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS;SOURCES" ${ARGN})
   if(NOT BIOS_TESTS)
     return()
   endif()
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test/*.cpp)
+  if(ARG_SOURCES)
+    set(srcs ${ARG_SOURCES})
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test/*.cpp)
+  endif()
   if(NOT srcs)
     return()
   endif()

@@ -19,7 +19,7 @@ unset BRIMLET_MACHINE
 cp "$build/flash/ui/flash.sys" "$demo/prog/"
 
 # Reading the ROM once creates the default machine (the reference image).
-"$build/drivers/emulated/brimlet-romread" "$demo/before.rom" >/dev/null
+"$build/tools/romread/brimlet-romread" "$demo/before.rom" >/dev/null
 rom="$XDG_STATE_HOME/bios-tools/machine/rom.bin"
 
 summary() {

@@ -69,7 +69,7 @@ unset BRIMLET_MACHINE
 "$build/tools/pack/brimlet-pack" --settings 0100001000001000011011101001000000 \
   --image "$demo/update.rom" --exe "$build/flash/ui/brimlet" -o "$demo/prog/brimlet" >/dev/null
 cp "$build/flash/ui/flash.sys" "$demo/prog/"
-"$build/drivers/emulated/brimlet-romread" "$demo/before.rom" >/dev/null
+"$build/tools/romread/brimlet-romread" "$demo/before.rom" >/dev/null
 (cd "$demo/prog" && shot "$root/flash/ui/doc/first-paint-question.png" "Brimlet V1.05.08" "Brimlet Warning" -- ./brimlet /kpsw)
 
 echo "== tavrin with a floppy and a USB key attached"

@@ -12,7 +12,7 @@ build=$(cd "$1" && pwd)
 tools="brimlet=flash/ui/brimlet
 brimlet-inspect=tools/inspect/brimlet-inspect
 brimlet-pack=tools/pack/brimlet-pack
-brimlet-romread=drivers/emulated/brimlet-romread
+brimlet-romread=tools/romread/brimlet-romread
 brimlet-imagegen=tools/imagegen/brimlet-imagegen
 tavrin-sample=tools/tavrin-build/tavrin-sample
 crisis-samples=tools/crisis-samples/crisis-samples

@@ -10,7 +10,7 @@ tavrin=crisis/app/ui/tavrin
 tavrin-build=tools/tavrin-build/tavrin-build
 brimlet-inspect=tools/inspect/brimlet-inspect
 brimlet-pack=tools/pack/brimlet-pack
-brimlet-romread=drivers/emulated/brimlet-romread
+brimlet-romread=tools/romread/brimlet-romread
 qzw=tools/qzw/qzw"
 unset DISPLAY WAYLAND_DISPLAY
 scratch=$(mktemp -d)

@@ -10,22 +10,23 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../../flash/firmware/test/firmware_test_support.h"
+#include "temp_dir.h"
 #include "emulator/default_machine.h"
 #include "emulator/emulated_firmware.h"
 #include "emulator/machine_config.h"
 #include "platform/address_window.h"
+#include "platform/device.h"
 #include "platform/driver_module.h"
+#include "platform/file_system.h"
+#include "platform/le_bytes.h"
 
 namespace emu {
 namespace {
 
 using namespace drv;  // the request codes and answers
 
-using brim::test::Dwords;
-using brim::test::Le32At;
-using brim::test::PutLe32At;
-using brim::test::TempEnvironment;
+uint32_t Le32At(const std::vector<uint8_t>& b, size_t at) { return plat::Le32(b.data(), b.size(), at); }
+void PutLe32At(std::vector<uint8_t>& b, size_t at, uint32_t v) { plat::PutLe32(b.data(), b.size(), at, v); }
 
 std::vector<uint8_t> Rom(uint32_t blocks, uint8_t seed) {
   std::vector<uint8_t> rom(blocks * kBlock);
@@ -35,8 +36,8 @@ std::vector<uint8_t> Rom(uint32_t blocks, uint8_t seed) {
 
 class Machine {
  public:
-  Machine(const TempEnvironment& env, std::vector<std::string> lines, uint32_t blocks = 2)
-      : folder(env.Path("machine")), rom(Rom(blocks, 1)) {
+  Machine(const plat::TempDir& env, std::vector<std::string> lines, uint32_t blocks = 2)
+      : folder((env / "machine")), rom(Rom(blocks, 1)) {
     lines.insert(lines.begin(), "BASE=0xFFFE0000");
     EXPECT_TRUE(WriteMachine(folder, rom, lines));
   }
@@ -90,20 +91,20 @@ std::vector<uint32_t> Progress(Machine& m) {
 }
 
 TEST(MachineDescription, RomSizeMustBeWholeBlocksUpToTheLargestRom) {
-  TempEnvironment env;
+  plat::TempDir env;
   MachineConfig c;
   std::string error;
-  EXPECT_FALSE(LoadMachineConfig(env.Path("none"), &c, &error));
-  ASSERT_TRUE(WriteMachine(env.Path("odd"), std::vector<uint8_t>(0x10001), {}));
-  EXPECT_FALSE(LoadMachineConfig(env.Path("odd"), &c, &error));
-  ASSERT_TRUE(WriteMachine(env.Path("big"), std::vector<uint8_t>(kBlock), {}));
-  std::filesystem::resize_file(env.Path("big") + "/rom.bin", uint64_t(kMaxBlocks + 1) * kBlock);
-  EXPECT_FALSE(LoadMachineConfig(env.Path("big"), &c, &error));
-  std::filesystem::resize_file(env.Path("big") + "/rom.bin", uint64_t(kMaxBlocks) * kBlock);
-  EXPECT_TRUE(LoadMachineConfig(env.Path("big"), &c, &error)) << error;
-  ASSERT_TRUE(WriteMachine(env.Path("ok"), std::vector<uint8_t>(kBlock),
+  EXPECT_FALSE(LoadMachineConfig((env / "none"), &c, &error));
+  ASSERT_TRUE(WriteMachine((env / "odd"), std::vector<uint8_t>(0x10001), {}));
+  EXPECT_FALSE(LoadMachineConfig((env / "odd"), &c, &error));
+  ASSERT_TRUE(WriteMachine((env / "big"), std::vector<uint8_t>(kBlock), {}));
+  std::filesystem::resize_file((env / "big") + "/rom.bin", uint64_t(kMaxBlocks + 1) * kBlock);
+  EXPECT_FALSE(LoadMachineConfig((env / "big"), &c, &error));
+  std::filesystem::resize_file((env / "big") + "/rom.bin", uint64_t(kMaxBlocks) * kBlock);
+  EXPECT_TRUE(LoadMachineConfig((env / "big"), &c, &error)) << error;
+  ASSERT_TRUE(WriteMachine((env / "ok"), std::vector<uint8_t>(kBlock),
                            {"PASSWORD=1e 30 2E", "FLAG=8", "SUPPORTED=0"}));
-  ASSERT_TRUE(LoadMachineConfig(env.Path("ok"), &c, &error));
+  ASSERT_TRUE(LoadMachineConfig((env / "ok"), &c, &error));
   EXPECT_EQ(c.password, (std::vector<uint8_t>{0x1E, 0x30, 0x2E}));
   EXPECT_TRUE(c.hasPassword);
   EXPECT_EQ(c.flag, 8u);
@@ -113,7 +114,7 @@ TEST(MachineDescription, RomSizeMustBeWholeBlocksUpToTheLargestRom) {
 }
 
 TEST(FirmwareAnswers, RomInformationFillsTheCallersBuffers) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {"FLAG=0x18", "ROMTYPE=A very long flash part name beyond 26", "ROMVALUE=0x77"});
   uint32_t locks[kMaxBlocks] = {};
   char type[27];
@@ -143,7 +144,7 @@ TEST(FirmwareAnswers, RomInformationFillsTheCallersBuffers) {
 
 // The boot block is told as configured: the top block unless machine.ini says.
 TEST(FirmwareAnswers, BootBlockFromTheMachineDescription) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine top(env, {}, 4);
   auto b = Regs(0x9616, kBootBlockFunction, 0x1111, 0x2222);
   ASSERT_EQ(top.Send(kCallBios, b), 0u);
@@ -151,7 +152,7 @@ TEST(FirmwareAnswers, BootBlockFromTheMachineDescription) {
   EXPECT_EQ(Le32At(b, 12), 3 * kBlock);
   EXPECT_EQ(Le32At(b, 16), kBlock);
 
-  TempEnvironment other;
+  plat::TempDir other;
   Machine small(other, {"BOOTBLOCK=0x18000", "BOOTBLOCKSIZE=0x2000"}, 4);
   auto packet = std::vector<uint8_t>(32, 0);
   PutLe32At(packet, 0, 0x9616);
@@ -166,7 +167,7 @@ TEST(FirmwareAnswers, BootBlockFromTheMachineDescription) {
 // Up to 255 blocks the machine answers only the 8-bit way, as it always did;
 // above, CL holds 0 and the 32-bit size request answers.
 TEST(FirmwareAnswers, ThirtyTwoBitSizeOnlyAboveWhatClReports) {
-  TempEnvironment env;
+  plat::TempDir env;
   for (uint32_t blocks : {2u, 255u, 256u, 300u}) {
     SCOPED_TRACE(blocks);
     Machine m(env, {}, blocks);
@@ -199,7 +200,7 @@ TEST(FirmwareAnswers, ThirtyTwoBitSizeOnlyAboveWhatClReports) {
 }
 
 TEST(FirmwareAnswers, InformationRequestWithATooSmallTableIsRefusedUntouched) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {});
   uint32_t locks[1] = {0xAAAAAAAA};  // the machine has two blocks
   char type[27] = "untouched";
@@ -217,7 +218,7 @@ TEST(FirmwareAnswers, InformationRequestWithATooSmallTableIsRefusedUntouched) {
 }
 
 TEST(FirmwareAnswers, PasswordCheckComparesScanCodesAndRefusesBadLengths) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {"PASSWORD=1E 30"});
   uint8_t good[2] = {0x1E, 0x30}, bad[2] = {0x1E, 0x31};
   uint8_t long_[kMaxPasswordLength + 1] = {};
@@ -242,7 +243,7 @@ TEST(FirmwareAnswers, PasswordCheckComparesScanCodesAndRefusesBadLengths) {
 }
 
 TEST(FirmwareAnswers, InterfaceBrandAndInjectedFaults) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {"WSBI=0x0203", "BRAND=0x1234", "SUPPORTED=0"});
   auto b = Regs(0x9610, 0);
   m.Send(kCallBios, b);
@@ -269,7 +270,7 @@ TEST(FirmwareAnswers, InterfaceBrandAndInjectedFaults) {
 }
 
 TEST(FirmwareAnswers, RomDataChecksRangeAndBuffer) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {"MAPPEDROM=0x80000000"});
   std::vector<uint8_t> dest(0x20000, 0);
   plat::MappedBuffer map(static_cast<void*>(dest.data()), 0x20000);
@@ -323,7 +324,7 @@ struct ProgramCall {
 };
 
 TEST(FirmwareProgramming, BootBlockIsLeftAloneUnlessAsked) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {}, 4);
   std::vector<uint8_t> image = Rom(4, 9);
   std::memcpy(image.data() + 0x100, "A!FR", 4);
@@ -346,7 +347,7 @@ TEST(FirmwareProgramming, BootBlockIsLeftAloneUnlessAsked) {
 }
 
 TEST(FirmwareProgramming, BadImageModuleOrLengthIsRefusedWithoutWriting) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {}, 2);
   std::vector<uint8_t> image = Rom(2, 5);
   std::memcpy(image.data() + 0x20, "A!FR", 4);
@@ -369,7 +370,7 @@ TEST(FirmwareProgramming, BadImageModuleOrLengthIsRefusedWithoutWriting) {
 }
 
 TEST(FirmwareProgramming, CutOffRunLeavesAPartlyWrittenRom) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {}, 4);
   m.Fault("CUTOFF=2");
   std::vector<uint8_t> image = Rom(4, 3);
@@ -384,7 +385,7 @@ TEST(FirmwareProgramming, CutOffRunLeavesAPartlyWrittenRom) {
 }
 
 TEST(FirmwareProgramming, BadBlockKeepsWrongBytesWhileReportingSuccess) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {}, 4);
   m.Fault("BADBLOCK=1");
   std::vector<uint8_t> image = Rom(4, 3);
@@ -405,7 +406,7 @@ TEST(FirmwareProgramming, BadBlockKeepsWrongBytesWhileReportingSuccess) {
 // A second process that wants to program the same machine is refused while
 // the machine is held, and writes nothing.
 TEST(FirmwareProgramming, HeldMachineRefusesReadingAndProgramming) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {}, 2);
   std::vector<uint8_t> image = Rom(2, 3);
   std::memcpy(image.data(), "A!FR", 4);
@@ -452,7 +453,7 @@ TEST(FirmwareProgramming, HeldMachineRefusesReadingAndProgramming) {
 }
 
 TEST(FirmwareProgramming, NineXMappingShowsRomBytesAndTheFSegment) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {}, 2);
   std::vector<uint8_t> b(12);
   PutLe32At(b, 0, 0xF0000);
@@ -476,7 +477,7 @@ namespace {
 // Random blocks with addresses near a small mapped buffer: no request may
 // write outside it, and none can program the ROM without a whole image.
 TEST(FirmwareRobustness, RandomRequestsStayInsideTheirBuffers) {
-  TempEnvironment env;
+  plat::TempDir env;
   Machine m(env, {"PASSWORD=1E"}, 2);
   std::vector<uint8_t> arena(0x3000, 0xCC);
   plat::MappedBuffer map(static_cast<void*>(arena.data() + 0x1000), 0x1000);  // middle page only

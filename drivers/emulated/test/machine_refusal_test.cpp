@@ -1,30 +1,23 @@
-// The emulated machine's reasons for refusing a machine folder reach the
-// message that the failed request shows, instead of a bare error number.
+// The emulated machine's reasons for refusing a machine folder name the file
+// and what is wrong with it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include "../../flash/firmware/test/firmware_test_support.h"
 #include "emulator/default_machine.h"
 #include "emulator/machine_config.h"
-#include "firmware/driver_message.h"
-#include "firmware/driver_service.h"
-#include "firmware/firmware_queries.h"
-#include "firmware/flash_device.h"
-#include "platform/driver_module.h"
-#include "scripted_message_box.h"
+#include "platform/system_paths.h"
+#include "temp_dir.h"
 
-namespace brim {
+namespace emu {
 namespace {
 
-using test::TempEnvironment;
-
 TEST(MachineRefusal, EachReasonNamesTheFileAndWhatIsWrong) {
-  TempEnvironment env;
+  plat::TempDir env;
   emu::MachineConfig c;
   std::string error;
-  const std::string folder = env.Path("m");
+  const std::string folder = env / "m";
   plat::MakeDirectories(folder);
   EXPECT_FALSE(emu::LoadMachineConfig(folder, &c, &error));
   EXPECT_EQ(error, "ROM file missing: " + folder + "/rom.bin");
@@ -46,34 +39,5 @@ TEST(MachineRefusal, EachReasonNamesTheFileAndWhatIsWrong) {
   EXPECT_TRUE(emu::LoadMachineConfig(folder, &c, &error)) << error;
 }
 
-TEST(MachineRefusal, TheFailedRequestsMessageCarriesTheReasonUntilTheMachineIsThere) {
-  TempEnvironment env;
-  std::vector<uint8_t> module;
-  ASSERT_TRUE(plat::ReadWholeFile(FLASH_SYS_PATH, module));
-  const std::string exeDir = env.root() + "/";
-  ASSERT_TRUE(plat::WriteWholeFile(exeDir + "flash.sys", module.data(), module.size()));
-  const std::string folder = env.Path("empty-machine");
-  plat::MakeDirectories(folder);
-  ::setenv(emu::kMachineVariable, folder.c_str(), 1);
-
-  plat::FileServiceManager scm;
-  DriverService service(scm, [](uint32_t) {});
-  ASSERT_EQ(EnsureFlashDriver(service, exeDir), 1);
-  plat::ScriptedMessageBox boxes;
-  ASSERT_TRUE(OpenFlashDevice());
-  EXPECT_EQ(CheckBiosSupport(), 0);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "DeviceIoControl failed, Error: 21\nemulated machine " + folder +
-                                     " refused: ROM file missing: " + folder + "/rom.bin");
-
-  // With the machine made, the same module answers and no reason is left over.
-  ASSERT_TRUE(emu::WriteMachine(folder, emu::DefaultRom(), emu::DefaultMachineLines()));
-  EXPECT_NE(CheckBiosSupport(), 0);
-  EXPECT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(DriverMessage(), "");
-  CloseFlashDevice();
-  ::unsetenv(emu::kMachineVariable);
-}
-
 }  // namespace
-}  // namespace brim
+}  // namespace emu

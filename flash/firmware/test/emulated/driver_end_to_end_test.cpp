@@ -6,12 +6,14 @@
 #include <cstring>
 #include <set>
 
-#include "../../flash/firmware/test/firmware_test_support.h"
+#include "../firmware_test_support.h"
 #include "core/settings_word.h"
 #include "emulator/default_machine.h"
 #include "emulator/emulated_firmware.h"
 #include "emulator/machine_config.h"
+#include "firmware/driver_message.h"
 #include "firmware/driver_service.h"
+#include "firmware/flash_device.h"
 #include "firmware/firmware_queries.h"
 #include "firmware/lock_bit_table.h"
 #include "firmware/rom_access.h"
@@ -293,6 +295,37 @@ TEST(EndToEnd, DefaultMachineIsMadeFromTheSampleOnFirstUse) {
   ASSERT_TRUE(plat::ReadWholeFile(folder + "/rom.bin", rom));
   EXPECT_EQ(rom, emu::DefaultRom());
   EXPECT_EQ(emu::DefaultRom(), emu::DefaultRom());  // deterministic
+}
+
+// The machine folder's reasons for refusing reach the message that the failed
+// request shows, instead of a bare error number.
+TEST(MachineRefusal, TheFailedRequestsMessageCarriesTheReasonUntilTheMachineIsThere) {
+  TempEnvironment env;
+  std::vector<uint8_t> module;
+  ASSERT_TRUE(plat::ReadWholeFile(FLASH_SYS_PATH, module));
+  const std::string exeDir = env.root() + "/";
+  ASSERT_TRUE(plat::WriteWholeFile(exeDir + "flash.sys", module.data(), module.size()));
+  const std::string folder = env.Path("empty-machine");
+  plat::MakeDirectories(folder);
+  ::setenv(emu::kMachineVariable, folder.c_str(), 1);
+
+  plat::FileServiceManager scm;
+  DriverService service(scm, [](uint32_t) {});
+  ASSERT_EQ(EnsureFlashDriver(service, exeDir), 1);
+  plat::ScriptedMessageBox boxes;
+  ASSERT_TRUE(OpenFlashDevice());
+  EXPECT_EQ(CheckBiosSupport(), 0);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "DeviceIoControl failed, Error: 21\nemulated machine " + folder +
+                                     " refused: ROM file missing: " + folder + "/rom.bin");
+
+  // With the machine made, the same module answers and no reason is left over.
+  ASSERT_TRUE(emu::WriteMachine(folder, emu::DefaultRom(), emu::DefaultMachineLines()));
+  EXPECT_NE(CheckBiosSupport(), 0);
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(DriverMessage(), "");
+  CloseFlashDevice();
+  ::unsetenv(emu::kMachineVariable);
 }
 
 }  // namespace
