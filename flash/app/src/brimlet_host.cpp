@@ -157,7 +157,15 @@ bool BrimletHost::WSBICheck() {
   return brim::WSBICheck(&code, &value) != 0;
 }
 
-bool BrimletHost::ProgramFlashROM() { return brim::ProgramFlashROM(&programmedOptionBits_) != 0; }
+bool BrimletHost::ProgramFlashROM() {
+  return brim::ProgramFlashROM(&programmedOptionBits_, &programmingRequestSent_) != 0;
+}
+
+RomVerifyResult BrimletHost::CompareWithOldRom() {
+  const RomVerifyResult now = brim::CompareWithOldRom(CurrentRomImage());
+  ReleaseMachine();
+  return now;
+}
 
 uint32_t BrimletHost::CurrentRomFlag() { return CurrentRomImage().flagWord; }
 

@@ -450,3 +450,34 @@ TEST_F(SafeFlash, SignalsDuringProgrammingWaitForTheFlashToComplete) {
     EXPECT_NE(HistoryLines()[0].find("\"verify\":\"passed\""), std::string::npos) << HistoryLines()[0];
   }
 }
+
+// A failed run is read again: a ROM the firmware left alone is said to be
+// unchanged, with its own status and no power warning; a cut-off run names
+// the blocks that changed.
+TEST_F(SafeFlash, FailedProgrammingTellsWhatTheRomHolds) {
+  struct Case {
+    std::string fault;
+    int status;
+    std::string said;
+    bool powerWarning;
+  } cases[] = {
+      {"AHERROR=0x86\nAHERRORFOR=ProgramFlashROM\n", 27, "The flash ROM is unchanged.", false},
+      {"CUTOFF=5\n", 5, "1 of 16 blocks (64 KiB) differ from the old BIOS.", true},  // the one that changes
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir / "state");
+    fs::remove(dir / "prog/flash.sys");
+    const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+    Prepare(oldRom, 0x10, imagegen::BuildQuorvel(Quorvel("07/15/07", 9)), kSettings);
+    AddFaults(c.fault);
+    EXPECT_EQ(RunBrimlet("/silent /wb"), c.status) << Log();
+    EXPECT_NE(Log().find("brimlet: Program ROM Fail ! " + c.said), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("DO NOT TURN OFF POWER") != std::string::npos, c.powerWarning) << Log();
+    if (c.status == 27) {
+      EXPECT_EQ(Rom(), oldRom);
+    }
+    ASSERT_EQ(HistoryLines().size(), 1u);
+    EXPECT_NE(HistoryLines()[0].find("\"exitStatus\":" + std::to_string(c.status)), std::string::npos)
+        << HistoryLines()[0];
+  }
+}

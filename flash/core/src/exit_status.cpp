@@ -29,6 +29,8 @@ std::string ExitStatusMeaning(int status) {
     case kExitDeclined: return "the user declined a question";
     case kExitFileNameTooLong: return "the /F: file name is too long";
     case kExitNoBackup: return "the current ROM could not be backed up";
+    case kExitFailedUnchanged: return "failed, ROM unchanged";
+    case kExitRefusedUnchanged: return "refused, ROM unchanged";
   }
   return "unknown";
 }

@@ -98,6 +98,40 @@ void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   }
 }
 
+namespace {
+// Whatever the driver said, the ROM is read again, so that what the user is
+// told about it (and the exit status) is what the ROM holds.
+void ReportFailedProgramming(FlashSettings& s, FlashSteps& steps, FlashView& view) {
+  const bool silent = s.silentMode != 0;
+  const bool sent = steps.ProgrammingRequestSent();
+  const RomVerifyResult now = steps.CompareWithOldRom();
+  steps.CloseFlashDevice();
+  const bool unchanged = now.readBack && now.badBlocks == 0;
+  std::string text = "Program ROM Fail !\n";
+  if (unchanged) {
+    text += "The flash ROM is unchanged.";
+    // Nothing was written: an error noted on the way here does not describe the ROM.
+    s.errorCode = 0;
+    s.refusal = sent ? kExitFailedUnchanged : kExitRefusedUnchanged;
+  } else {
+    s.errorCode = kErrProgramming;
+    text += now.readBack ? std::to_string(now.badBlocks) + " of " + std::to_string(now.blocks) +
+                               " blocks (64 KiB) differ from the old BIOS.\n"
+                         : std::string("The ROM could not be read after the failure.\n");
+    text += "DO NOT TURN OFF POWER OR RESTART!\nFlash the BIOS again";
+    if (!steps.BackupPath().empty()) text += ", or restore the backup\n" + steps.BackupPath();
+    text += ".";
+  }
+  if (!silent) {
+    view.ShowProgrammingDialog(false);
+    Error(text.c_str());
+    view.AppendStatusLine(unchanged ? "Program BIOS Error: ROM unchanged !!!!!!"
+                                    : "Program BIOS Error !!!!!!");
+  }
+  SilentNote(s, text);
+}
+}  // namespace
+
 void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   const bool silent = s.silentMode != 0;
   s.flashInProgress = 1;
@@ -182,17 +216,7 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   s.flashInProgress = 0;
   s.imageLoaded = 0;
 
-  if (s.programResult == 0) {
-    s.errorCode = kErrProgramming;
-    steps.CloseFlashDevice();
-    if (!silent) {
-      view.ShowProgrammingDialog(false);
-      Error("Program ROM Fail !");
-      view.AppendStatusLine("Program BIOS Error !!!!!!");
-    }
-    SilentNote(s, "Program ROM Fail ! Backup of the old BIOS: " + steps.BackupPath());
-    return;
-  }
+  if (s.programResult == 0) return ReportFailedProgramming(s, steps, view);
 
   // A run the firmware calls good is only good when the ROM holds what was meant.
   const RomVerifyResult verify = steps.VerifyProgrammedRom();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -54,6 +55,13 @@ class FakeSteps : public FlashSteps {
   }
   bool backupOk = true;
   RomVerifyResult verify{true, 16, 0};
+  bool requestSent = true;
+  RomVerifyResult afterFailure;  // the ROM read again, against the old one
+  bool ProgrammingRequestSent() override { return requestSent; }
+  RomVerifyResult CompareWithOldRom() override {
+    calls.push_back("look");
+    return afterFailure;
+  }
   bool BackupCurrentRom() override {
     calls.push_back("backup");
     return backupOk;
@@ -293,19 +301,51 @@ TEST_F(FlashSequenceTest, UnreadRomNeverFlashes) {
   EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
-TEST_F(FlashSequenceTest, FailedProgrammingReports) {
-  steps.programOk = false;
-  s.fileFromCommandLine = 1;
-  FlashSequence(s, steps, view);
-  EXPECT_EQ(s.errorCode, 5);
-  EXPECT_EQ(s.imageLoaded, 0);
-  EXPECT_EQ(s.programResult, 0);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Program ROM Fail !");
-  EXPECT_EQ(view.lines.back(), "Program BIOS Error !!!!!!");
-  EXPECT_FALSE(view.dialogShown);
-  for (const std::string& c : steps.calls) EXPECT_NE(c, "refresh");
-  for (const std::string& c : steps.calls) EXPECT_NE(c, "verify");
+// A failed run is told as the ROM, read again, shows it: unchanged (refused
+// before any request, or failed), changed, or unreadable.
+TEST_F(FlashSequenceTest, FailedProgrammingTellsWhatTheRomHolds) {
+  struct Case {
+    bool sent;
+    RomVerifyResult rom;
+    int errorCode, refusal;
+    std::string text, line;
+  } cases[] = {
+      {true, {true, 16, 0}, 0, kExitFailedUnchanged, "Program ROM Fail !\nThe flash ROM is unchanged.",
+       "Program BIOS Error: ROM unchanged !!!!!!"},
+      {false, {true, 16, 0}, 0, kExitRefusedUnchanged, "Program ROM Fail !\nThe flash ROM is unchanged.",
+       "Program BIOS Error: ROM unchanged !!!!!!"},
+      {true, {true, 16, 3}, 5, 0,
+       "Program ROM Fail !\n3 of 16 blocks (64 KiB) differ from the old BIOS.\nDO NOT TURN OFF POWER OR "
+       "RESTART!\nFlash the BIOS again, or restore the backup\n/state/backups/QVL.rom.",
+       "Program BIOS Error !!!!!!"},
+      {true, {false, 16, 0}, 5, 0,
+       "Program ROM Fail !\nThe ROM could not be read after the failure.\nDO NOT TURN OFF POWER OR "
+       "RESTART!\nFlash the BIOS again, or restore the backup\n/state/backups/QVL.rom.",
+       "Program BIOS Error !!!!!!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    boxes.boxes.clear();
+    steps.calls.clear();
+    s = FlashSettings();
+    s.fileFromCommandLine = 1;
+    s.errorCode = 3;  // left by an accepted question on the way
+    steps.programOk = false;
+    steps.requestSent = c.sent;
+    steps.afterFailure = c.rom;
+    FlashSequence(s, steps, view);
+    EXPECT_EQ(s.errorCode, c.errorCode ? c.errorCode : 0);
+    if (!c.errorCode) {
+      EXPECT_EQ(s.refusal, c.refusal);
+    }
+    EXPECT_EQ(s.imageLoaded, 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, c.text);
+    EXPECT_EQ(view.lines.back(), c.line);
+    EXPECT_FALSE(view.dialogShown);
+    EXPECT_NE(std::find(steps.calls.begin(), steps.calls.end(), "look"), steps.calls.end());
+    for (const std::string& call : steps.calls) EXPECT_NE(call, "verify");
+  }
 }
 
 // A run the firmware reports as good but whose ROM differs is a programming

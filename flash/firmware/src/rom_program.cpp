@@ -61,7 +61,8 @@ uint32_t ProgramOptionBits(uint32_t settingsWord) {
   return ecx;
 }
 
-int ProgramFlashROM(uint32_t* optionBits) {
+int ProgramFlashROM(uint32_t* optionBits, bool* requestSent) {
+  if (requestSent) *requestSent = false;
   BiosImage& rom = CurrentRomImage();
   BiosImage& image = NewImage();
   uint32_t settingsWord = Settings().settingsWord;
@@ -105,6 +106,7 @@ int ProgramFlashROM(uint32_t* optionBits) {
     return 0;
   }
 
+  if (requestSent) *requestSent = true;
   if (nt) {
     BiosRegs in, out;
     in.eax = 0x9616;

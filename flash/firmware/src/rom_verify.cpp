@@ -50,6 +50,19 @@ RomVerifyResult CompareReadBack(const uint8_t* newImage, const uint8_t* oldRom, 
   return r;
 }
 
+namespace {
+// The whole ROM as the driver reads it now; false when it cannot be read.
+bool ReadRomAgain(const BiosImage& currentRom, std::vector<uint8_t>* bytes) {
+  try {
+    bytes->resize(currentRom.size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // The mapped ROM address the read updates is the same ROM's, so nothing else moves.
+  return GetROMData(currentRom.baseAddress, currentRom.size, bytes->data()) != 0;
+}
+}  // namespace
+
 RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& currentRom,
                                     uint32_t optionBits) {
   RomVerifyResult failed;
@@ -57,15 +70,19 @@ RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& 
   failed.blocks = (size + kRomBlock - 1) / kRomBlock;
   if (!newImage.bytes || newImage.size < size || !currentRom.bytes || size == 0) return failed;
   std::vector<uint8_t> readBack;
-  try {
-    readBack.assign(size, 0);
-  } catch (const std::bad_alloc&) {
-    return failed;
-  }
-  // The mapped ROM address the read updates is the same ROM's, so nothing else moves.
-  if (!GetROMData(currentRom.baseAddress, size, readBack.data())) return failed;
+  if (!ReadRomAgain(currentRom, &readBack)) return failed;
   return CompareReadBack(newImage.bytes, currentRom.bytes, readBack.data(), size,
                          (optionBits & 0x1) != 0, BootBlockOf(currentRom));
+}
+
+RomVerifyResult CompareWithOldRom(const BiosImage& currentRom) {
+  RomVerifyResult failed;
+  failed.blocks = (currentRom.size + kRomBlock - 1) / kRomBlock;
+  std::vector<uint8_t> now;
+  if (!currentRom.bytes || currentRom.size == 0 || !ReadRomAgain(currentRom, &now)) return failed;
+  // Every byte against the old ROM: the boot block counts like the rest.
+  return CompareReadBack(currentRom.bytes, currentRom.bytes, now.data(), currentRom.size, true,
+                         BootBlockOf(currentRom));
 }
 
 }  // namespace brim

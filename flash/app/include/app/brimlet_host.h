@@ -37,6 +37,8 @@ class BrimletHost : public StartupHost, public FlashSteps {
   bool BackupCurrentRom() override;
   bool ProgramFlashROM() override;
   RomVerifyResult VerifyProgrammedRom() override;
+  bool ProgrammingRequestSent() override { return programmingRequestSent_; }
+  RomVerifyResult CompareWithOldRom() override;
   std::string BackupPath() override { return record_.backupPath; }
   uint32_t CurrentRomFlag() override;
   void RefreshCurrentRom() override;
@@ -54,6 +56,7 @@ class BrimletHost : public StartupHost, public FlashSteps {
   // ECX of the last programming request: the window may change the settings
   // while the firmware works, and the verify must judge what was asked.
   uint32_t programmedOptionBits_ = 0x1;
+  bool programmingRequestSent_ = false;
 };
 
 // Runs brimlet: start-up, then the silent flash or the main window.

@@ -17,6 +17,8 @@ enum ExitStatus : int {
   kExitDeclined = 24,         // the user declined a question
   kExitFileNameTooLong = 25,  // the /F: name is longer than 259 characters
   kExitNoBackup = 26,         // the current ROM could not be backed up
+  kExitFailedUnchanged = 27,  // programming failed and the ROM, read again, is unchanged
+  kExitRefusedUnchanged = 28, // refused at programming time, before any write
 };
 
 // CheckNewImage's result for an image without the F-segment signature.

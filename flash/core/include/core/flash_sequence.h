@@ -34,6 +34,10 @@ class FlashSteps {
   virtual bool ProgramFlashROM() = 0;
   // Reads the whole ROM back and compares it with what programming meant to write.
   virtual RomVerifyResult VerifyProgrammedRom() = 0;
+  // After a failed run: whether the programming request reached the driver,
+  // and the ROM read again against the old ROM (badBlocks: blocks changed).
+  virtual bool ProgrammingRequestSent() { return true; }
+  virtual RomVerifyResult CompareWithOldRom() { return RomVerifyResult(); }
   // Where the backup went ("" when none was written).
   virtual std::string BackupPath() = 0;
   virtual uint32_t CurrentRomFlag() = 0;

@@ -20,8 +20,9 @@ int GetROMData(uint32_t physicalAddress, uint32_t length, uint8_t* destination);
 // ROM image, closes the device, locates the regions and sums the bytes.
 int ReadCurrentRom();
 // Programs the ROM from the new image (module, option bits, messages).
-// *optionBits receives the ECX of the programming request once it is sent.
-int ProgramFlashROM(uint32_t* optionBits = nullptr);
+// *optionBits receives the ECX of the programming request once it is sent;
+// *requestSent says whether it was (false: refused before any request).
+int ProgramFlashROM(uint32_t* optionBits = nullptr, bool* requestSent = nullptr);
 
 // The flash module ProgramFlashROM would hand over now (null: none).
 const uint8_t* ChosenFlashModule();

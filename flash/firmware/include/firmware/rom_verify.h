@@ -33,4 +33,8 @@ RomVerifyResult CompareReadBack(const uint8_t* newImage, const uint8_t* oldRom, 
 RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& currentRom,
                                     uint32_t optionBits);
 
+// After a failed run: the ROM read again and compared with the old ROM;
+// badBlocks counts the 64 KiB blocks that changed.
+RomVerifyResult CompareWithOldRom(const BiosImage& currentRom);
+
 }  // namespace brim
