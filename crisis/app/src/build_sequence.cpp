@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "crisis_app/file_pattern.h"
 #include "crisis_app/scratch_files.h"
 #include "crisis_app/tavrin_dlg.h"
+#include "disk/directory_entry.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
@@ -208,6 +210,13 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   const int startProgress = m_nProgress;
   uint64_t copiedBytes = 0;
   std::vector<std::string> onDisk;
+  // Taken before the copy reads the files (which may move their access
+  // times): the directory entries must carry these.
+  std::map<std::string, tavrin::FileTimes> times;
+  for (const std::string& name : names) {
+    tavrin::FileTimes t;
+    if (name != "autoexec.bat" && tavrin::FileTimesOf(plat::ToUpper(name), &t)) times[name] = t;
+  }
   auto stop = [&](const std::string& text) {
     plat::MessageBox(text, kTitle, plat::MB_ICONERROR);
     m_view.EndWaitCursor();
@@ -256,7 +265,7 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   if (m_bVerify) {
     SetStatusText("Verifying...");
     std::string why;
-    if (!VerifyBuiltDisk(*m_pDisk, onDisk, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
+    if (!VerifyBuiltDisk(*m_pDisk, onDisk, times, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
                          "BIOS.BAK", mode == kModeMiniDos ? "crisboot.bin" : "", &why))
       return stop(kNotVerified + why + kDoNotUse);
   }
