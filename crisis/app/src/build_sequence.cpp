@@ -1,6 +1,7 @@
 // One crisis disk build: erase warning, medium, boot sector, the disk files
 // collected in the working folder (optionally compressed) and copied on.
 #include <errno.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -49,6 +50,8 @@ const char kNotVerified[] = "The crisis disk could not be verified: what was rea
 const char kDoNotUse[] = "\n\n Do not use this disk. When ready, try again.\n";
 const char kFolderFails[] = " Failed to prepare the working folder. \n\n ";
 const char kFolderNotRestored[] = " The working folder could not be restored as it was. \n\n ";
+const char kFolderBusy[] = "the working folder is in use by another build";
+const char kFolderRecovered[] = "The working folder was put back as it was before an interrupted build: ";
 const char kCopyFailTail[] =
     "  - Make sure Diskette format completed. \n  - Check if file exists. \n\n When ready, try "
     "again.\n";
@@ -65,6 +68,22 @@ bool QuitPending() { return plat::QuitRequested(nullptr); }
 }  // namespace
 
 int CTavrinDlg::CreateCrisisDisk(int mode) {
+  // A build that was killed left the user's files aside: back first.
+  std::vector<std::string> undone;
+  std::string why;
+  if (::chdir(m_szWorkDir.c_str()) != 0) why = IoError(m_szWorkDir, errno);
+  // While another build runs here its records are its own, not leftovers.
+  FolderLock folder(false);
+  if (!why.empty() || (folder.Held() && !RecoverInterruptedBuild(&undone, &why))) {
+    plat::MessageBox(kFolderNotRestored + why + "\n", kTitle, plat::MB_ICONERROR);
+    return kBuildFailed;
+  }
+  if (!undone.empty()) {
+    std::string names;
+    for (const std::string& n : undone) names += (names.empty() ? "" : ", ") + n;
+    SetStatusText(kFolderRecovered + names);
+  }
+
   const int sel = m_controls.Selection(IDC_DRIVE);
   const std::string drive =
       sel >= 0 && sel < m_nDriveCount ? m_strDrives[static_cast<size_t>(sel)] : std::string();
@@ -131,6 +150,18 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   const int first = mode == kModeFullDos ? 1 : 0;
   const std::vector<std::string> names(list + first, list + first + count);
 
+  // A build that started meanwhile in this folder has either been refused
+  // its medium or is building on another one: its end is near.
+  FolderLock folder(true);
+  if (!folder.Held()) {
+    plat::MessageBox(std::string(kFolderFails) + kFolderBusy + "\n\n When ready, try again.\n", kTitle,
+                     plat::MB_ICONERROR);
+    return false;
+  }
+  // Declared before the files it guards: its end, which ends the program
+  // after a signal, comes after theirs.
+  InterruptGuard guard;
+
   // 2. The project's files, for this build only.
   ScratchFiles scratch;
   if (!m_bUseWorkDir) {
@@ -150,15 +181,10 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
 
   // 3. Compression: the disk gets the compressed image as bios.qzw, the
   // folder gets its own image back.
-  bool renamed = false;
-  std::string qzwName;
+  ImageBackup backup;
   auto cleanUp = [&] {
     std::string why;
-    if (renamed) {
-      if (!plat::DeleteFile("BIOS.QZW") && errno != ENOENT) why = IoError("BIOS.QZW", errno);
-      if (!plat::RenameFile("BIOS.BAK", qzwName) && why.empty()) why = IoError("BIOS.BAK", errno);
-      renamed = false;
-    }
+    if (!backup.End()) why = backup.Error();
     if (!scratch.Restore() && why.empty()) why = scratch.Error();
     if (why.empty()) return true;
     plat::MessageBox(kFolderNotRestored + why + "\n", kTitle, plat::MB_ICONERROR);
@@ -170,26 +196,30 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     cleanUp();
     return false;
   }
+  // At each step a signal ends the build with the folder put back.
+  auto interrupted = [&](const std::string& step) {
+    if (!guard.Interrupted(step)) return false;
+    cleanUp();
+    return true;
+  };
+  if (interrupted("brought")) return false;
   std::vector<uint8_t> encoded;
   if (m_bCompress) {
     // An existing BIOS.BAK would be taken for the image or lost: refuse.
-    bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK");
-    if (ready) {
-      qzwName = plat::BaseName(plat::ResolvePath("BIOS.QZW"));  // put back under its own name
-      ready = plat::RenameFile("BIOS.QZW", "BIOS.BAK");
-    }
+    bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK") && backup.Begin();
     if (!ready) {
       plat::MessageBox(std::string(kCompressMissing) + kCheckExists, kTitle, plat::MB_OK);
       cleanUp();
       return false;
     }
-    renamed = true;
+    if (interrupted("backed-up")) return false;
     std::string why;
     if (!CompressImage("BIOS.BAK", "BIOS.QZW", &why, &encoded)) {
       plat::MessageBox(std::string(kCompressFails) + "\n\n" + why, kTitle, plat::MB_OK);
       cleanUp();
       return false;
     }
+    if (interrupted("compressed")) return false;
   }
 
   // 4. Sizes for the progress bar.
@@ -259,6 +289,11 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
       return false;
     }
     onDisk.push_back(name);
+    if (interrupted("copied " + name)) {
+      m_view.EndWaitCursor();
+      ClearStatus();
+      return false;
+    }
   }
 
   // The medium read back after the last file, before the folder is put back.
@@ -268,6 +303,11 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     if (!VerifyBuiltDisk(*m_pDisk, onDisk, times, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
                          "BIOS.BAK", mode == kModeMiniDos ? "crisboot.bin" : "", &why))
       return stop(kNotVerified + why + kDoNotUse);
+    if (interrupted("verified")) {
+      m_view.EndWaitCursor();
+      ClearStatus();
+      return false;
+    }
   }
 
   // 7, 8. The full bar stays until the success box has been seen.
