@@ -1,7 +1,9 @@
 // A real tavrin-build stopped at each of its steps, then ended by a signal
 // it can catch or killed outright: the working folder is put back, at once
 // after a signal, by the next build after a kill, and the next build works.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +15,9 @@
 
 #include "crisis_app/compressor.h"
 #include "crisis_app/scratch_files.h"
+#include "crisis_app/tavrin_dlg.h"
 #include "crisis_samples/boot_sectors.h"
+#include "dialog_fixture.h"
 #include "run_command.h"
 #include "temp_dir.h"
 
@@ -189,6 +193,39 @@ TEST(RecoverInterruptedBuildTest, PutsBackOnlyWhatABuildLeft) {
     EXPECT_TRUE(Snapshot(dir) == c.expected) << Describe(Snapshot(dir));
     EXPECT_EQ(undone, c.undone);
   }
+}
+
+class FolderInUseTest : public DialogTest {};
+
+// Another build's records are not a killed build's: while it holds the
+// folder they stay; once it is gone the next build puts them back.
+TEST_F(FolderInUseTest, RecordsOfARunningBuildAreLeftAlone) {
+  PackagedWorkDir();
+  work.Write("vgabios.exe", "project");
+  work.Write(".tavrin-placed-vgabios.exe", "");
+  work.Write(".tavrin-kept-vgabios.exe.q1w2e3", "user");
+  const Folder during = Snapshot(work);
+  Start();
+  int other = ::open(work.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  {
+    plat::ScriptedMessageBox boxes;
+    boxes.Answer(plat::IDCANCEL);  // the erase warning: nothing more is done
+    EXPECT_EQ(dlg->CreateCrisisDisk(crisis::kModeMiniDos), crisis::kBuildFailed);
+  }
+  EXPECT_TRUE(Snapshot(work) == during) << Describe(Snapshot(work));
+  EXPECT_EQ(controls.GetText(crisis::IDC_STATUS), "");
+  ASSERT_EQ(::close(other), 0);
+  {
+    plat::ScriptedMessageBox boxes;
+    boxes.Answer(plat::IDCANCEL);
+    EXPECT_EQ(dlg->CreateCrisisDisk(crisis::kModeMiniDos), crisis::kBuildFailed);
+  }
+  EXPECT_EQ(work.Read("vgabios.exe"), "user");
+  EXPECT_FALSE(work.Exists(".tavrin-placed-vgabios.exe"));
+  EXPECT_FALSE(work.Exists(".tavrin-kept-vgabios.exe.q1w2e3"));
+  EXPECT_EQ(controls.GetText(crisis::IDC_STATUS), std::string(kRecovered) + "vgabios.exe");
 }
 
 }  // namespace
