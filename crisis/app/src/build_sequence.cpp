@@ -46,7 +46,7 @@ const char kCompressMissing[] = " Failed to compress BIOS.QZW \n\n ";
 const char kCheckExists[] = "- Check if file exists. \n\n When ready, try again.\n";
 const char kCompressFails[] = "Compress file fails!";
 // Texts that carry the system's reason after them.
-const char kNotVerified[] = "The crisis disk could not be verified: what was read back from it differs from what was written.\n\n";
+const char kNotVerified[] = "The crisis disk could not be verified: what was read back from it differs from what must be there.\n\n";
 const char kDoNotUse[] = "\n\n Do not use this disk. When ready, try again.\n";
 const char kFolderFails[] = " Failed to prepare the working folder. \n\n ";
 const char kFolderNotRestored[] = " The working folder could not be restored as it was. \n\n ";

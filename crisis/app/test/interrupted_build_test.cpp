@@ -115,7 +115,9 @@ TEST_P(InterruptedBuildTest, FolderIsPutBackAndTheNextBuildWorks) {
   ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
   ASSERT_TRUE(WIFSTOPPED(status)) << "never stopped at " << step << ":\n" << Output();
   ASSERT_EQ(::kill(pid, sig), 0);
-  if (sig != SIGKILL) ASSERT_EQ(::kill(pid, SIGCONT), 0);
+  if (sig != SIGKILL) {
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+  }
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status)) << Output();
   EXPECT_EQ(WTERMSIG(status), sig) << Output();
