@@ -1,9 +1,11 @@
 // One crisis disk build: erase warning, medium, boot sector, the disk files
 // collected in the working folder (optionally compressed) and copied on.
 #include <errno.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "crisis_app/file_pattern.h"
 #include "crisis_app/scratch_files.h"
 #include "crisis_app/tavrin_dlg.h"
+#include "disk/directory_entry.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
@@ -43,10 +46,12 @@ const char kCompressMissing[] = " Failed to compress BIOS.QZW \n\n ";
 const char kCheckExists[] = "- Check if file exists. \n\n When ready, try again.\n";
 const char kCompressFails[] = "Compress file fails!";
 // Texts that carry the system's reason after them.
-const char kNotVerified[] = "The crisis disk could not be verified: what was read back from it differs from what was written.\n\n";
+const char kNotVerified[] = "The crisis disk could not be verified: what was read back from it differs from what must be there.\n\n";
 const char kDoNotUse[] = "\n\n Do not use this disk. When ready, try again.\n";
 const char kFolderFails[] = " Failed to prepare the working folder. \n\n ";
 const char kFolderNotRestored[] = " The working folder could not be restored as it was. \n\n ";
+const char kFolderBusy[] = "the working folder is in use by another build";
+const char kFolderRecovered[] = "The working folder was put back as it was before an interrupted build: ";
 const char kCopyFailTail[] =
     "  - Make sure Diskette format completed. \n  - Check if file exists. \n\n When ready, try "
     "again.\n";
@@ -63,6 +68,22 @@ bool QuitPending() { return plat::QuitRequested(nullptr); }
 }  // namespace
 
 int CTavrinDlg::CreateCrisisDisk(int mode) {
+  // A build that was killed left the user's files aside: back first.
+  std::vector<std::string> undone;
+  std::string why;
+  if (::chdir(m_szWorkDir.c_str()) != 0) why = IoError(m_szWorkDir, errno);
+  // While another build runs here its records are its own, not leftovers.
+  FolderLock folder(false);
+  if (!why.empty() || (folder.Held() && !RecoverInterruptedBuild(&undone, &why))) {
+    plat::MessageBox(kFolderNotRestored + why + "\n", kTitle, plat::MB_ICONERROR);
+    return kBuildFailed;
+  }
+  if (!undone.empty()) {
+    std::string names;
+    for (const std::string& n : undone) names += (names.empty() ? "" : ", ") + n;
+    SetStatusText(kFolderRecovered + names);
+  }
+
   const int sel = m_controls.Selection(IDC_DRIVE);
   const std::string drive =
       sel >= 0 && sel < m_nDriveCount ? m_strDrives[static_cast<size_t>(sel)] : std::string();
@@ -129,6 +150,18 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   const int first = mode == kModeFullDos ? 1 : 0;
   const std::vector<std::string> names(list + first, list + first + count);
 
+  // A build that started meanwhile in this folder has either been refused
+  // its medium or is building on another one: its end is near.
+  FolderLock folder(true);
+  if (!folder.Held()) {
+    plat::MessageBox(std::string(kFolderFails) + kFolderBusy + "\n\n When ready, try again.\n", kTitle,
+                     plat::MB_ICONERROR);
+    return false;
+  }
+  // Declared before the files it guards: its end, which ends the program
+  // after a signal, comes after theirs.
+  InterruptGuard guard;
+
   // 2. The project's files, for this build only.
   ScratchFiles scratch;
   if (!m_bUseWorkDir) {
@@ -148,15 +181,10 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
 
   // 3. Compression: the disk gets the compressed image as bios.qzw, the
   // folder gets its own image back.
-  bool renamed = false;
-  std::string qzwName;
+  ImageBackup backup;
   auto cleanUp = [&] {
     std::string why;
-    if (renamed) {
-      if (!plat::DeleteFile("BIOS.QZW") && errno != ENOENT) why = IoError("BIOS.QZW", errno);
-      if (!plat::RenameFile("BIOS.BAK", qzwName) && why.empty()) why = IoError("BIOS.BAK", errno);
-      renamed = false;
-    }
+    if (!backup.End()) why = backup.Error();
     if (!scratch.Restore() && why.empty()) why = scratch.Error();
     if (why.empty()) return true;
     plat::MessageBox(kFolderNotRestored + why + "\n", kTitle, plat::MB_ICONERROR);
@@ -168,26 +196,30 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
     cleanUp();
     return false;
   }
+  // At each step a signal ends the build with the folder put back.
+  auto interrupted = [&](const std::string& step) {
+    if (!guard.Interrupted(step)) return false;
+    cleanUp();
+    return true;
+  };
+  if (interrupted("brought")) return false;
   std::vector<uint8_t> encoded;
   if (m_bCompress) {
     // An existing BIOS.BAK would be taken for the image or lost: refuse.
-    bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK");
-    if (ready) {
-      qzwName = plat::BaseName(plat::ResolvePath("BIOS.QZW"));  // put back under its own name
-      ready = plat::RenameFile("BIOS.QZW", "BIOS.BAK");
-    }
+    bool ready = plat::FileExists("BIOS.QZW") && !plat::FileExists("BIOS.BAK") && backup.Begin();
     if (!ready) {
       plat::MessageBox(std::string(kCompressMissing) + kCheckExists, kTitle, plat::MB_OK);
       cleanUp();
       return false;
     }
-    renamed = true;
+    if (interrupted("backed-up")) return false;
     std::string why;
     if (!CompressImage("BIOS.BAK", "BIOS.QZW", &why, &encoded)) {
       plat::MessageBox(std::string(kCompressFails) + "\n\n" + why, kTitle, plat::MB_OK);
       cleanUp();
       return false;
     }
+    if (interrupted("compressed")) return false;
   }
 
   // 4. Sizes for the progress bar.
@@ -208,6 +240,13 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
   const int startProgress = m_nProgress;
   uint64_t copiedBytes = 0;
   std::vector<std::string> onDisk;
+  // Taken before the copy reads the files (which may move their access
+  // times): the directory entries must carry these.
+  std::map<std::string, tavrin::FileTimes> times;
+  for (const std::string& name : names) {
+    tavrin::FileTimes t;
+    if (name != "autoexec.bat" && tavrin::FileTimesOf(plat::ToUpper(name), &t)) times[name] = t;
+  }
   auto stop = [&](const std::string& text) {
     plat::MessageBox(text, kTitle, plat::MB_ICONERROR);
     m_view.EndWaitCursor();
@@ -250,15 +289,25 @@ bool CTavrinDlg::BuildDiskFiles(int mode, const std::string& /*drive*/) {
       return false;
     }
     onDisk.push_back(name);
+    if (interrupted("copied " + name)) {
+      m_view.EndWaitCursor();
+      ClearStatus();
+      return false;
+    }
   }
 
   // The medium read back after the last file, before the folder is put back.
   if (m_bVerify) {
     SetStatusText("Verifying...");
     std::string why;
-    if (!VerifyBuiltDisk(*m_pDisk, onDisk, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
+    if (!VerifyBuiltDisk(*m_pDisk, onDisk, times, autoexecLine + "\r\n", m_bCompress ? &encoded : nullptr,
                          "BIOS.BAK", mode == kModeMiniDos ? "crisboot.bin" : "", &why))
       return stop(kNotVerified + why + kDoNotUse);
+    if (interrupted("verified")) {
+      m_view.EndWaitCursor();
+      ClearStatus();
+      return false;
+    }
   }
 
   // 7, 8. The full bar stays until the success box has been seen.

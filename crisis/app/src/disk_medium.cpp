@@ -1,8 +1,12 @@
 #include "crisis_app/disk_medium.h"
 
+#include <algorithm>
+
+#include "crisis_app/checked_file.h"
 #include "crisis_app/tavrin_dlg.h"
 #include "disk/drive_list.h"
 #include "disk/floppy_disk.h"
+#include "disk/sector_buffer.h"
 #include "disk/usb_key_disk.h"
 #include "platform/dialog_controls.h"
 #include "platform/disk_drives.h"
@@ -14,21 +18,42 @@ namespace {
 
 class DiskReadBackMedium : public MediumReadBack {
  public:
-  DiskReadBackMedium(const tavrin::CDisk& disk, uint64_t start) : written_(disk.WrittenSectors()), start_(start) {}
+  explicit DiskReadBackMedium(MediumLayout layout) : layout_(std::move(layout)) {}
   bool Open(const std::string& name, std::string* error) { return reader_.Open(name, error); }
   uint64_t Size() const override { return reader_.Size(); }
   bool Read(uint64_t offset, void* buf, size_t size, std::string* error) override {
     return reader_.Read(offset, buf, size, error);
   }
-  const SectorMap& WrittenSectors() const override { return written_; }
-  uint64_t FileSystemStart() const override { return start_; }
+  const MediumLayout& Layout() const override { return layout_; }
   bool Direct() const override { return reader_.Direct(); }
 
  private:
   plat::DiskReadBack reader_;
-  const SectorMap& written_;
-  uint64_t start_;
+  MediumLayout layout_;
 };
+
+// What the build laid out: for a key its planned layout (with a new table,
+// crismbr.bin and the planned entry), for the floppy the format's.
+bool PlannedLayout(tavrin::CDisk& disk, MediumLayout* out, std::string* error) {
+  auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(&disk);
+  if (!key) {
+    out->params = tavrin::FloppyBootParams();
+    out->byTools = true;
+    return true;
+  }
+  const tavrin::KeyLayout& plan = key->layout();
+  out->params = plan.params;
+  out->fsStart = plan.params.HiddenSectors();
+  if (!key->FixedLayout()) return true;
+  if (!plan.newTable) {
+    out->mbr.assign(plan.keptMbr.begin(), plan.keptMbr.end());
+    return true;
+  }
+  if (!ReadInputFile("crismbr.bin", 0xFFFFFFFFull, out->mbr, error)) return false;
+  out->mbr.resize(tavrin::kSectorSize);  // a short file left the rest of the sector zero
+  std::copy(plan.entry.begin(), plan.entry.end(), out->mbr.begin() + tavrin::kPartitionTableOffset);
+  return true;
+}
 
 class DiskMedium : public CrisisMedium {
  public:
@@ -46,10 +71,9 @@ class DiskMedium : public CrisisMedium {
     if (auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get())) key->EjectMedia();
   }
   std::unique_ptr<MediumReadBack> OpenReadBack(std::string* error) override {
-    // A key's file system starts where its boot parameters say (after the
-    // first track in the "Fixed" layout); the floppy's at sector 0.
-    auto* key = dynamic_cast<tavrin::CUSBKeyDisk*>(disk_.get());
-    auto medium = std::make_unique<DiskReadBackMedium>(*disk_, key ? key->bootParams().HiddenSectors() : 0);
+    MediumLayout layout;
+    if (!PlannedLayout(*disk_, &layout, error)) return nullptr;
+    auto medium = std::make_unique<DiskReadBackMedium>(std::move(layout));
     if (!medium->Open(disk_->Name(), error)) return nullptr;
     return medium;
   }
@@ -59,6 +83,10 @@ class DiskMedium : public CrisisMedium {
 };
 
 }  // namespace
+
+std::unique_ptr<CrisisMedium> MakeDiskMedium(std::unique_ptr<tavrin::CDisk> disk) {
+  return std::make_unique<DiskMedium>(std::move(disk));
+}
 
 std::unique_ptr<CrisisMedium> DiskMediumFactory::Create(const std::string& drive, bool fixedDisk) {
   plat::EnsureDiskDevices();

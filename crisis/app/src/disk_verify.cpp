@@ -1,11 +1,12 @@
 #include "crisis_app/disk_verify.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "crisis_app/checked_file.h"
 #include "crisis_app/compressor.h"
-#include "disk/directory_entry.h"
 #include "platform/le_bytes.h"
 
 namespace crisis {
@@ -17,80 +18,194 @@ constexpr uint64_t kLargestRead = 1 << 20;
 
 std::string Num(uint64_t v) { return std::to_string(v); }
 
-// Where things lie, from the boot sector's parameters.
+std::string Hex(uint8_t v) {
+  char s[8];
+  std::snprintf(s, sizeof s, "0x%02X", v);
+  return s;
+}
+
+// Where things lie, from the parameters the build gave the file system.
 struct FatLayout {
-  uint64_t start = 0;  // boot sector
   uint32_t sectorsPerCluster = 0, fats = 0, sectorsPerFat = 0, rootEntries = 0;
-  uint64_t fatStart = 0, rootStart = 0, rootSectors = 0, dataStart = 0, end = 0;
+  uint64_t fatStart = 0, rootStart = 0, rootSectors = 0, dataStart = 0;
   uint32_t clusters = 0;  // data clusters, numbered from 2
   bool fat12 = false;
+  uint8_t media = 0;
 
   uint64_t ClusterBytes() const { return uint64_t{sectorsPerCluster} * kSector; }
-  uint32_t EndOfChain() const { return fat12 ? 0xFF8 : 0xFFF8; }
-
-  std::string Describe(uint64_t sector) const {
-    if (sector < start) return "partition table area";
-    if (sector == start) return "boot sector";
-    if (sector < fatStart) return "reserved sectors";
-    if (sector < rootStart) return "FAT " + Num((sector - fatStart) / sectorsPerFat + 1);
-    if (sector < dataStart) return "root directory";
-    return "data area";
-  }
 };
 
-bool ParseBootSector(const uint8_t* b, uint64_t start, uint64_t mediumSectors, FatLayout* l,
-                     std::string* error) {
-  const size_t n = kSector;
-  uint32_t bps = plat::Le16(b, n, 11);
-  l->start = start;
-  l->sectorsPerCluster = b[13];
-  uint32_t reserved = plat::Le16(b, n, 14);
-  l->fats = b[16];
-  l->rootEntries = plat::Le16(b, n, 17);
-  uint32_t total = plat::Le16(b, n, 19) ? plat::Le16(b, n, 19) : plat::Le32(b, n, 32);
-  l->sectorsPerFat = plat::Le16(b, n, 22);
-  const uint32_t spc = l->sectorsPerCluster;
-  if (bps != kSector || spc == 0 || (spc & (spc - 1)) != 0 || reserved == 0 || l->fats == 0 ||
-      l->fats > 4 || l->sectorsPerFat == 0 || l->rootEntries == 0 || total == 0) {
-    *error = "the boot sector holds no FAT file system the crisis disk can use";
+bool PlanFat(const MediumLayout& m, FatLayout* l, std::string* error) {
+  const tavrin::BootParams& p = m.params;
+  const uint32_t spc = p.SectorsPerCluster();
+  if (!p.Plausible() || p.ReservedSectors() == 0) {
+    *error = "the build's file system parameters are not a FAT layout";
     return false;
   }
-  l->fatStart = start + reserved;
+  l->sectorsPerCluster = spc;
+  l->fats = p.NumberOfFats();
+  l->sectorsPerFat = p.SectorsPerFat();
+  l->rootEntries = p.RootEntries();
+  l->media = p.Media();
+  l->fatStart = m.fsStart + p.ReservedSectors();
   l->rootStart = l->fatStart + uint64_t{l->fats} * l->sectorsPerFat;
-  l->rootSectors = (uint64_t{l->rootEntries} * 32 + kSector - 1) / kSector;
+  l->rootSectors = p.RootSectors();
   l->dataStart = l->rootStart + l->rootSectors;
-  l->end = start + total;
-  // The key layout may claim up to a cylinder past the medium's end (its
-  // cylinder count is rounded up to even); what the files use is checked
-  // against the medium as it is read.
-  if (l->dataStart >= l->end || l->dataStart > mediumSectors) {
-    *error = "the boot sector describes a file system that does not fit the medium";
+  const uint64_t end = m.fsStart + p.TotalSectors();
+  if (l->dataStart >= end) {
+    *error = "the build's file system parameters leave no data area";
     return false;
   }
-  l->clusters = static_cast<uint32_t>((l->end - l->dataStart) / spc);
-  if (l->clusters >= 65525) {
-    *error = "the boot sector describes a file system that is not FAT12 or FAT16";
-    return false;
-  }
+  l->clusters = static_cast<uint32_t>(std::min<uint64_t>((end - l->dataStart) / spc, 0xFFFFFFFFull));
   l->fat12 = l->clusters < 4085;
-  // Every cluster needs its FAT entry.
-  uint64_t entryBits = l->fat12 ? 12 : 16;
-  if ((uint64_t{l->clusters} + 2) * entryBits > uint64_t{l->sectorsPerFat} * kSector * 8) {
-    *error = "the boot sector's FAT is too short for its clusters";
+  const uint64_t entryBits = l->fat12 ? 12 : 16;
+  if (l->clusters >= 65525 || (uint64_t{l->clusters} + 2) * entryBits > uint64_t{l->sectorsPerFat} * kSector * 8) {
+    *error = "the build's file system parameters give a FAT too short for its clusters";
     return false;
   }
   return true;
 }
 
+void PutFatEntry(const FatLayout& l, std::vector<uint8_t>& fat, uint32_t c, uint32_t v) {
+  if (!l.fat12) {
+    plat::PutLe16(fat.data(), fat.size(), uint64_t{c} * 2, static_cast<uint16_t>(v));
+    return;
+  }
+  const size_t at = c + c / 2;
+  uint32_t old = plat::Le16(fat.data(), fat.size(), at);
+  uint32_t now = c & 1 ? (old & 0x000F) | (v << 4) : (old & 0xF000) | (v & 0xFFF);
+  plat::PutLe16(fat.data(), fat.size(), at, static_cast<uint16_t>(now));
+}
+
+// Case bits mtools sets in byte 12 for a name it keeps short: base and
+// extension each all lower case.
+uint8_t LowerCaseFlags(const std::string& name) {
+  const size_t dot = name.find('.');
+  auto lower = [](const std::string& part) {
+    bool any = false;
+    for (char ch : part) {
+      if (ch >= 'A' && ch <= 'Z') return false;
+      any = any || (ch >= 'a' && ch <= 'z');
+    }
+    return any;
+  };
+  uint8_t flags = 0;
+  if (lower(name.substr(0, dot))) flags |= 0x08;
+  if (dot != std::string::npos && lower(name.substr(dot + 1))) flags |= 0x10;
+  return flags;
+}
+
+// Bytes the medium must hold over a run of sectors, with those that can't be
+// known in advance left out, and what each byte is for the message.
+struct Expected {
+  uint64_t first = 0;  // sector
+  std::string area;    // "FAT 1", "root directory", ...
+  std::vector<uint8_t> bytes;
+  std::vector<bool> skip;  // empty: every byte counts
+  std::function<std::string(uint64_t byte)> what;  // by byte offset in `bytes`
+};
+
 class Verifier {
  public:
   Verifier(MediumReadBack& m, std::string* error) : m_(m), error_(error) {}
 
+  bool Check(const std::vector<ExpectedFile>& files, const std::vector<uint8_t>& bootCode) {
+    const MediumLayout& ml = m_.Layout();
+    FatLayout l;
+    if (!PlanFat(ml, &l, error_)) return false;
+
+    // Each file's place: contiguous chains from cluster 2 in copy order, as
+    // the key's own copy and mcopy on a fresh file system both lay them.
+    std::vector<uint32_t> start(files.size(), 0);
+    std::vector<uint64_t> count(files.size(), 0);
+    uint64_t next = 2;
+    for (size_t i = 0; i < files.size(); ++i) {
+      count[i] = (files[i].bytes.size() + l.ClusterBytes() - 1) / l.ClusterBytes();
+      if (count[i] == 0) continue;
+      start[i] = static_cast<uint32_t>(next);
+      next += count[i];
+      if (next - 1 > uint64_t{l.clusters} + 1) {
+        *error_ = "the files need more clusters than the file system has";
+        return false;
+      }
+    }
+    if (files.size() > l.rootEntries) {
+      *error_ = "the files need more root directory entries than the file system has";
+      return false;
+    }
+
+    if (!ml.mbr.empty()) {
+      Expected e;
+      e.first = 0;
+      e.area = "master boot record";
+      e.bytes = ml.mbr;
+      e.bytes.resize(kSector);
+      if (!Compare(e)) return false;
+    }
+    if (!CompareBootSector(ml, bootCode)) return false;
+
+    Expected fat;
+    fat.area = "FAT";
+    fat.bytes.assign(uint64_t{l.sectorsPerFat} * kSector, 0);
+    PutFatEntry(l, fat.bytes, 0, (l.fat12 ? 0xF00u : 0xFF00u) | l.media);
+    PutFatEntry(l, fat.bytes, 1, l.fat12 ? 0xFFFu : 0xFFFFu);
+    for (size_t i = 0; i < files.size(); ++i)
+      for (uint64_t k = 0; k < count[i]; ++k)
+        PutFatEntry(l, fat.bytes, static_cast<uint32_t>(start[i] + k),
+                    k + 1 == count[i] ? (l.fat12 ? 0xFFFu : 0xFFFFu) : static_cast<uint32_t>(start[i] + k + 1));
+    const bool fat12 = l.fat12;
+    fat.what = [&, fat12](uint64_t byte) {
+      const uint64_t entry = fat12 ? byte * 2 / 3 : byte / 2;
+      if (entry < 2) return std::string("the media marker");
+      for (size_t i = 0; i < files.size(); ++i)
+        if (count[i] && entry >= start[i] && entry < start[i] + count[i]) return "the chain of " + files[i].name;
+      return std::string("a free entry");
+    };
+    for (uint32_t k = 0; k < l.fats; ++k) {
+      fat.first = l.fatStart + uint64_t{k} * l.sectorsPerFat;
+      fat.area = "FAT " + Num(k + 1);
+      if (!Compare(fat)) return false;
+    }
+
+    Expected root;
+    root.first = l.rootStart;
+    root.area = "root directory";
+    root.bytes.assign(l.rootSectors * kSector, 0);
+    for (size_t i = 0; i < files.size(); ++i) {
+      char name[11];
+      if (!tavrin::ShortName(files[i].name, name)) {
+        *error_ = files[i].name + " has no DOS name";
+        return false;
+      }
+      const tavrin::DirectoryEntry entry = tavrin::MakeDirectoryEntry(
+          name, files[i].times, static_cast<uint16_t>(start[i]), static_cast<uint32_t>(files[i].bytes.size()));
+      std::copy(entry.begin(), entry.end(), root.bytes.begin() + static_cast<long>(i * 32));
+      // The tools stamp the copy with times of their own choosing; a file
+      // whose times could not be taken can't be checked on its times either.
+      if (ml.byTools) root.bytes[i * 32 + 12] = LowerCaseFlags(files[i].name);
+      if (ml.byTools || !files[i].hasTimes) {
+        if (root.skip.empty()) root.skip.assign(root.bytes.size(), false);
+        for (size_t b : {13, 14, 15, 16, 17, 18, 19, 22, 23, 24, 25}) root.skip[i * 32 + b] = true;
+      }
+    }
+    root.what = [&](uint64_t byte) {
+      const uint64_t slot = byte / 32;
+      return slot < files.size() ? "the entry of " + files[slot].name : std::string("an empty slot");
+    };
+    if (!Compare(root)) return false;
+
+    for (size_t i = 0; i < files.size(); ++i)
+      if (count[i] && !CheckData(l, files[i], start[i], count[i], ml.byTools)) return false;
+    return true;
+  }
+
+ private:
   bool ReadSectors(uint64_t first, uint64_t count, std::vector<uint8_t>& out) {
+    if (first + count > m_.Size() / kSector) {
+      *error_ = "sector " + Num(first + count - 1) + " lies past the end of the medium";
+      return false;
+    }
     out.resize(count * kSector);
-    // Sectors already read back and found equal to what was written are
-    // not read a second time.
-    if (compared_ && FromWritten(first, count, out)) return true;
     for (uint64_t done = 0; done < out.size();) {
       size_t n = static_cast<size_t>(std::min<uint64_t>(kLargestRead, out.size() - done));
       if (!m_.Read(first * kSector + done, out.data() + done, n, error_)) return false;
@@ -99,168 +214,71 @@ class Verifier {
     return true;
   }
 
-  // Each sector the build wrote, against the medium, in runs of neighbours.
-  bool CompareWritten(const FatLayout* layout) {
-    const auto& w = m_.WrittenSectors();
+  bool Differs(const Expected& e, uint64_t at, uint8_t got) {
+    const uint64_t sector = e.first + at / kSector;
+    *error_ = "sector " + Num(sector) + " (" + e.area + (e.what ? ", " + e.what(at) : std::string()) +
+              ") differs at byte " + Num(at % kSector) + ": expected " + Hex(e.bytes[at]) + ", read " + Hex(got);
+    return false;
+  }
+
+  bool Compare(const Expected& e) {
     std::vector<uint8_t> got;
-    for (auto it = w.begin(); it != w.end();) {
-      auto end = it;
-      uint64_t n = 0;
-      while (end != w.end() && end->first == it->first + n && n < kLargestRead / kSector) {
-        ++end;
-        ++n;
+    const uint64_t sectors = e.bytes.size() / kSector;
+    for (uint64_t done = 0; done < sectors;) {
+      const uint64_t n = std::min<uint64_t>(kLargestRead / kSector, sectors - done);
+      if (!ReadSectors(e.first + done, n, got)) return false;
+      for (uint64_t k = 0; k < got.size(); ++k) {
+        const uint64_t at = done * kSector + k;
+        if (got[k] != e.bytes[at] && (e.skip.empty() || !e.skip[at])) return Differs(e, at, got[k]);
       }
-      if ((uint64_t{it->first} + n) * kSector > m_.Size()) {
-        *error_ = "sector " + Num(it->first) + " was written past the end of the medium";
-        return false;
-      }
-      if (!ReadSectors(it->first, n, got)) return false;
-      uint64_t k = 0;
-      for (auto j = it; j != end; ++j, ++k) {
-        const uint8_t* on = got.data() + k * kSector;
-        if (std::memcmp(on, j->second.data(), kSector) != 0) {
-          size_t byte = std::mismatch(on, on + kSector, j->second.data()).first - on;
-          *error_ = "sector " + Num(j->first) + (layout ? " (" + layout->Describe(j->first) + ")" : "") +
-                    " differs from what was written, at byte " + Num(byte);
-          return false;
-        }
-      }
-      it = end;
+      done += n;
     }
-    compared_ = true;
     return true;
   }
 
-  bool Check(const std::vector<ExpectedFile>& files, const std::vector<uint8_t>& bootCode) {
-    const uint64_t mediumSectors = m_.Size() / kSector;
-    std::vector<uint8_t> boot;
-    if (m_.FileSystemStart() >= mediumSectors) {
-      *error_ = "the file system starts past the end of the medium";
-      return false;
-    }
-    if (!ReadSectors(m_.FileSystemStart(), 1, boot)) return false;
-    FatLayout l;
-    std::string bootError;
-    bool parsed = ParseBootSector(boot.data(), m_.FileSystemStart(), mediumSectors, &l, &bootError);
-    // The sectors first: their message says exactly where the medium went wrong.
-    if (!CompareWritten(parsed ? &l : nullptr)) return false;
-    // Also when its write went wrong unnoticed and so was never recorded.
+  bool CompareBootSector(const MediumLayout& ml, const std::vector<uint8_t>& bootCode) {
+    Expected e;
+    e.first = ml.fsStart;
+    e.area = "boot sector";
+    e.bytes.assign(kSector, 0);
     if (!bootCode.empty()) {
-      std::vector<uint8_t> code(bootCode);
-      code.resize(kSector);
-      for (size_t i = 0; i < kSector; ++i) {
-        if (i >= 11 && i <= 61) continue;
-        if (boot[i] != code[i]) {
-          *error_ = "the boot sector differs from the boot sector file at byte " + Num(i);
-          return false;
-        }
-      }
+      std::copy(bootCode.begin(), bootCode.begin() + static_cast<long>(std::min<size_t>(bootCode.size(), kSector)),
+                e.bytes.begin());
+      // The key's sector gets the build's parameters; the floppy's is the file, whole.
+      if (!ml.byTools) ml.params.CopyToSector(e.bytes.data());
+      return Compare(e);
     }
-    if (!parsed) {
-      *error_ = bootError;
-      return false;
-    }
-
-    std::vector<uint8_t> fat, copy;
-    if (!ReadSectors(l.fatStart, l.sectorsPerFat, fat)) return false;
-    for (uint32_t k = 1; k < l.fats; ++k) {
-      if (!ReadSectors(l.fatStart + uint64_t{k} * l.sectorsPerFat, l.sectorsPerFat, copy)) return false;
-      if (copy != fat) {
-        size_t byte = std::mismatch(fat.begin(), fat.end(), copy.begin()).first - fat.begin();
-        *error_ = "FAT " + Num(k + 1) + " differs from FAT 1 at byte " + Num(byte);
-        return false;
-      }
-    }
-    std::vector<uint8_t> root;
-    if (!ReadSectors(l.rootStart, l.rootSectors, root)) return false;
-
-    for (const ExpectedFile& f : files)
-      if (!CheckFile(l, fat, root, f)) return false;
-    return true;
+    // mkfs.fat's own: its parameters and signature; the rest (serial number,
+    // code) is the tool's.
+    ml.params.CopyToSector(e.bytes.data());
+    e.bytes[510] = 0x55;
+    e.bytes[511] = 0xAA;
+    e.skip.assign(kSector, true);
+    for (size_t b = 11; b < 36; ++b) e.skip[b] = false;
+    e.skip[510] = e.skip[511] = false;
+    return Compare(e);
   }
 
- private:
-  uint32_t FatEntry(const FatLayout& l, const std::vector<uint8_t>& fat, uint32_t c) const {
-    if (l.fat12) {
-      uint32_t v = plat::Le16(fat.data(), fat.size(), c + c / 2);
-      return c & 1 ? v >> 4 : v & 0xFFF;
+  // The file's bytes in its clusters; on the key the rest of the last
+  // cluster is zero too (mcopy leaves there whatever the medium held).
+  bool CheckData(const FatLayout& l, const ExpectedFile& f, uint32_t start, uint64_t count, bool byTools) {
+    Expected e;
+    e.first = l.dataStart + uint64_t{start - 2} * l.sectorsPerCluster;
+    e.area = f.name;
+    e.bytes = f.bytes;
+    e.bytes.resize(count * l.ClusterBytes(), 0);
+    const uint64_t size = f.bytes.size();
+    if (byTools) {
+      e.skip.assign(e.bytes.size(), false);
+      std::fill(e.skip.begin() + static_cast<long>(size), e.skip.end(), true);
     }
-    return plat::Le16(fat.data(), fat.size(), uint64_t{c} * 2);
-  }
-
-  const uint8_t* FindEntry(const std::vector<uint8_t>& root, const char name[11]) const {
-    for (size_t at = 0; at + 32 <= root.size(); at += 32) {
-      const uint8_t* e = root.data() + at;
-      if (e[0] == 0x00) break;  // no entries after this one
-      if (e[0] == 0xE5 || (e[11] & 0x0F) == 0x0F || (e[11] & 0x18) != 0) continue;  // deleted, long name, label, folder
-      if (std::memcmp(e, name, 11) == 0) return e;
-    }
-    return nullptr;
-  }
-
-  bool CheckFile(const FatLayout& l, const std::vector<uint8_t>& fat, const std::vector<uint8_t>& root,
-                 const ExpectedFile& f) {
-    char name[11];
-    if (!tavrin::ShortName(f.name, name)) {
-      *error_ = f.name + " has no DOS name";
-      return false;
-    }
-    const uint8_t* e = FindEntry(root, name);
-    if (!e) {
-      *error_ = f.name + " is missing from the root directory";
-      return false;
-    }
-    const uint64_t size = plat::Le32(e, 32, 28);
-    if (size != f.bytes.size()) {
-      *error_ = f.name + " holds " + Num(size) + " bytes on the medium instead of " + Num(f.bytes.size());
-      return false;
-    }
-    // Follow the chain; each run of neighbouring clusters is read at once.
-    std::vector<uint8_t> got;
-    got.reserve(f.bytes.size());
-    const uint64_t need = (size + l.ClusterBytes() - 1) / l.ClusterBytes();
-    uint32_t c = plat::Le16(e, 32, 26);
-    if (need == 0 && c != 0) {
-      *error_ = f.name + " is empty yet owns cluster " + Num(c);
-      return false;
-    }
-    std::vector<uint8_t> run;
-    for (uint64_t k = 0; k < need;) {
-      uint64_t first = c, n = 0;
-      for (;;) {
-        if (c < 2 || c > l.clusters + 1) {
-          *error_ = f.name + ": its cluster chain is broken at its cluster " + Num(k + n + 1);
-          return false;
-        }
-        ++n;
-        uint32_t next = FatEntry(l, fat, c);
-        if (k + n == need) {
-          if (next < l.EndOfChain()) {
-            *error_ = f.name + ": its cluster chain goes on past the file's end";
-            return false;
-          }
-          break;
-        }
-        if (next != c + 1 || n * l.ClusterBytes() >= kLargestRead) {
-          c = next;
-          break;
-        }
-        c = next;
-      }
-      if (!ReadSectors(l.dataStart + (first - 2) * l.sectorsPerCluster, n * l.sectorsPerCluster, run))
-        return false;
-      got.insert(got.end(), run.begin(), run.end());
-      k += n;
-    }
-    got.resize(static_cast<size_t>(size));
-    if (got != f.bytes) {
-      size_t byte = std::mismatch(got.begin(), got.end(), f.bytes.begin()).first - got.begin();
-      *error_ = f.name + " differs from what was written, at byte " + Num(byte);
-      return false;
-    }
+    e.what = [size](uint64_t byte) {
+      return byte < size ? "its byte " + Num(byte) : std::string("past its end");
+    };
+    if (!Compare(e)) return false;
     if (f.compressed) {
       std::string why;
-      if (!VerifyCompressed(f.image, got, why, &f.bytes)) {
+      if (!VerifyCompressed(f.image, f.bytes, why, &f.bytes)) {
         *error_ = f.name + " read back from the medium " + why;
         return false;
       }
@@ -268,20 +286,8 @@ class Verifier {
     return true;
   }
 
-  bool FromWritten(uint64_t first, uint64_t count, std::vector<uint8_t>& out) const {
-    const auto& w = m_.WrittenSectors();
-    if (first + count > 0xFFFFFFFFull) return false;
-    auto it = w.find(static_cast<uint32_t>(first));
-    for (uint64_t k = 0; k < count; ++k, ++it) {
-      if (it == w.end() || it->first != first + k) return false;
-      std::memcpy(out.data() + k * kSector, it->second.data(), kSector);
-    }
-    return true;
-  }
-
   MediumReadBack& m_;
   std::string* error_;
-  bool compared_ = false;
 };
 
 }  // namespace
@@ -293,8 +299,9 @@ bool VerifyCrisisDisk(MediumReadBack& medium, const std::vector<ExpectedFile>& f
 }
 
 bool VerifyBuiltDisk(CrisisMedium& medium, const std::vector<std::string>& copied,
-                     const std::string& autoexecText, const std::vector<uint8_t>* encoded,
-                     const std::string& imageFile, const std::string& bootFile, std::string* error) {
+                     const std::map<std::string, tavrin::FileTimes>& times, const std::string& autoexecText,
+                     const std::vector<uint8_t>* encoded, const std::string& imageFile,
+                     const std::string& bootFile, std::string* error) {
   std::vector<uint8_t> bootCode;
   if (!bootFile.empty()) {
     if (!ReadInputFile(bootFile, 0xFFFFFFFFull, bootCode, error)) return false;
@@ -304,7 +311,13 @@ bool VerifyBuiltDisk(CrisisMedium& medium, const std::vector<std::string>& copie
   for (const std::string& name : copied) {
     ExpectedFile f;
     f.name = name;
+    auto t = times.find(name);
+    if (t != times.end()) {
+      f.times = t->second;
+      f.hasTimes = true;
+    }
     if (name == "autoexec.bat") {
+      f.name = "AUTOEXEC.BAT";  // the name it is copied under
       f.bytes.assign(autoexecText.begin(), autoexecText.end());
     } else if (encoded && name == "bios.qzw") {
       f.bytes = *encoded;

@@ -2,9 +2,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "crisis_app/checked_file.h"
 #include "crisis_app/control_ids.h"
 #include "crisis_app/tavrin_dlg.h"
 #include "platform/file_system.h"
+#include "platform/message_box.h"
 #include "platform/system_paths.h"
 
 namespace crisis {
@@ -61,15 +63,14 @@ void CTavrinDlg::AddToHistory() {
 }
 
 void CTavrinDlg::SaveHistoryAndClose() {
-  std::FILE* f = plat::OpenFile(SettingsFileName(), "wb");
   UpdateData(true);
-  if (f) {
-    for (const std::string& entry : m_strHistory) {
-      std::fwrite(entry.data(), 1, entry.size(), f);
-      std::fputs("\r\n", f);
-    }
-    std::fclose(f);
-  }
+  std::string text;
+  for (const std::string& entry : m_strHistory) text += entry + "\r\n";
+  // Under a temporary name, synced, then renamed: a kill or a crash leaves
+  // the old history or the new, never half of one.
+  std::string why;
+  if (!WriteOutputFile(SettingsFileName(), text.data(), text.size(), &why))
+    plat::MessageBox("The project history could not be saved.\n\n" + why, "Tavrin", plat::MB_ICONERROR);
   // The program closes whether or not the file could be written.
   EndDialog(0);
 }

@@ -42,6 +42,28 @@ TEST_F(DialogTest, HistoryWithNoFileAndNoCommandLine) {
   EXPECT_EQ(config.Read("tavrin.ini"), "\r\n\r\n\r\n\r\n");
 }
 
+TEST_F(DialogTest, HistoryReplacesTheFileWholeOrSaysWhyNot) {
+  config.Write("tavrin.ini", "p0\r\np1\r\np2\r\np3\r\n");
+  Start("p4");
+  dlg->SaveHistoryAndClose();
+  EXPECT_EQ(config.Read("tavrin.ini"), "p1\r\np2\r\np3\r\np4\r\n");
+  for (const auto& e : std::filesystem::directory_iterator(config.path()))
+    EXPECT_EQ(e.path().filename().string().rfind(".tavrin.ini.", 0), std::string::npos) << "temporary left";
+
+  // A folder where the file goes: the box names the file and the reason;
+  // the program still closes.
+  std::filesystem::remove(config.Path("tavrin.ini"));
+  std::filesystem::create_directory(config.Path("tavrin.ini"));
+  plat::ScriptedMessageBox boxes;
+  boxes.Answer(plat::IDOK);
+  view.ended = false;
+  dlg->SaveHistoryAndClose();
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0].rfind("The project history could not be saved.\n\n", 0), 0u) << boxes.Texts()[0];
+  EXPECT_NE(boxes.Texts()[0].find("tavrin.ini: Is a directory"), std::string::npos) << boxes.Texts()[0];
+  EXPECT_TRUE(view.ended);
+}
+
 TEST_F(DialogTest, CommandLineEqualToNewestKeepsTheHistory) {
   config.Write("tavrin.ini", "p0\r\np1\r\np2\r\np3\r\n");
   Start("p3");

@@ -10,6 +10,7 @@
 #include "crisis_app/disk_medium.h"
 #include "crisis_app/tavrin_dlg.h"
 #include "crisis_samples/boot_sectors.h"
+#include "disk/usb_key_disk.h"
 #include "dialog_fixture.h"
 #include "file_limit.h"
 #include "run_command.h"
@@ -20,24 +21,6 @@ namespace {
 using namespace crisis;
 
 using plat::RunCommand;
-
-// The medium read back as if the disk classes had kept no sectors, as when
-// a write went wrong without anyone noticing.
-class ForgetfulReadBack : public MediumReadBack {
- public:
-  explicit ForgetfulReadBack(std::unique_ptr<MediumReadBack> inner) : inner_(std::move(inner)) {}
-  uint64_t Size() const override { return inner_->Size(); }
-  bool Read(uint64_t offset, void* buf, size_t size, std::string* error) override {
-    return inner_->Read(offset, buf, size, error);
-  }
-  const SectorMap& WrittenSectors() const override { return none_; }
-  uint64_t FileSystemStart() const override { return inner_->FileSystemStart(); }
-  bool Direct() const override { return inner_->Direct(); }
-
- private:
-  std::unique_ptr<MediumReadBack> inner_;
-  SectorMap none_;
-};
 
 // A stand-in device: the real medium, with one byte of its image file
 // flipped after the build's writes and before it is read back.
@@ -63,11 +46,8 @@ class FlippingMedium : public CrisisMedium {
       std::fputc(c ^ 0x01, f);
       EXPECT_EQ(std::fclose(f), 0);
     }
-    auto back = inner_->OpenReadBack(error);
-    if (back && forget) return std::make_unique<ForgetfulReadBack>(std::move(back));
-    return back;
+    return inner_->OpenReadBack(error);
   }
-  bool forget = false;
 
  private:
   std::unique_ptr<CrisisMedium> inner_;
@@ -80,11 +60,8 @@ class FlippingMediaFactory : public MediumFactory {
   std::unique_ptr<CrisisMedium> Create(const std::string& drive, bool fixedDisk) override {
     auto inner = real.Create(drive, fixedDisk);
     if (!inner) return nullptr;
-    auto m = std::make_unique<FlippingMedium>(std::move(inner), image, where);
-    m->forget = forget;
-    return m;
+    return std::make_unique<FlippingMedium>(std::move(inner), image, where);
   }
-  bool forget = false;
   DiskMediumFactory real;
   std::string image;
   std::function<uint64_t(const std::string&)> where;
@@ -107,6 +84,60 @@ uint64_t FatOffset(const std::string& img, unsigned copy) {
 uint64_t RootOffset(const std::string& img) {
   return (Le16At(img, 14) + static_cast<uint8_t>(img[16]) * Le16At(img, 22)) * 512;
 }
+
+// A key whose writes to one sector carry one flipped byte, every time.
+class FlippingKey : public tavrin::CUSBKeyDisk {
+ public:
+  FlippingKey(const std::string& name, int fixed, std::function<uint32_t(const tavrin::BootParams&)> sector,
+              uint32_t byte)
+      : CUSBKeyDisk(name, fixed), sector_(std::move(sector)), byte_(byte) {}
+  bool WriteSectorsNT(uint32_t lba, const void* buffer, uint32_t count) override {
+    const uint32_t target = sector_(bootParams());
+    if (target < lba || target - lba >= count) return CUSBKeyDisk::WriteSectorsNT(lba, buffer, count);
+    std::vector<uint8_t> bytes(static_cast<const uint8_t*>(buffer),
+                               static_cast<const uint8_t*>(buffer) + size_t{count} * 512);
+    bytes[size_t{target - lba} * 512 + byte_] ^= 0x01;
+    return CUSBKeyDisk::WriteSectorsNT(lba, bytes.data(), count);
+  }
+
+ private:
+  std::function<uint32_t(const tavrin::BootParams&)> sector_;
+  uint32_t byte_;
+};
+
+class FlippingKeyFactory : public MediumFactory {
+ public:
+  std::unique_ptr<CrisisMedium> Create(const std::string& drive, bool fixedDisk) override {
+    return MakeDiskMedium(std::make_unique<FlippingKey>(drive, fixedDisk ? 1 : 0, sector, byte));
+  }
+  std::function<uint32_t(const tavrin::BootParams&)> sector;
+  uint32_t byte = 0;
+};
+
+// The diskette's formatter, with one byte of what it writes flipped.
+class FlippingFormatter {
+ public:
+  FlippingFormatter(const TempDir& dir, uint64_t offset) {
+    std::string real;
+    for (const char* d : {"/usr/sbin/", "/sbin/", "/usr/bin/", "/bin/"})
+      if (real.empty() && ::access((std::string(d) + "mkfs.fat").c_str(), X_OK) == 0) real = std::string(d) + "mkfs.fat";
+    EXPECT_FALSE(real.empty()) << "mkfs.fat is missing";
+    const std::string at = std::to_string(offset);
+    dir.Write("mkfs.fat", "#!/bin/sh\n'" + real + R"sh(' "$@" || exit $?
+for img; do :; done
+old=$(od -An -tu1 -j )sh" + at + R"sh( -N1 "$img")
+printf "$(printf '\\%03o' $((old ^ 1)))" | dd of="$img" bs=1 seek=)sh" + at + R"sh( conv=notrunc status=none
+)sh");
+    EXPECT_EQ(::chmod(dir.Path("mkfs.fat").c_str(), 0755), 0);
+    const char* path = std::getenv("PATH");
+    oldPath_ = path ? path : "/usr/bin:/bin";
+    ::setenv("PATH", (dir.path() + ":" + oldPath_).c_str(), 1);
+  }
+  ~FlippingFormatter() { ::setenv("PATH", oldPath_.c_str(), 1); }
+
+ private:
+  std::string oldPath_;
+};
 
 class RealDiskBuildTest : public DialogTest {
  protected:
@@ -215,21 +246,19 @@ TEST_F(RealDiskBuildTest, OneFlippedByteOnTheFloppyFailsTheVerify) {
   boxes.Answer(plat::IDOK).Answer(plat::IDOK);
   EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
   ASSERT_FALSE(boxes.Texts().empty());
-  EXPECT_NE(boxes.Texts().back().find("kavlo16.exe differs from what was written, at byte 4321"), std::string::npos)
+  EXPECT_NE(boxes.Texts().back().find("(kavlo16.exe, its byte 4321)"), std::string::npos)
       << boxes.Texts().back();
   for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
 
-  // A boot sector that never reached the medium, with no record of the write.
+  // A boot sector that never reached the medium whole.
   plat::ScriptedMessageBox again;
   flipping.where = [](const std::string&) { return 100; };
-  flipping.forget = true;
   dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
   ASSERT_TRUE(dlg->OnInitDialog());
   again.Answer(plat::IDOK).Answer(plat::IDOK);
   EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
   ASSERT_FALSE(again.Texts().empty());
-  EXPECT_NE(again.Texts().back().find("the boot sector differs from the boot sector file at byte 100"),
-            std::string::npos)
+  EXPECT_NE(again.Texts().back().find("sector 0 (boot sector) differs at byte 100"), std::string::npos)
       << again.Texts().back();
 }
 
@@ -330,6 +359,88 @@ TEST_F(RealDiskBuildTest, FullDosFloppyStartsTheFlashProgram) {
   ASSERT_EQ(RunCommand("mdir -b -i '" + floppy + "' ::", &out), 0) << out;
   EXPECT_EQ(plat::ToUpper(out).find("MINIDOS"), std::string::npos) << out;
   EXPECT_FALSE(work.Exists("AUTOEXEC.BAT"));
+}
+
+TEST_F(RealDiskBuildTest, ByteFlippedOnItsWayToTheKeyFailsTheVerifyNamingTheSector) {
+  auto fat1 = [](const tavrin::BootParams& p) { return p.HiddenSectors() + 1; };
+  auto root = [](const tavrin::BootParams& p) { return p.HiddenSectors() + 1 + p.FatAreaSectors(); };
+  struct Case {
+    const char* what;
+    bool fixed;
+    std::function<uint32_t(const tavrin::BootParams&)> sector;
+    uint32_t byte;
+    std::string message;  // after "sector N ("
+  } cases[] = {
+      {"a chain in FAT 1", false, fat1, 5, "FAT 1, the chain of minidos.sys) differs at byte 5: expected 0x00, read 0x01"},
+      // Written with the first file, before the last file's chain takes it.
+      {"where a later chain goes", false, fat1, 31, "FAT 1, the chain of bios.qzw) differs at byte 31: expected 0x00, read 0x01"},
+      {"a free entry of FAT 1", false, fat1, 400, "FAT 1, a free entry) differs at byte 400: expected 0x00, read 0x01"},
+      {"a directory entry", false, root, 32 + 26, "root directory, the entry of kavlo16.exe) differs at byte 58"},
+      {"an empty root slot", false, root, 32 * 10, "root directory, an empty slot) differs at byte 320: expected 0x00, read 0x01"},
+      {"the partition table", true, [](const tavrin::BootParams&) { return 0u; }, 446 + 4,
+       "master boot record) differs at byte 450: expected 0x04, read 0x05"},
+      {"FAT 1 in the partition", true, fat1, 4, "FAT 1, the chain of minidos.sys) differs at byte 4: expected 0x03, read 0x02"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::ScriptedMessageBox boxes;
+    plat::DetachDiskImages();
+    std::string key = MakeImage("key.img", 64ull << 20);
+    plat::AttachDiskImage(key, plat::DiskKind::Removable);
+    FlippingKeyFactory flipping;
+    flipping.sector = c.sector;
+    flipping.byte = c.byte;
+    dlg = std::make_unique<CTavrinDlg>(controls, view, flipping, realDrives);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    controls.SetCheck(IDC_COMPRESS, true);
+    controls.SetCheck(IDC_REMOVABLE, !c.fixed);
+    controls.SetCheck(IDC_FIXED, c.fixed);
+    boxes.Answer(plat::IDOK);
+    EXPECT_EQ(dlg->CreateCrisisDisk(kModeMiniDos), kBuildFailed);
+    ASSERT_FALSE(boxes.Texts().empty());
+    const std::string text = boxes.Texts().back();
+    EXPECT_EQ(text.rfind("The crisis disk could not be verified", 0), 0u) << text;
+    tavrin::BootParams params;
+    std::string img = ReadAll(key);
+    params.CopyFromSector(reinterpret_cast<const uint8_t*>(img.data()) + (c.fixed ? 63 * 512 : 0));
+    const std::string sector = "sector " + std::to_string(c.sector(params)) + " (";
+    EXPECT_NE(text.find(sector + c.message), std::string::npos) << text;
+    for (const std::string& t : boxes.Texts()) {
+      EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+      EXPECT_EQ(t.find("enough room"), std::string::npos) << t;
+    }
+    EXPECT_EQ(work.Read("bios.qzw"), image);
+  }
+}
+
+TEST_F(RealDiskBuildTest, ByteFlippedByTheFloppyFormatterFailsTheVerifyNamingTheSector) {
+  struct Case {
+    const char* what;
+    uint64_t offset;
+    std::string message;
+  } cases[] = {
+      {"a free entry of FAT 1", 512 + 300, "sector 1 (FAT 1, a free entry) differs at byte 300: expected 0x00, read 0x01"},
+      // mcopy writes the FAT sectors it changes to both copies; this one it leaves.
+      {"a free entry of FAT 2", 14 * 512 + 7, "sector 14 (FAT 2, a free entry) differs at byte 7: expected 0x00, read 0x01"},
+      {"an empty root slot", 19 * 512 + 32 * 10,
+       "sector 19 (root directory, an empty slot) differs at byte 320: expected 0x00, read 0x01"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::ScriptedMessageBox boxes;
+    plat::DetachDiskImages();
+    std::string floppy = MakeImage("floppy.img", 1474560);
+    plat::AttachDiskImage(floppy, plat::DiskKind::Floppy);
+    TempDir tools;
+    FlippingFormatter formatter(tools, c.offset);
+    boxes.Answer(plat::IDOK).Answer(plat::IDOK);
+    EXPECT_EQ(BuildOn(kModeMiniDos), kBuildFailed);
+    ASSERT_FALSE(boxes.Texts().empty());
+    const std::string text = boxes.Texts().back();
+    EXPECT_EQ(text.rfind("The crisis disk could not be verified", 0), 0u) << text;
+    EXPECT_NE(text.find(c.message), std::string::npos) << text;
+    for (const std::string& t : boxes.Texts()) EXPECT_EQ(t.find("Successfully"), std::string::npos) << t;
+  }
 }
 
 }  // namespace

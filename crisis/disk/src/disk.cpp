@@ -61,18 +61,7 @@ bool CDisk::ReadSectors(uint32_t lba, void* buffer, uint32_t count) {
 }
 
 bool CDisk::WriteSectors(uint32_t lba, const void* buffer, uint32_t count) {
-  bool ok = m_bNT ? WriteSectorsNT(lba, buffer, count) : WriteSectorsBios(lba, buffer, count);
-  // A refused call may carry a buffer shorter than its count: only what
-  // went out is kept. A lost write still shows in the read-back, as a file
-  // or FAT that differs.
-  if (ok) RememberWritten(lba, buffer, count);
-  return ok;
-}
-
-void CDisk::RememberWritten(uint32_t lba, const void* buffer, uint32_t count) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  for (uint32_t i = 0; i < count && lba + i >= lba; ++i, p += kSectorSize)
-    std::copy(p, p + kSectorSize, m_written[lba + i].begin());
+  return m_bNT ? WriteSectorsNT(lba, buffer, count) : WriteSectorsBios(lba, buffer, count);
 }
 
 bool CDisk::ReadSectorsNT(uint32_t lba, void* buffer, uint32_t count) { return TransferNT(lba, buffer, count, false); }

@@ -7,6 +7,7 @@
 #include "platform/disk_drives.h"
 #include "platform/file_system.h"
 #include "platform/floppy_tools.h"
+#include "platform/le_bytes.h"
 #include "platform/message_box.h"
 
 namespace tavrin {
@@ -58,6 +59,24 @@ bool CFloppyDisk::WriteBootSector(const std::string& file) {
     return false;
   }
   return true;
+}
+
+BootParams FloppyBootParams() {
+  BootParams p;
+  uint8_t* d = p.bytes().data();
+  const size_t n = p.bytes().size();
+  auto at = [](unsigned off) { return off - kBootParamsOffset; };
+  plat::PutLe16(d, n, at(11), 512);
+  d[at(13)] = 1;
+  plat::PutLe16(d, n, at(14), 1);
+  d[at(16)] = 2;
+  plat::PutLe16(d, n, at(17), 224);
+  p.SetTotalSectors(2880);
+  d[at(21)] = 0xF0;
+  plat::PutLe16(d, n, at(22), 9);
+  plat::PutLe16(d, n, at(24), 18);
+  plat::PutLe16(d, n, at(26), 2);
+  return p;
 }
 
 }  // namespace tavrin

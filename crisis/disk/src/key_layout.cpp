@@ -62,6 +62,8 @@ LayoutVerdict PlanKeyLayout(const plat::DISK_GEOMETRY& g, uint64_t mediumSectors
       out->params = own;
       out->reusedEntry = reuse;
       out->entry = entry;
+      std::copy(mbr, mbr + kSectorSize, out->keptMbr.begin());
+      out->keptMbr[kPartitionTableOffset + reuse * kPartitionEntrySize + 4] = 0x04;
       return LayoutVerdict::Ok;
     }
     // Too small (or too large) for a FAT16 volume of its own: not reused.

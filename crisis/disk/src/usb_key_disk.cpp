@@ -245,6 +245,8 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   }
 
   m_bootParams = layout_.params;
+  fat_.clear();
+  root_.clear();
   const uint32_t b = m_bootParams.HiddenSectors();
   if (m_bFixedDisk) {
     PartitionEntry entry{};
@@ -265,8 +267,13 @@ bool CUSBKeyDisk::PrepareMedium(std::FILE* bootFile, const std::string&) {
   for (uint32_t k = 0; k < m_bootParams.NumberOfFats(); ++k)
     std::memcpy(buffer.data() + static_cast<size_t>(k) * spf * kSectorSize, kMarker, sizeof kMarker);
   if (!Put(b + 1, buffer.data(), fats)) return false;
+  fat_.assign(buffer.data(), buffer.data() + static_cast<size_t>(spf) * kSectorSize);
   buffer.Zero();
-  return Put(b + 1 + fats, buffer.data(), root);
+  if (!Put(b + 1 + fats, buffer.data(), root)) return false;
+  root_.assign(static_cast<size_t>(root) * kSectorSize, 0);
+  nextCluster_ = 2;
+  usedSlots_ = 0;
+  return true;
 }
 
 bool CUSBKeyDisk::CopyFileToDisk(const std::string& file) {
@@ -310,45 +317,32 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   const uint64_t n = (size + clusterBytes - 1) / clusterBytes;
   const uint64_t dataStart = static_cast<uint64_t>(b) + 1 + fats + rootSectors;
 
-  SectorBuffer fat(std::max(rootSectors, spf));
-  Commit(fat);
-  if (!Get(b + 1, fat.data(), spf)) return false;
+  // The FAT and the root directory come from this build's own copy, not
+  // from the medium: a sector that reads back damaged must not pass for a
+  // full key; the verify after the last file names it.
+  if (fat_.size() != static_cast<size_t>(spf) * kSectorSize || root_.size() != static_cast<size_t>(rootSectors) * kSectorSize) {
+    plat::MessageBox(NotPreparedMessage(ShownDriveName(m_strName)), kTitle, plat::MB_ICONERROR);
+    return false;
+  }
   const uint32_t fatEntries = spf * (kSectorSize / 2);
-  uint32_t first = fatEntries;
-  for (uint32_t i = 0; i < fatEntries; ++i) {
-    if (plat::Le16(fat.data(), fat.size(), 2 * i) == 0) {
-      first = i;
-      break;
-    }
-  }
-
-  SectorBuffer root(rootSectors);
-  Commit(root);
-  if (!Get(b + 1 + fats, root.data(), rootSectors)) return false;
-  uint32_t slots = std::min<uint32_t>(p.RootEntries(), rootSectors * (kSectorSize / 32));
-  uint32_t slot = 0;
-  uint64_t used = 0;
-  while (slot < slots && root.data()[slot * 32] != 0) {
-    used += (plat::Le32(root.data(), root.size(), slot * 32 + 28) + clusterBytes - 1) / clusterBytes;
-    ++slot;
-  }
+  const uint64_t first = nextCluster_;
+  const uint32_t slots = std::min<uint32_t>(p.RootEntries(), rootSectors * (kSectorSize / 32));
+  const uint32_t slot = usedSlots_;
 
   // Refuse what would not fit before anything is written.
   if (slot >= slots) {
     plat::MessageBox(RootFullMessage(file), kTitle, plat::MB_ICONERROR);
     return false;
   }
-  uint64_t medium = 0;
-  GetMediumSectors(&medium);
+  // The planned layout ends inside the medium; a medium that shrank since
+  // fails its first write past the end, naming the sector.
   uint64_t fsEnd = static_cast<uint64_t>(b) + p.TotalSectors();
   uint64_t lastCluster = fsEnd > dataStart ? (fsEnd - dataStart) / spc + 1 : 0;  // highest valid cluster number
-  uint64_t dataSector = dataStart + static_cast<uint64_t>(spc) * used;
+  uint64_t dataSector = dataStart + static_cast<uint64_t>(spc) * (first - 2);
   uint64_t dataSectors = n * spc;
-  bool room = size <= 0xFFFFFFFFull && first < fatEntries && first >= 2 &&
-              (n == 0 || (first + n - 1 < fatEntries && first + n - 1 <= lastCluster)) &&
-              dataSector + dataSectors <= std::min(medium, fsEnd) && dataSector + dataSectors <= 0xFFFFFFFFull && dataSectors * kSectorSize <= 0xFFFFFFFFull;
-  for (uint64_t i = 0; room && i < n; ++i)
-    if (plat::Le16(fat.data(), fat.size(), 2 * (first + i)) != 0) room = false;  // the chain must be free
+  bool room = size <= 0xFFFFFFFFull && (n == 0 || (first + n - 1 < fatEntries && first + n - 1 <= lastCluster)) &&
+              dataSector + dataSectors <= fsEnd && dataSector + dataSectors <= 0xFFFFFFFFull &&
+              dataSectors * kSectorSize <= 0xFFFFFFFFull;
   if (!room) {
     plat::MessageBox(NoRoomMessage(file), kTitle, plat::MB_ICONERROR);
     return false;
@@ -357,23 +351,25 @@ bool CUSBKeyDisk::AddFile(std::FILE* f, const std::string& file) {
   // The chain, contiguous from the first free entry; an empty file takes none.
   // Only the FAT sectors the chain touches are written, in every copy.
   for (uint64_t i = 0; i < n; ++i)
-    plat::PutLe16(fat.data(), fat.size(), 2 * (first + i), static_cast<uint16_t>(first + i + 1));
+    plat::PutLe16(fat_.data(), fat_.size(), 2 * (first + i), static_cast<uint16_t>(first + i + 1));
   if (n > 0) {
-    plat::PutLe16(fat.data(), fat.size(), 2 * (first + n - 1), 0xFFFF);
-    const uint32_t from = first * 2 / kSectorSize;
+    plat::PutLe16(fat_.data(), fat_.size(), 2 * (first + n - 1), 0xFFFF);
+    const uint32_t from = static_cast<uint32_t>(first * 2 / kSectorSize);
     const uint32_t to = static_cast<uint32_t>((first + n - 1) * 2 / kSectorSize);
     for (uint32_t k = 0; k < p.NumberOfFats(); ++k)
-      if (!Put(b + 1 + k * spf + from, fat.data() + static_cast<size_t>(from) * kSectorSize, to - from + 1))
+      if (!Put(b + 1 + k * spf + from, fat_.data() + static_cast<size_t>(from) * kSectorSize, to - from + 1))
         return false;
   }
 
   // An empty file owns no cluster: FAT readers take a nonzero start as a chain.
   uint16_t startCluster = n > 0 ? static_cast<uint16_t>(first) : 0;
   DirectoryEntry entry = MakeDirectoryEntry(name, times, startCluster, static_cast<uint32_t>(size));
-  std::memcpy(root.data() + slot * 32, entry.data(), entry.size());
+  std::memcpy(root_.data() + static_cast<size_t>(slot) * 32, entry.data(), entry.size());
   const uint32_t entrySector = slot * 32 / kSectorSize;
-  if (!Put(b + 1 + fats + entrySector, root.data() + static_cast<size_t>(entrySector) * kSectorSize, 1))
+  if (!Put(b + 1 + fats + entrySector, root_.data() + static_cast<size_t>(entrySector) * kSectorSize, 1))
     return false;
+  nextCluster_ = static_cast<uint32_t>(first + n);
+  usedSlots_ = slot + 1;
 
   if (n > 0) {
     SectorBuffer data(static_cast<size_t>(dataSectors));

@@ -407,16 +407,18 @@ TEST_F(UnsafeMediumTest, OneBuildHoldsTheKeyFromItsCheckToItsEject) {
   EXPECT_TRUE(second.CheckMedia());
 }
 
-TEST_F(UnsafeMediumTest, KeyThatCantBeReadStopsTheCopyWithAMessage) {
+TEST_F(UnsafeMediumTest, KeyThatShrankStopsTheCopyWithAMessageNamingTheSector) {
   std::string img = AttachKey(4 * kCylinder);
   plat::ScriptedMessageBox boxes;
   CUSBKeyDisk key("\\\\.\\PhysicalDrive0", 0);
   ASSERT_TRUE(key.WriteBootSector("crisboot.bin"));
-  ASSERT_EQ(truncate(img.c_str(), 100 * 512), 0);  // the key shrank: its FAT is gone
+  ASSERT_EQ(truncate(img.c_str(), 100 * 512), 0);  // the key shrank: its second FAT is gone
   WriteFile("a.bin", Pattern(3000, 1));
   EXPECT_FALSE(key.CopyFileToDisk("a.bin"));
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, tavrin::ReadFailedMessage("\\\\.\\PhysicalDrive0", 1));
+  const uint32_t fat2 = 1 + key.bootParams().SectorsPerFat();
+  ASSERT_GT(fat2, 100u);
+  EXPECT_EQ(boxes.boxes[0].text, tavrin::WriteFailedMessage("\\\\.\\PhysicalDrive0", fat2));
   struct stat st;
   ASSERT_EQ(stat(img.c_str(), &st), 0);
   EXPECT_EQ(st.st_size, 100 * 512);

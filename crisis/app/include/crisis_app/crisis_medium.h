@@ -1,28 +1,36 @@
 // The medium a build writes: the operations the build sequence calls on a
 // floppy or a USB key, so the sequence can be driven by fakes in tests.
 #pragma once
-#include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "disk/boot_params.h"
+
 namespace crisis {
+
+// Where the build put the file system, as it planned it: what the medium
+// must hold is worked out from this and the file list, never from what the
+// medium gives back.
+struct MediumLayout {
+  uint64_t fsStart = 0;       // sector of the file system's boot sector
+  tavrin::BootParams params;  // its parameters
+  // What sector 0 must hold when the file system starts past it; else empty.
+  std::vector<uint8_t> mbr;
+  // Formatted by mkfs.fat and filled by mcopy (the floppy): the boot sector
+  // file replaces the whole sector, and the directory's times are the tools'.
+  bool byTools = false;
+};
 
 // A medium opened again after a build, to be read straight from the device.
 class MediumReadBack {
  public:
-  using SectorMap = std::map<uint32_t, std::array<uint8_t, 512>>;
   virtual ~MediumReadBack() = default;
   virtual uint64_t Size() const = 0;  // bytes
   // False with `error` set when the bytes can't be read.
   virtual bool Read(uint64_t offset, void* buf, size_t size, std::string* error) = 0;
-  // The sectors the build wrote by number, as it meant them; empty where a
-  // file system tool did the writing.
-  virtual const SectorMap& WrittenSectors() const = 0;
-  // Sector number of the file system's boot sector.
-  virtual uint64_t FileSystemStart() const = 0;
+  virtual const MediumLayout& Layout() const = 0;
   // Whether reads bypass the system's cache.
   virtual bool Direct() const = 0;
 };

@@ -7,8 +7,12 @@
 
 #include "crisis_app/crisis_medium.h"
 #include "crisis_app/drive_source.h"
+#include "disk/disk.h"
 
 namespace crisis {
+
+// A floppy or key object behind the build sequence's interface.
+std::unique_ptr<CrisisMedium> MakeDiskMedium(std::unique_ptr<tavrin::CDisk> disk);
 
 // CFloppyDisk for "A:", CUSBKeyDisk for any other name.
 class DiskMediumFactory : public MediumFactory {

@@ -1,7 +1,9 @@
 // Files a build places in the working folder for one build only. What they
 // replace is moved aside and put back afterwards, so the folder holds again
-// what it held before.
+// what it held before; a build that was killed leaves enough behind for the
+// next one to put the folder back first.
 #pragma once
+#include <signal.h>
 #include <time.h>
 
 #include <string>
@@ -44,9 +46,78 @@ class ScratchFiles {
     std::string name;   // the name as it stood in the folder
     std::string aside;  // where it waits meanwhile
   };
-  std::vector<std::string> placed_;
+  struct Placed {
+    std::string name;    // as given
+    std::string marker;  // says the file under the name is the build's
+  };
+  std::vector<Placed> placed_;
   std::vector<Kept> kept_;
   std::string error_;
+};
+
+// The compression's move of the user's BIOS.QZW to BIOS.BAK, recorded so
+// that a killed build's BIOS.BAK is told from one of the user's own.
+class ImageBackup {
+ public:
+  // Moves BIOS.QZW to BIOS.BAK; false with Error() set when it can't.
+  bool Begin();
+  // Deletes the compressed BIOS.QZW and puts BIOS.BAK back under the
+  // image's own name; true when there was nothing to put back.
+  bool End();
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::string name_;    // the image's own name, e.g. "bios.qzw"
+  std::string marker_;  // "" when nothing is moved
+  std::string error_;
+};
+
+// One build at a time in a working folder (an flock on the folder, held
+// by this process until the last guard ends): a build's records must not be
+// taken for a killed build's by another that starts meanwhile.
+class FolderLock {
+ public:
+  // The current folder; with `wait`, until the other build there ends.
+  explicit FolderLock(bool wait);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  // False when another process builds in the folder (or, with `wait`, when
+  // the folder can't be locked at all).
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+};
+
+// Puts the working folder back as it was before a build that was killed:
+// BIOS.BAK to the image's name, the user's files moved aside back under
+// their names, the build's scratch files and temporaries deleted. `undone`
+// gets the names put back or removed. False with `error` ("NAME: reason")
+// when something can't be.
+bool RecoverInterruptedBuild(std::vector<std::string>* undone, std::string* error);
+
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE while a build has files in the
+// working folder.
+// The handler only records the signal: putting the folder back needs the
+// build's own lists, memory and stdio, none of which a handler may touch,
+// so the build looks at Interrupted() between its steps, restores the folder
+// as after a failure, and the guard's end then ends the program with that
+// signal. A signal the program ignored stays ignored.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+  // Whether a signal came. With BIOS_TOOLS_TEST_STOP_AT=STEP the program
+  // first stops itself (SIGSTOP) at that step, so a test can signal or kill
+  // it there.
+  bool Interrupted(const std::string& step) const;
+
+ private:
+  struct sigaction old_[4];
+  bool installed_[4] = {false, false, false, false};
 };
 
 }  // namespace crisis

@@ -3,9 +3,7 @@
 // or the 9x path (INT 13h services). CFloppyDisk and CUSBKeyDisk say how
 // boot sector, files and format reach their medium.
 #pragma once
-#include <array>
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "platform/disk_drives.h"
@@ -31,7 +29,8 @@ class CDisk {
   bool ReadSectors(uint32_t lba, void* buffer, uint32_t count);
   bool WriteSectors(uint32_t lba, const void* buffer, uint32_t count);
   bool ReadSectorsNT(uint32_t lba, void* buffer, uint32_t count);
-  bool WriteSectorsNT(uint32_t lba, const void* buffer, uint32_t count);
+  // Virtual so that a test can stand between the build and the device.
+  virtual bool WriteSectorsNT(uint32_t lba, const void* buffer, uint32_t count);
   bool GetGeometry(plat::DISK_GEOMETRY* geometry);
 
   // The medium's real number of sectors (not the geometry's rounded view).
@@ -40,11 +39,6 @@ class CDisk {
   bool CheckWritable();
   // Shows the message for a refusal; true only for none.
   bool ShowRefusal(plat::DiskRefusal refusal);
-
-  // Every sector written so far, as last written, so a build can read the
-  // medium back and compare.
-  using WrittenSectorMap = std::map<uint32_t, std::array<uint8_t, 512>>;
-  const WrittenSectorMap& WrittenSectors() const { return m_written; }
 
   const std::string& Name() const { return m_strName; }
   int IsNT() const { return m_bNT; }
@@ -61,9 +55,6 @@ class CDisk {
 
  private:
   bool TransferNT(uint32_t lba, void* buffer, uint32_t count, bool write);
-  void RememberWritten(uint32_t lba, const void* buffer, uint32_t count);
-
-  WrittenSectorMap m_written;
   bool TransferFloppyBios(uint32_t lba, void* buffer, bool write);
 };
 

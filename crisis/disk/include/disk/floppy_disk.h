@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 
+#include "disk/boot_params.h"
 #include "disk/disk.h"
 
 namespace tavrin {
@@ -16,5 +17,9 @@ class CFloppyDisk : public CDisk {
   bool CheckMedia() override;
   bool WriteBootSector(const std::string& file) override;
 };
+
+// The parameters of the diskette as Format lays it out (1.44 MB, FAT12):
+// where its FATs, root directory and clusters lie.
+BootParams FloppyBootParams();
 
 }  // namespace tavrin

@@ -21,6 +21,9 @@ struct KeyLayout {
   bool newTable = false;   // a new master boot record from crismbr.bin
   int reusedEntry = -1;    // index of the kept table's entry (retyped 0x04)
   PartitionEntry entry{};  // the partition the file system fills
+  // With a kept table: sector 0 as it must read after the build (the
+  // medium's own, its entry retyped).
+  std::array<uint8_t, 512> keptMbr{};
 };
 
 // Reads one sector of the medium; false when it can't be read.

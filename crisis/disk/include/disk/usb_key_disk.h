@@ -42,6 +42,8 @@ class CUSBKeyDisk : public CDisk {
   void BuildBootParams(BootParams* params);
 
   const BootParams& bootParams() const { return m_bootParams; }
+  // The layout WriteBootSector planned (and laid out, once it succeeded).
+  const KeyLayout& layout() const { return layout_; }
   bool HasSectorBuffer() const { return m_pSector != nullptr; }
 
  private:
@@ -59,6 +61,10 @@ class CUSBKeyDisk : public CDisk {
   BootParams m_bootParams;
   KeyLayout layout_;                      // planned by WriteBootSector before any write
   std::unique_ptr<plat::DiskHold> hold_;  // from the first check to the last write
+  // FAT 1 and the root directory as this build wrote them, and where the
+  // next file goes.
+  std::vector<uint8_t> fat_, root_;
+  uint32_t nextCluster_ = 2, usedSlots_ = 0;
 };
 
 }  // namespace tavrin
