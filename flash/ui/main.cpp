@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
   // Linux adaptation: --help, -h, --version and unknown '-' options are
   // answered before the window, the lock or the driver are touched.
   const brim::LinuxOptionCheck linuxOption = brim::CheckLinuxOptions(argc, argv);
+  if (linuxOption.option == brim::LinuxOption::kRestore) {
+    brim::TerminalUi ui;
+    return brim::RestoreMain(linuxOption.argument, ui);
+  }
   if (linuxOption.option != brim::LinuxOption::kNone)
     return brim::AnswerLinuxOption(linuxOption, stdout, stderr);
 #ifdef BRIMLET_WINDOW

@@ -7,8 +7,15 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
+#include "bios_tools_version.h"
+#include "firmware/backup_record.h"
+#include "firmware/machine_identity.h"
+#include "firmware/sha256.h"
+#include "image/image_layout.h"
 #include "image/image_loader.h"
+#include "platform/file_system.h"
 #include "platform/system_paths.h"
 
 namespace brim {
@@ -61,13 +68,6 @@ std::string BackupBaseName(const BiosImage& rom, std::time_t when) {
          stamp;
 }
 
-bool IsRomBackupName(const std::string& path) {
-  std::string name = path.substr(path.find_last_of("/\\") + 1);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const size_t stamp = name.find("_flashed-");
-  return stamp != std::string::npos && name.size() >= 4 && name.compare(name.size() - 4, 4, ".rom") == 0;
-}
-
 bool HoldsFlashModule(const uint8_t* bytes, uint32_t size) {
   for (uint32_t p = 0; bytes && size >= 4 && p <= size - 4; p += 16)
     if (std::memcmp(bytes + p, "A!FR", 4) == 0) return true;
@@ -89,6 +89,48 @@ void ModuleBlockOf(const BiosImage& image, const uint8_t* module, uint32_t romSi
   *length = static_cast<uint32_t>(end - start);
 }
 
+namespace {
+// Writes `length` bytes to a temporary file in `folder`, synced; its name in *temporary.
+bool WriteTemporary(const std::string& folder, const uint8_t* data, size_t length,
+                    std::string* temporary, RomBackup* failure) {
+  std::string name = folder + "/.backup-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    *failure = Failed(folder, "cannot create a file in");
+    return false;
+  }
+  *temporary = name;
+  bool ok = WriteAll(fd, data, length);
+  if (!ok) *failure = Failed(name, "cannot write");
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    *failure = Failed(name, "cannot sync");
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    *failure = Failed(name, "cannot close");
+  }
+  if (!ok) ::unlink(name.c_str());
+  return ok;
+}
+
+// Gives the temporary file its name; never replaces a file of that name.
+bool Publish(const std::string& temporary, const std::string& path, RomBackup* failure) {
+  const bool ok = ::link(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) *failure = Failed(path, "cannot create");
+  ::unlink(temporary.c_str());
+  return ok;
+}
+
+std::string UtcText(std::time_t when) {
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+}  // namespace
+
 RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const uint8_t* module,
                          std::time_t when) {
   const std::string folder = BackupFolder();
@@ -99,44 +141,74 @@ RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const 
   }
   if (!plat::MakeDirectories(folder)) return Failed(folder, "cannot create the folder");
 
+  BackupRecord record;
+  record.sha256 = Sha256Hex(rom.bytes, rom.size);
+  record.size = rom.size;
+  record.layout = LayoutName(LayoutOf(rom.flagWord));
+  record.model = Fixed(rom.modelCode, sizeof rom.modelCode);
+  record.version = Fixed(rom.versionText, sizeof rom.versionText);
+  record.date = Fixed(rom.dateText, sizeof rom.dateText);
+  record.machine = ReadMachineIdentity();
+  record.time = UtcText(when);
+  record.brimletVersion = BIOS_TOOLS_VERSION;
+  // A ROM without a flash module of its own is programmed back with the one
+  // this run used: it is kept beside the backup, never inside it.
   uint32_t from = 0, length = 0;
   if (!HoldsFlashModule(rom.bytes, rom.size)) ModuleBlockOf(newImage, module, rom.size, &from, &length);
 
+  RomBackup failure;
+  std::string romTemp, moduleTemp, recordTemp;
+  if (!WriteTemporary(folder, rom.bytes, rom.size, &romTemp, &failure)) return failure;
+  if (length && !WriteTemporary(folder, newImage.bytes + from, length, &moduleTemp, &failure)) {
+    ::unlink(romTemp.c_str());
+    return failure;
+  }
+  // Two runs in one second, or a clock set back, still never overwrite a backup.
   const std::string base = folder + "/" + BackupBaseName(rom, when);
   std::string path;
-  int fd = -1;
-  // Two runs in one second, or a clock set back, still never overwrite a backup.
-  for (int n = 1; n < 1000 && fd < 0; ++n) {
+  bool named = false;
+  for (int n = 1; n < 1000 && !named; ++n) {
     path = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".rom";
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST) return Failed(path, "cannot create");
+    named = ::link(romTemp.c_str(), path.c_str()) == 0;
+    if (!named && errno != EEXIST) break;
   }
-  if (fd < 0) return Failed(path, "cannot create");
-
-  bool ok = WriteAll(fd, rom.bytes, rom.size) && WriteAll(fd, newImage.bytes + from, length);
-  RomBackup result;
-  if (!ok) result = Failed(path, "cannot write");
-  if (ok && ::fsync(fd) != 0) {
-    ok = false;
-    result = Failed(path, "cannot sync");
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    result = Failed(path, "cannot close");
+  if (!named) failure = Failed(path, "cannot create");
+  ::unlink(romTemp.c_str());
+  bool ok = named;
+  if (ok && length) {
+    record.moduleFile = plat::BaseName(ModulePathOf(path));
+    record.moduleSha256 = Sha256Hex(newImage.bytes + from, length);
+    record.moduleSize = length;
+    ok = Publish(moduleTemp, ModulePathOf(path), &failure);
+  } else if (!moduleTemp.empty()) {
+    ::unlink(moduleTemp.c_str());
   }
   if (ok) {
-    // The file's name must survive a power loss too.
+    record.romFile = plat::BaseName(path);
+    const std::string json = BackupRecordJson(record);
+    ok = WriteTemporary(folder, reinterpret_cast<const uint8_t*>(json.data()), json.size(), &recordTemp,
+                        &failure) &&
+         Publish(recordTemp, RecordPathOf(path), &failure);
+  }
+  if (ok) {
+    // The files' names must survive a power loss too.
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0) {
       ok = false;
-      result = Failed(folder, "cannot sync the folder");
+      failure = Failed(folder, "cannot sync the folder");
     }
     if (dir >= 0) ::close(dir);
   }
   if (!ok) {
-    ::unlink(path.c_str());  // half a backup must not pass for one
-    return result;
+    // Half a backup must not pass for one.
+    if (named) {
+      ::unlink(path.c_str());
+      ::unlink(ModulePathOf(path).c_str());
+      ::unlink(RecordPathOf(path).c_str());
+    }
+    return failure;
   }
+  RomBackup result;
   result.ok = true;
   result.path = path;
   return result;
