@@ -15,8 +15,10 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       return check;
     }
     if (a == "--restore" && check.option == LinuxOption::kNone) {
-      check.option = i + 1 < argc && argv[i + 1] && *argv[i + 1] ? LinuxOption::kRestore
-                                                                  : LinuxOption::kMissingArgument;
+      // A name that begins with '-' is an option, never the backup (write ./-x.rom).
+      check.option = i + 1 < argc && argv[i + 1] && *argv[i + 1] && *argv[i + 1] != '-'
+                         ? LinuxOption::kRestore
+                         : LinuxOption::kMissingArgument;
       check.argument = check.option == LinuxOption::kRestore ? argv[++i] : a;
       continue;
     }
