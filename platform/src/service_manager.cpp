@@ -37,7 +37,19 @@ void Forget(const std::string& name) {
   LoadedModules().erase(ToUpper(name));
 }
 
+// A state file must not choose the code brimlet runs: only a module in the
+// driver folder, where installing puts its copy, is ever loaded.
+bool TrustedModulePath(const std::string& path) {
+  const std::string folder = DriverFolder() + "/";
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path.find('/', folder.size()) == std::string::npos && path.find("..") == std::string::npos;
+}
+
 bool DefaultCheck(const std::string& name, const std::string& path, uint32_t* err) {
+  if (!TrustedModulePath(path)) {
+    *err = ERROR_ACCESS_DENIED;
+    return false;
+  }
   std::shared_ptr<DriverModule> module = DriverModule::Load(path, err);
   if (!module) return false;
   std::lock_guard<std::mutex> guard(g_modulesLock);
@@ -77,6 +89,10 @@ std::shared_ptr<DriverModule> RunningDriverModule(const std::string& serviceName
     std::lock_guard<std::mutex> guard(g_modulesLock);
     auto it = LoadedModules().find(ToUpper(serviceName));
     if (it != LoadedModules().end()) return it->second;
+  }
+  if (!TrustedModulePath(path)) {
+    if (lastError) *lastError = ERROR_ACCESS_DENIED;
+    return nullptr;
   }
   std::shared_ptr<DriverModule> module = DriverModule::Load(path, lastError);
   if (!module) return nullptr;

@@ -135,15 +135,22 @@ TEST(DriverDevice, FlashOpensOnlyWhileItsServiceRunsAndItsModuleLoads) {
   EXPECT_EQ(err, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(OpenDevice("\\\\.\\ABVXD.VXD", 0, &err), nullptr);  // NT has no such device
 
-  // A running record whose file is no module still gives no device.
-  std::string bogus = state.root_ + "/flash.sys";
+  // A running record whose file is no module still gives no device; one
+  // that names a file outside the driver folder is never loaded at all.
+  MakeDirectories(DriverFolder());
+  const std::string bogus = DriverFolder() + "/flash.sys", elsewhere = state.root_ + "/flash.sys";
   WriteWholeFile(bogus, "text", 4);
-  FileServiceManager scm([](const std::string&, uint32_t*) { return true; });
-  ScHandle m = scm.OpenSCManager(0);
-  ScHandle s = scm.CreateService(m, "flash", "flash", 0, 1, 3, 1, bogus);
-  ASSERT_TRUE(scm.StartService(s));
-  EXPECT_EQ(OpenDevice("\\\\.\\FLASH", GENERIC_READ, &err), nullptr);
-  EXPECT_EQ(err, ERROR_BAD_EXE_FORMAT);
+  WriteWholeFile(elsewhere, "text", 4);
+  for (const auto& [path, error] : {std::make_pair(bogus, ERROR_BAD_EXE_FORMAT),
+                                    std::make_pair(elsewhere, ERROR_ACCESS_DENIED)}) {
+    DeleteFile(ServiceRecordFolder() + "/FLASH.ini");
+    FileServiceManager scm([](const std::string&, uint32_t*) { return true; });
+    ScHandle m = scm.OpenSCManager(0);
+    ScHandle s = scm.CreateService(m, "flash", "flash", 0, 1, 3, 1, path);
+    ASSERT_TRUE(scm.StartService(s));
+    EXPECT_EQ(OpenDevice("\\\\.\\FLASH", GENERIC_READ, &err), nullptr);
+    EXPECT_EQ(err, error) << path;
+  }
 }
 
 TEST(DriverModule, LoadRefusesMissingFilesAndNonModules) {
