@@ -1,13 +1,17 @@
 #include "firmware/rom_backup.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "bios_tools_version.h"
 #include "firmware/backup_record.h"
@@ -211,7 +215,48 @@ RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const 
   RomBackup result;
   result.ok = true;
   result.path = path;
+  PruneBackups(folder, BackupsToKeep());
   return result;
+}
+
+int BackupsToKeep() {
+  const char* text = std::getenv("BIOS_TOOLS_BACKUP_KEEP");
+  char* end = nullptr;
+  const long n = text && *text ? std::strtol(text, &end, 10) : 0;
+  return end && *end == '\0' && n >= 1 && n <= 1000 ? static_cast<int>(n) : 10;
+}
+
+int PruneBackups(const std::string& folder, int keep) {
+  struct Entry {
+    std::string time, rom;
+  };
+  std::vector<Entry> backups;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.size() <= 5 || name.compare(name.size() - 5, 5, ".json") != 0) continue;
+    BackupRecord record;
+    std::string error;
+    const std::string rom = folder + "/" + name.substr(0, name.size() - 5) + ".rom";
+    // Only what brimlet wrote: a record naming its own ROM file beside it.
+    if (ReadBackupRecord(folder + "/" + name, &record, &error) && record.romFile == plat::BaseName(rom) &&
+        plat::FileExists(rom))
+      backups.push_back({record.time, rom});
+  }
+  ::closedir(dir);
+  std::sort(backups.begin(), backups.end(), [](const Entry& a, const Entry& b) {
+    return a.time != b.time ? a.time < b.time : a.rom < b.rom;
+  });
+  int removed = 0;
+  // The first backup ever taken is the machine's original BIOS: it stays.
+  for (size_t i = 1; i + static_cast<size_t>(keep) < backups.size(); ++i) {
+    ::unlink(backups[i].rom.c_str());
+    ::unlink(ModulePathOf(backups[i].rom).c_str());
+    ::unlink(RecordPathOf(backups[i].rom).c_str());
+    ++removed;
+  }
+  return removed;
 }
 
 }  // namespace brim

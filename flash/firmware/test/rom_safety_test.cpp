@@ -151,6 +151,38 @@ TEST_F(Backup, RestoreCheckRefusesEveryMismatch) {
   ::unsetenv("BIOS_TOOLS_DMI_ROOT");
 }
 
+// The first backup ever taken and the newest ones stay; files brimlet did
+// not write are never touched.
+TEST_F(Backup, RetentionKeepsTheFirstAndTheNewest) {
+  plat::MakeDirectories(BackupFolder());
+  std::ofstream(BackupFolder() + "/mine.rom") << "the user's";
+  std::ofstream(BackupFolder() + "/notes.json") << "{\"format\":1}";
+  for (const auto& [keep, expected] : {std::make_pair("", 11), std::make_pair("3", 4)}) {
+    ::setenv("BIOS_TOOLS_BACKUP_KEEP", keep, 1);
+    std::vector<std::string> written;
+    for (int i = 0; i < 14; ++i) {
+      const RomBackup b = WriteRomBackup(CurrentRomImage(), NewImage(), nullptr, 1196251200 + 60 * i);
+      ASSERT_TRUE(b.ok) << b.error;
+      written.push_back(b.path);
+    }
+    int kept = 0;
+    for (size_t i = 0; i < written.size(); ++i) {
+      const bool stays = i == 0 || i + expected - 1 >= written.size();
+      EXPECT_EQ(plat::FileExists(written[i]), stays) << i;
+      EXPECT_EQ(plat::FileExists(RecordPathOf(written[i])), stays) << i;
+      kept += stays;
+    }
+    EXPECT_EQ(kept, expected);
+    for (const std::string& path : written) {
+      std::remove(path.c_str());
+      std::remove(RecordPathOf(path).c_str());
+    }
+  }
+  ::unsetenv("BIOS_TOOLS_BACKUP_KEEP");
+  EXPECT_TRUE(plat::FileExists(BackupFolder() + "/mine.rom"));
+  EXPECT_TRUE(plat::FileExists(BackupFolder() + "/notes.json"));
+}
+
 TEST_F(Backup, FolderThatCannotBeMadeRefusesWithTheReason) {
   // A file where the state folder should be.
   const std::string state = std::getenv("XDG_STATE_HOME");

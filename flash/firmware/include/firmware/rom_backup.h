@@ -38,7 +38,17 @@ bool HoldsFlashModule(const uint8_t* bytes, uint32_t size);
 void ModuleBlockOf(const BiosImage& image, const uint8_t* module, uint32_t romSize, uint32_t* from,
                    uint32_t* length);
 
-// Writes the backup: the ROM, its module when it needs one, and its record.
+// How many of the newest backups are kept beside the first one ever taken:
+// BIOS_TOOLS_BACKUP_KEEP (1 to 1000), else 10.
+int BackupsToKeep();
+
+// Removes the backups beyond the first ever taken and the newest `keep`;
+// only backups with a record brimlet wrote (NAME.rom, NAME.json, NAME.module).
+// The number removed.
+int PruneBackups(const std::string& folder, int keep);
+
+// Writes the backup: the ROM, its module when it needs one, and its record;
+// then prunes the folder to BackupsToKeep().
 RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const uint8_t* module,
                          std::time_t when);
 
