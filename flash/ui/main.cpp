@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/brimlet_host.h"
+#include "app/state_listing.h"
 #include "app/terminal_ui.h"
 #include "core/command_line.h"
 #include "core/linux_options.h"
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     brim::TerminalUi ui;
     return brim::RestoreMain(linuxOption.argument, ui);
   }
+  if (linuxOption.option == brim::LinuxOption::kBackups ||
+      linuxOption.option == brim::LinuxOption::kHistory)
+    return brim::AnswerStateOption(linuxOption, stdout, stderr);
   if (linuxOption.option != brim::LinuxOption::kNone)
     return brim::AnswerLinuxOption(linuxOption, stdout, stderr);
 #ifdef BRIMLET_WINDOW

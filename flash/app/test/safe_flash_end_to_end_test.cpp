@@ -238,6 +238,18 @@ TEST_P(CutOffRestore, BackupIsTheOldRomAndRestoresIt) {
   EXPECT_NE(history[0].find("\"backup\":\"" + backups[0].string() + "\""), std::string::npos);
   EXPECT_NE(history[1].find("\"verify\":\"passed\""), std::string::npos) << history[1];
   EXPECT_NE(history[1].find("\"operation\":\"restore\""), std::string::npos) << history[1];
+
+  // The listings read what the runs left, without the lock or the driver.
+  ASSERT_EQ(RunBrimlet("--history"), 0);
+  EXPECT_NE(Log().find("  flash    programming or read-back verify failed (exit 5)  "), std::string::npos) << Log();
+  EXPECT_NE(Log().find("  restore  flashed and verified (exit 0)  " + backups[0].string()), std::string::npos)
+      << Log();
+  ASSERT_EQ(RunBrimlet("--backups --json"), 0);
+  std::istringstream listing(Log());
+  int listed = 0;
+  for (std::string line; std::getline(listing, line); ++listed) EXPECT_TRUE(Json(line).WholeObject()) << line;
+  EXPECT_EQ(listed, 2);
+  EXPECT_NE(Log().find("\"path\":\"" + backups[0].string() + "\""), std::string::npos) << Log();
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLayouts, CutOffRestore, ::testing::Values(0, 1, 2));

@@ -127,12 +127,48 @@ class Reader {
     if (i_ < t_.size() && t_[i_] == '"') return String(out);
     return Scalar(out);
   }
+  // Skips any value, nested ones included.
+  bool Skip() {
+    Space();
+    if (i_ >= t_.size()) return false;
+    const char c = t_[i_];
+    if (c == '{' || c == '[') {
+      const char close = c == '{' ? '}' : ']';
+      ++i_;
+      if (Eat(close)) return true;
+      do {
+        std::string key;
+        if (c == '{' && (!String(&key) || !Eat(':'))) return false;
+        if (!Skip()) return false;
+      } while (Eat(','));
+      return Eat(close);
+    }
+    std::string ignored;
+    return Value(&ignored);
+  }
 
  private:
   const std::string& t_;
   size_t i_ = 0;
 };
 }  // namespace
+
+bool JsonTopLevelValue(const std::string& line, const std::string& key, std::string* value) {
+  Reader r(line);
+  if (!r.Eat('{') || r.Eat('}')) return false;
+  do {
+    std::string name;
+    if (!r.String(&name) || !r.Eat(':')) return false;
+    Reader probe = r;
+    std::string text;
+    if (name == key && probe.Value(&text)) {
+      *value = text;
+      return true;
+    }
+    if (!r.Skip()) return false;
+  } while (r.Eat(','));
+  return false;
+}
 
 std::string JsonQuoted(const std::string& text) {
   std::string out = "\"";

@@ -22,6 +22,14 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       check.argument = check.option == LinuxOption::kRestore ? argv[++i] : a;
       continue;
     }
+    if ((a == "--backups" || a == "--history") && check.option == LinuxOption::kNone) {
+      check.option = a == "--backups" ? LinuxOption::kBackups : LinuxOption::kHistory;
+      if (i + 1 < argc && argv[i + 1] && std::string(argv[i + 1]) == "--json") {
+        check.argument = "json";
+        ++i;
+      }
+      continue;
+    }
     if (a == "--version") {
       if (check.option != LinuxOption::kVersion) check.argument.clear();
       check.option = LinuxOption::kVersion;
@@ -41,7 +49,10 @@ std::string LinuxHelpText() {
          "            --help, -h\tShow this help usage on standard output\n"
          "            --version\tShow the version\n"
          "            --restore NAME.rom\tPut a backup brimlet took (NAME.json beside it) back\n"
-         "            \t\ton this machine, without a window\n";
+         "            \t\ton this machine, without a window\n"
+         "            --backups [--json]\tList the ROM backups: time, model, version, size,\n"
+         "            \t\twhether they are this machine's, path\n"
+         "            --history [--json]\tShow the flash history\n";
 }
 
 int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* err) {
@@ -63,6 +74,8 @@ int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* 
       std::fprintf(err, "brimlet: %s needs a file\nTry 'brimlet --help'.\n", check.argument.c_str());
       return 2;
     case LinuxOption::kRestore:
+    case LinuxOption::kBackups:
+    case LinuxOption::kHistory:
     case LinuxOption::kNone:
       break;
   }

@@ -33,5 +33,18 @@ TEST(JsonText, EveryStringRoundTripsThroughValidUtf8) {
     EXPECT_FALSE(ParseFlatJsonObject(bad, &values)) << bad;
 }
 
+TEST(JsonText, TopLevelValuesOnly) {
+  const std::string line =
+      "{\"time\":\"T\",\"old\":{\"version\":\"inner\",\"x\":[1,{\"a\":2}]},\"version\":\"outer\","
+      "\"exitStatus\":5}";
+  std::string v;
+  ASSERT_TRUE(JsonTopLevelValue(line, "version", &v));
+  EXPECT_EQ(v, "outer");
+  ASSERT_TRUE(JsonTopLevelValue(line, "exitStatus", &v));
+  EXPECT_EQ(v, "5");
+  EXPECT_FALSE(JsonTopLevelValue(line, "a", &v));
+  EXPECT_FALSE(JsonTopLevelValue("{\"time\":", "time", &v));
+}
+
 }  // namespace
 }  // namespace brim

@@ -16,4 +16,8 @@ std::string JsonQuoted(const std::string& text);
 // come back as their text (strings unescaped). False on anything else.
 bool ParseFlatJsonObject(const std::string& text, std::map<std::string, std::string>* values);
 
+// The string or number value of a top-level key of one JSON object line
+// (keys of nested objects are not looked at); false when it has none.
+bool JsonTopLevelValue(const std::string& line, const std::string& key, std::string* value);
+
 }  // namespace brim

@@ -7,7 +7,10 @@
 
 namespace brim {
 
-enum class LinuxOption { kNone, kHelp, kVersion, kUnknown, kRestore, kMissingArgument };
+enum class LinuxOption {
+  kNone, kHelp, kVersion, kUnknown, kRestore, kMissingArgument,
+  kBackups, kHistory,  // listings of the state folder; argument "json" with --json
+};
 
 struct LinuxOptionCheck {
   LinuxOption option = LinuxOption::kNone;
@@ -18,8 +21,8 @@ struct LinuxOptionCheck {
 // begins with '-' is an unknown option. '/' options are left to brimlet.
 LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv);
 
-// --restore FILE asks for an explicit restore (kRestore, answered by the
-// program, not here).
+// --restore FILE asks for an explicit restore, --backups and --history
+// [--json] for listings (answered by the program, not here).
 // Prints what the check asks for; returns the exit status (0 for help and
 // version, 2 for an unknown option or a missing argument).
 int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* err);
