@@ -152,6 +152,7 @@ void BrimletHost::RunFlashSequence() {
   record_.settingsWord = s.settingsWord;
 
   FlashSequence(s, *this, ui_.View());
+  if (s.dryRun) return;  // nothing was written: no history line
 
   record_.exitStatus = ExitStatusOf(s);
   std::string error;
@@ -219,6 +220,16 @@ bool BrimletHost::ProgramFlashROM() {
   return brim::ProgramFlashROM(&programmedOptionBits_, &programmingRequestSent_) != 0;
 }
 
+int BrimletHost::BlocksThatWouldChange() {
+  const BiosImage& rom = CurrentRomImage();
+  const BiosImage& image = NewImage();
+  if (!rom.bytes || !image.bytes || image.size < rom.size) return -1;
+  // What the ROM would hold, compared with what it holds: the old ROM as the "read-back".
+  const bool bootBlockWritten = (ProgramOptionBits(Settings().settingsWord) & 0x1) != 0;
+  return static_cast<int>(
+      CompareReadBack(image.bytes, rom.bytes, rom.bytes, rom.size, bootBlockWritten, BootBlockOf(rom)).badBlocks);
+}
+
 RomVerifyResult BrimletHost::CompareWithOldRom() {
   const RomVerifyResult now = brim::CompareWithOldRom(CurrentRomImage());
   ReleaseMachine();
@@ -246,6 +257,8 @@ int RestoreMain(const std::string& backupFile, BrimletUi& ui) {
 }
 
 int BrimletMain(int argc, char** argv, BrimletUi& ui) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] && std::string(argv[i]) == kDryRunOption) Settings().dryRun = 1;
   BrimletHost host(ui);
   const std::string commandLine = JoinArguments(argc, argv);
   return RunStartup(commandLine, plat::ExecutablePath(), host);

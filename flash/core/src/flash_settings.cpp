@@ -24,6 +24,7 @@ void SetStartupDefaults(FlashSettings& s) {
   d.programResult = s.programResult;
   d.flashInProgress = s.flashInProgress;
   d.restoreFile = s.restoreFile;
+  d.dryRun = s.dryRun;
   d.keepDmiData = 1;
   d.keepBootBlock = 1;
   d.fileNameRelative = 1;

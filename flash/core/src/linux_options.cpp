@@ -30,6 +30,7 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       }
       continue;
     }
+    if (a == "--dry-run") continue;  // a flash that stops before the backup, see FlashSequence
     if (a == "--version") {
       if (check.option != LinuxOption::kVersion) check.argument.clear();
       check.option = LinuxOption::kVersion;
@@ -52,7 +53,9 @@ std::string LinuxHelpText() {
          "            \t\ton this machine, without a window\n"
          "            --backups [--json]\tList the ROM backups: time, model, version, size,\n"
          "            \t\twhether they are this machine's, path\n"
-         "            --history [--json]\tShow the flash history\n";
+         "            --history [--json]\tShow the flash history\n"
+         "            --dry-run\tWith a flash command line: every check, the merge and the\n"
+         "            \t\treport of what would change; no backup, no write\n";
 }
 
 int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* err) {

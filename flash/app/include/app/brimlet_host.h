@@ -39,6 +39,7 @@ class BrimletHost : public StartupHost, public FlashSteps {
   RomVerifyResult VerifyProgrammedRom() override;
   bool ProgrammingRequestSent() override { return programmingRequestSent_; }
   RomVerifyResult CompareWithOldRom() override;
+  int BlocksThatWouldChange() override;
   std::string BackupPath() override { return record_.backupPath; }
   uint32_t CurrentRomFlag() override;
   void RefreshCurrentRom() override;
