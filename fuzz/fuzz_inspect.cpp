@@ -7,7 +7,6 @@
 
 #include "fuzz_support.h"
 #include "inspect/image_inspection.h"
-#include "inspect/layout_detection.h"
 
 namespace {
 
@@ -134,14 +133,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // detected; the rest is the file.
   if (size < 1) return 0;
   static const uint32_t kFlags[] = {0x00, 0x08, 0x10, 0x18};
-  inspect::LayoutGuess guess = inspect::DetectLayout(data + 1, size - 1);
-  if (guess.flagWord != 0 && guess.flagWord != 0x08 && guess.flagWord != 0x10) __builtin_trap();
-
   inspect::InspectOptions options;
   options.path = fuzz::PutFile("image.bin", data + 1, size - 1);
   options.flagGiven = (data[0] & 0x80) != 0;
   options.flagWord = kFlags[data[0] & 3];
   inspect::Inspection result = inspect::InspectImage(options);
+  // Detection (run inside, not again here: it scans the whole file) gives
+  // one of the three layouts.
+  if (!options.flagGiven && result.flagWord != 0 && result.flagWord != 0x08 && result.flagWord != 0x10)
+    __builtin_trap();
   if (result.loaded && result.fileSize != size - 1) __builtin_trap();
   if (result.loaded && uint64_t{result.imageOffset} + result.imageSize > result.fileSize) __builtin_trap();
   std::string json = inspect::FormatJson(result);

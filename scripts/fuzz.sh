@@ -17,7 +17,7 @@ fi
 
 # name | max input length | dictionary (fuzz/dict) | seed folder (under the seeds folder)
 harnesses=(
-  "fuzz_lzss_decode|65536|lzss|fuzz_lzss_decode"
+  "fuzz_lzss_decode|16384|lzss|fuzz_lzss_decode"
   "fuzz_ini_profile|4096|ini|fuzz_ini_profile"
   "fuzz_partnum|4096|partnum|fuzz_partnum"
   "fuzz_partition_table|1100|partition|fuzz_partition_table"
