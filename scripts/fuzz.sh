@@ -6,6 +6,8 @@
 # or build error.
 #   FUZZ_JOBS=N      build jobs (default 1)
 #   FUZZ_ONLY="a b"  run only these harnesses
+#   FUZZ_SEEDS_ONLY=1  start from the seeds alone and keep nothing found
+#                    (the corpus otherwise grows in build/fuzz/corpus)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -79,6 +81,7 @@ for h in "${harnesses[@]}"; do
   exe=$(find "$build" -name "$name" -type f -perm -u+x | head -n 1)
   [ -n "$exe" ] || { echo "fuzz.sh: $name was not built" >&2; exit 2; }
   corpus=$build/corpus/$name
+  [ "${FUZZ_SEEDS_ONLY:-0}" = 1 ] && corpus=$scratch/corpus-$name
   mkdir -p "$corpus" "$scratch/$name"
   log=$build/$name.log
   args=(-max_total_time="$seconds" -print_final_stats=1 -max_len="$maxlen" -timeout=25
