@@ -1,8 +1,10 @@
 #include "app/brimlet_host.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -230,6 +232,37 @@ int BrimletHost::BlocksThatWouldChange() {
       CompareReadBack(image.bytes, rom.bytes, rom.bytes, rom.size, bootBlockWritten, BootBlockOf(rom)).badBlocks);
 }
 
+int BrimletHost::VerifyRomAgainstFile(const std::string& path) {
+  std::vector<uint8_t> file;
+  if (!plat::ReadWholeFile(path, file)) {
+    std::fprintf(stderr, "brimlet: %s: %s\n", path.c_str(), std::strerror(errno));
+    return 2;
+  }
+  const BiosImage& rom = CurrentRomImage();
+  ReleaseMachine();
+  if (file.size() != rom.size) {
+    std::printf("%s holds %zu bytes, the ROM %u: they differ\n", path.c_str(), file.size(), rom.size);
+    return 1;
+  }
+  std::string differing;
+  int count = 0;
+  for (uint32_t at = 0; at < rom.size; at += kRomBlock) {
+    const uint32_t n = std::min<uint32_t>(kRomBlock, rom.size - at);
+    if (std::memcmp(rom.bytes + at, file.data() + at, n) == 0) continue;
+    ++count;
+    char block[32];
+    std::snprintf(block, sizeof block, "%s%u (0x%X)", differing.empty() ? "" : ", ", at / kRomBlock, at);
+    differing += block;
+  }
+  if (count == 0) {
+    std::printf("The ROM equals %s (%u bytes)\n", path.c_str(), rom.size);
+    return 0;
+  }
+  std::printf("%d of %u blocks (64 KiB) differ from %s: %s\n", count, (rom.size + kRomBlock - 1) / kRomBlock,
+              path.c_str(), differing.c_str());
+  return 1;
+}
+
 RomVerifyResult BrimletHost::CompareWithOldRom() {
   const RomVerifyResult now = brim::CompareWithOldRom(CurrentRomImage());
   ReleaseMachine();
@@ -252,6 +285,12 @@ int RestoreMain(const std::string& backupFile, BrimletUi& ui) {
   char* full = ::realpath(backupFile.c_str(), nullptr);
   Settings().restoreFile = full ? full : backupFile;
   std::free(full);
+  BrimletHost host(ui);
+  return RunStartup("/silent", plat::ExecutablePath(), host);
+}
+
+int VerifyRomMain(const std::string& file, BrimletUi& ui) {
+  Settings().verifyRomFile = file;
   BrimletHost host(ui);
   return RunStartup("/silent", plat::ExecutablePath(), host);
 }

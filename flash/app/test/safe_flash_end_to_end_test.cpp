@@ -573,3 +573,30 @@ TEST_F(SafeFlash, DryRunChecksAndReportsButWritesNothing) {
     changed += !std::equal(now.begin() + b, now.begin() + b + 0x10000, oldRom.begin() + b);
   EXPECT_EQ(reported, changed) << "the dry run foretold the real run";
 }
+
+// --verify-rom compares the ROM as read with a file and names the blocks that differ.
+TEST_F(SafeFlash, VerifyRomNamesTheDifferingBlocks) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  Prepare(oldRom, 0x10, imagegen::BuildQuorvel(Quorvel("07/15/07", 9)), kSettings);
+  WriteBytes(dir / "same.rom", oldRom);
+  Bytes changed = oldRom;
+  changed[0x30000] ^= 1;
+  changed[0xF0010] ^= 1;
+  WriteBytes(dir / "changed.rom", changed);
+  struct Case {
+    std::string file;
+    int status;
+    std::string said;
+  } cases[] = {
+      {dir / "same.rom", 0, "The ROM equals " + (dir / "same.rom") + " (1048576 bytes)"},
+      {dir / "changed.rom", 1, "2 of 16 blocks (64 KiB) differ from " + (dir / "changed.rom") +
+                                   ": 3 (0x30000), 15 (0xF0000)"},
+      {dir / "missing.rom", 2, (dir / "missing.rom") + ": No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunBrimlet("--verify-rom " + c.file), c.status) << Log();
+    EXPECT_NE(Log().find(c.said), std::string::npos) << Log();
+  }
+  EXPECT_EQ(Rom(), oldRom);
+  EXPECT_TRUE(HistoryLines().empty());
+}

@@ -25,6 +25,7 @@ void SetStartupDefaults(FlashSettings& s) {
   d.flashInProgress = s.flashInProgress;
   d.restoreFile = s.restoreFile;
   d.dryRun = s.dryRun;
+  d.verifyRomFile = s.verifyRomFile;
   d.keepDmiData = 1;
   d.keepBootBlock = 1;
   d.fileNameRelative = 1;
