@@ -6,6 +6,7 @@
 
 #include "core/command_line.h"
 #include "core/exit_status.h"
+#include "firmware/driver_progress.h"
 #include "firmware/rom_backup.h"
 #include "firmware/machine_hold.h"
 #include "firmware/rom_verify.h"
@@ -150,6 +151,19 @@ RomVerifyResult BrimletHost::VerifyProgrammedRom() {
   // Read back: the machine is free for the next process.
   ReleaseMachine();
   return record_.verify;
+}
+
+bool BrimletHost::QueryProgress(DriverReading* reading) {
+  DriverProgress p;
+  if (!QueryDriverProgress(&p)) return false;
+  switch (p.phase) {
+    case DriverPhase::kProgramming: reading->phase = DriverReading::Phase::kProgramming; break;
+    case DriverPhase::kReading: reading->phase = DriverReading::Phase::kReading; break;
+    default: reading->phase = DriverReading::Phase::kOther; break;
+  }
+  reading->done = p.done;
+  reading->total = p.total;
+  return true;
 }
 
 bool BrimletHost::WSBICheck() {

@@ -27,8 +27,7 @@ class TerminalUi : public BrimletUi, public FlashView, public MessageList {
   // FlashView
   void AppendStatusLine(const std::string& line) override;
   void ShowProgrammingDialog(bool shown) override;
-  void SetProgress(int position) override;
-  void StepProgress() override;
+  void ShowProgress(const ProgressShown& progress) override;
   void PumpMessages() override {}
   void Pause(std::chrono::milliseconds duration) override;
 
@@ -40,7 +39,13 @@ class TerminalUi : public BrimletUi, public FlashView, public MessageList {
   std::FILE* out_;
   MessageList* previousList_ = nullptr;
   bool listInstalled_ = false;
-  int progress_ = 0;
+  // Where the last progress output stopped: on a terminal the bar is one
+  // line drawn over; elsewhere a line per tenth.
+  bool barDrawn_ = false;
+  int lastTenth_ = -1;
+  long lastTimeLine_ = -1;
+  int spinner_ = 0;
+  int lastStage_ = -1;
 };
 
 // The codes the password check sends for typed text: set-1 scan codes of

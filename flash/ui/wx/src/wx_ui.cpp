@@ -125,15 +125,8 @@ void WxUi::ShowProgrammingDialog(bool shown) {
   if (shown) programming_->Raise();
 }
 
-void WxUi::SetProgress(int position) {
-  if (programming_) programming_->SetBarPosition(position);
-}
-
-void WxUi::StepProgress() {
-  if (!programming_) return;
-  int next = programming_->Bar()->GetValue() + 10;
-  if (next > ProgrammingDialog::kRange) next = 0;  // the bar starts over past its end
-  programming_->SetBarPosition(next);
+void WxUi::ShowProgress(const ProgressShown& progress) {
+  if (programming_) programming_->ShowProgress(progress);
 }
 
 void WxUi::PumpMessages() {
