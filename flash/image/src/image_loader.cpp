@@ -1,7 +1,8 @@
 #include "image/image_loader.h"
 
-#include <cstdio>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -30,6 +31,7 @@ void Report(const char* box, const char* caption, const char* line) {
 
 // Result of reading the source into the new-image buffer.
 struct ReadResult {
+  std::string why;  // the system's reason when not opened or not read
   bool opened = false;
   bool ok = false;
   size_t bytesRead = 0;
@@ -45,15 +47,32 @@ std::vector<std::string> SettingsTexts(const uint8_t* data, const PackageMatch& 
   return texts;
 }
 
-size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok) {
+size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok, std::string& why) {
   size_t total = 0;
+  errno = 0;
   while (total < capacity) {
     size_t n = std::fread(to + total, 1, capacity - total, f);
     total += n;
     if (n == 0) break;
   }
   ok = !std::ferror(f);
+  if (!ok) why = std::strerror(errno);
   return total;
+}
+
+// Opens the file the name stands for: as written when it exists so, else
+// the one entry that matches without regard to case; several such entries
+// are refused, naming them, since which one was meant cannot be told.
+std::FILE* OpenNamed(const std::string& path, std::string& why) {
+  const plat::ResolvedPath where = plat::ResolvePathChecked(path);
+  if (!where.ambiguous.empty()) {
+    why = "names that differ only in case:";
+    for (const std::string& name : where.ambiguous) why += " " + name;
+    return nullptr;
+  }
+  std::FILE* f = std::fopen(where.path.c_str(), "rb");
+  if (!f) why = std::strerror(errno);
+  return f;
 }
 
 // Reads at most the buffer's size from the file. Only brimlet's own program
@@ -61,11 +80,11 @@ size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok) {
 // buffer receives the bytes from its last package header on.
 ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, bool wholeFileSearch) {
   ReadResult result;
-  std::FILE* f = plat::OpenFile(path, "rb");
+  std::FILE* f = OpenNamed(path, result.why);
   if (!f) return result;
   result.opened = true;
   bool ok = true;
-  size_t n = ReadInto(f, buffer.data(), buffer.size(), ok);
+  size_t n = ReadInto(f, buffer.data(), buffer.size(), ok, result.why);
   int extra = EOF;
   if (wholeFileSearch && ok && n == buffer.size()) extra = std::fgetc(f);
   if (extra == EOF) {
@@ -82,8 +101,10 @@ ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, boo
   whole.push_back(static_cast<uint8_t>(extra));
   uint8_t chunk[1 << 16];
   size_t got;
+  errno = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) whole.insert(whole.end(), chunk, chunk + got);
   ok = !std::ferror(f);
+  if (!ok) result.why = std::strerror(errno);
   std::fclose(f);
   result.ok = ok;
   if (!ok) {
@@ -116,8 +137,12 @@ const std::string& LastLoadedPath() { return LoadedPath(); }
 
 std::string AutomaticLoadPath() {
   const FlashSettings& s = Settings();
-  if (CommandLineFileNamed())
-    return s.fileNameRelative ? s.exeDir + s.commandLineFileName : s.commandLineFileName;
+  if (CommandLineFileNamed()) {
+    // Settings filled by older code paths may carry the upper-cased name only.
+    const std::string& name =
+        s.commandLineFileAsWritten.empty() ? s.commandLineFileName : s.commandLineFileAsWritten;
+    return s.fileNameRelative ? s.exeDir + name : name;
+  }
   return s.exeDir + s.exeFileName;
 }
 
@@ -142,7 +167,8 @@ void LoadNewImage() {
     path = AutomaticLoadPath();
     if (CommandLineFileNamed() && s.fileNameRelative) {
       // The completed path replaces the stored name, once.
-      s.commandLineFileName = path;
+      s.commandLineFileName = s.exeDir + s.commandLineFileName;
+      s.commandLineFileAsWritten = path;
       s.fileNameRelative = 0;
     }
     fromProgramFile = !CommandLineFileNamed();
@@ -153,12 +179,14 @@ void LoadNewImage() {
 
   if (!s.ftpFileGiven) {
     ReadResult read = ReadSource(path, image.buffer, fromProgramFile);
+    // The name as the user wrote it, and why the system would not have it.
+    const std::string named = plat::WithSlashes(path) + ": " + read.why;
     if (!read.opened) {
       s.errorCode = kErrOpenImage;
-      SilentNote(s, "Could not open file " + path);
+      SilentNote(s, "Could not open file " + named);
       if (!s.silentMode) {
-        plat::MessageBox("Could not open file.", "Brimlet error", kErrorBoxFlags);
-        AppendListLine("Could not open file");
+        plat::MessageBox("Could not open file.\n" + named, "Brimlet error", kErrorBoxFlags);
+        AppendListLine("Could not open file " + named);
       }
       return;
     }
@@ -166,7 +194,7 @@ void LoadNewImage() {
     image.size = static_cast<uint32_t>(read.bytesRead);
     if (!read.ok) {
       s.errorCode = kErrReadImage;
-      Report("Read File Error !", "Brimlet Error", "Read File Error !!");
+      Report(("Read File Error !\n" + named).c_str(), "Brimlet Error", ("Read File Error !! " + named).c_str());
       return;
     }
     if (fromProgramFile && !read.package.found) {

@@ -171,10 +171,11 @@ TEST_F(Loader, OpenFailureKeepsThePreviousImage) {
   LoadNewImage();
   EXPECT_EQ(Settings().errorCode, kErrOpenImage);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Could not open file.");
+  const std::string named = dir.File("missing.bin") + ": No such file or directory";
+  EXPECT_EQ(boxes.boxes[0].text, "Could not open file.\n" + named);
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet error");
   EXPECT_EQ(boxes.boxes[0].flags, plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Could not open file"});
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Could not open file " + named});
   EXPECT_EQ(NewImage().size, 0x100u);
 }
 
@@ -183,11 +184,56 @@ TEST_F(Loader, ReadFailureSetsErrorTen) {
   LoadNewImage();
   EXPECT_EQ(Settings().errorCode, kErrReadImage);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Read File Error !");
+  EXPECT_EQ(boxes.boxes[0].text, "Read File Error !\n" + dir.path() + ": Is a directory");
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Read File Error !!"});
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Read File Error !! " + dir.path() + ": Is a directory"});
   EXPECT_EQ(NewImage().size, 0u);
   EXPECT_EQ(Settings().imageLoaded, 0);
+}
+
+// Names as the user types them: the one that exists as written wins, a
+// single case-insensitive match is taken, several are refused by name.
+TEST_F(Loader, FileNamedIsFileUsed) {
+  struct Case {
+    std::vector<std::string> files;
+    std::string named;
+    int loadedFrom;  // index into files, -1 when refused
+  } cases[] = {
+      {{"new.rom", "NEW.ROM"}, "new.rom", 0},
+      {{"new.rom", "NEW.ROM"}, "NEW.ROM", 1},
+      {{"upd.rom", "Upd.rom"}, "UPD.ROM", -1},
+      {{"Upd.rom"}, "upd.ROM", 0},
+  };
+  Settings().silentMode = 1;
+  for (const Case& c : cases) {
+    TempDir folder;
+    for (size_t i = 0; i < c.files.size(); ++i)
+      folder.Write(c.files[i], Bytes(0x100 + i, static_cast<uint8_t>(0x40 + i)));
+    Settings().errorCode = 0;
+    Settings().imageLoaded = 0;
+    host.path = folder.File(c.named);
+    LoadNewImage();
+    if (c.loadedFrom < 0) {
+      EXPECT_EQ(Settings().errorCode, kErrOpenImage) << c.named;
+      EXPECT_EQ(Settings().imageLoaded, 0) << c.named;
+      continue;
+    }
+    ASSERT_EQ(Settings().imageLoaded, 1) << c.named;
+    EXPECT_EQ(NewImage().size, 0x100u + c.loadedFrom) << c.named;
+    EXPECT_EQ(LastLoadedPath(), folder.File(c.files[c.loadedFrom])) << c.named;
+  }
+}
+
+TEST_F(Loader, NamesThatDifferOnlyInCaseAreNamedInTheRefusal) {
+  dir.Write("upd.rom", Bytes(0x10, 1));
+  dir.Write("Upd.rom", Bytes(0x10, 2));
+  host.path = dir.File("UPD.ROM");
+  LoadNewImage();
+  EXPECT_EQ(Settings().errorCode, kErrOpenImage);
+  ASSERT_EQ(list.appended.size(), 1u);
+  EXPECT_EQ(list.appended[0], "Could not open file " + dir.File("UPD.ROM") +
+                                  ": names that differ only in case: " + dir.File("Upd.rom") + " " +
+                                  dir.File("upd.rom"));
 }
 
 TEST_F(Loader, SilentModeShowsNothing) {
