@@ -57,12 +57,11 @@ std::string PasswordCodesFromText(const std::string& text, bool quorvelLayout) {
 
 TerminalUi::TerminalUi(std::FILE* out) : out_(out) {}
 
-TerminalUi::~TerminalUi() {
-  if (listInstalled_) SetMessageList(previousList_);
-}
+TerminalUi::~TerminalUi() { DestroyMainWindow(); }
 
 void TerminalUi::CreateMainWindow(StartupHost&) {
   previousList_ = SetMessageList(this);
+  previousHost_ = SetLoadHost(this);
   listInstalled_ = true;
 }
 
@@ -73,7 +72,9 @@ void TerminalUi::ShowMainWindowModal(StartupHost& host) {
 }
 
 void TerminalUi::DestroyMainWindow() {
-  if (listInstalled_) SetMessageList(previousList_);
+  if (!listInstalled_) return;
+  SetMessageList(previousList_);
+  SetLoadHost(previousHost_);
   listInstalled_ = false;
 }
 
@@ -104,6 +105,13 @@ void TerminalUi::ShowRomInfo() {
   std::fprintf(out_, "ROM BIOS Information\n");
   for (const std::string& line : lines.info) std::fprintf(out_, "%s\n", BiosTextToUtf8(line).c_str());
   if (!lines.flashRomType.empty()) std::fprintf(out_, "%s\n", BiosTextToUtf8(lines.flashRomType).c_str());
+}
+
+void TerminalUi::NewImageLoaded() {
+  std::fprintf(out_, "New BIOS Information\n");
+  for (const std::string& line : BuildNewImageInfoLines(NewImage()))
+    std::fprintf(out_, "%s\n", BiosTextToUtf8(line).c_str());
+  std::fflush(out_);
 }
 
 void TerminalUi::AppendStatusLine(const std::string& line) {

@@ -1,6 +1,7 @@
 // The real brimlet program without a display: what the terminal shows
 // while it flashes an emulated machine.
 #include <algorithm>
+#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <vector>
@@ -51,6 +52,26 @@ TEST_F(TerminalFlash, SlowFlashPrintsRisingPercentagesUpToTheWhole) {
   for (size_t i = 1; i < shown.size(); ++i) EXPECT_GT(shown[i], shown[i - 1]) << Log();
   EXPECT_EQ(shown.back(), 100) << Log();
   EXPECT_EQ(Log().find("\r"), std::string::npos) << "no bar drawn over itself in a log";
+}
+
+TEST_F(TerminalFlash, NewBiosInformationComesBeforeTheFlash) {
+  PrepareQuorvel("");
+  ASSERT_EQ(RunInTerminal("/f:" + (dir / "new.rom")), 0) << Log();
+  const std::string log = Log();
+  const size_t block = log.find("New BIOS Information\n");
+  const size_t programming = log.find("Programming.........");
+  ASSERT_NE(block, std::string::npos) << log;
+  ASSERT_NE(programming, std::string::npos) << log;
+  EXPECT_LT(block, programming) << log;
+  // The window's lines for the image: version, date, checksum of what was loaded.
+  uint16_t sum = 0;
+  for (uint8_t b : image) sum = static_cast<uint16_t>(sum + b);
+  char checksum[32];
+  std::snprintf(checksum, sizeof checksum, " CheckSum       : 0x%x\n", sum);
+  const std::string shown = log.substr(block, programming - block);
+  EXPECT_NE(shown.find(" BIOS Version   : "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("07/15/07"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(checksum), std::string::npos) << checksum << shown;
 }
 
 }  // namespace

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "app/brimlet_ui.h"
+#include "image/load_host.h"
 #include "image/message_list.h"
 
 namespace brim {
 
-class TerminalUi : public BrimletUi, public FlashView, public MessageList {
+class TerminalUi : public BrimletUi, public FlashView, public MessageList, public LoadHost {
  public:
   explicit TerminalUi(std::FILE* out = stdout);
   ~TerminalUi() override;
@@ -35,9 +36,16 @@ class TerminalUi : public BrimletUi, public FlashView, public MessageList {
   void AppendAndSelect(const std::string& line) override;
   void InsertAtTop(const std::string& line) override;
 
+  // LoadHost: only the automatic load runs here, so nobody chooses a file;
+  // a loaded image is reported as the window's New BIOS Information list.
+  bool ChooseImageFile(std::string&) override { return false; }
+  void SaveDialogData() override {}
+  void NewImageLoaded() override;
+
  private:
   std::FILE* out_;
   MessageList* previousList_ = nullptr;
+  LoadHost* previousHost_ = nullptr;
   bool listInstalled_ = false;
   // Where the last progress output stopped: on a terminal the bar is one
   // line drawn over; elsewhere a line per tenth.
