@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "bios_tools_version.h"
 #include "build_options.h"
 #include "crisis_app/control_ids.h"
 #include "crisis_app/disk_medium.h"
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (opt.version) {
-    std::printf("tavrin-build %s\n", TAVRIN_BUILD_VERSION);
+    std::printf("tavrin-build (bios-tools) %s\n", BIOS_TOOLS_VERSION);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   tavrin::NameDrivesByDevice(true);
