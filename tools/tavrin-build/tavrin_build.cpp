@@ -69,10 +69,18 @@ class ScriptAnswers : public plat::MessageBoxBackend {
     std::printf("Erase all data on %s? [y/N] ", target_.c_str());
     std::fflush(stdout);
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+    const bool yes = std::getline(std::cin, answer) &&
+                     (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES");
+    declined_ = declined_ || !yes;
+    return yes;
   }
+
+ public:
+  bool Declined() const { return declined_; }
+
+ private:
   bool yes_;
+  bool declined_ = false;
   std::string target_;
 };
 
@@ -109,6 +117,9 @@ int Fail(const std::string& message) {
   std::fprintf(stderr, "tavrin-build: %s\n", message.c_str());
   return 1;
 }
+
+// The user said no: nothing went wrong, so not the failure status.
+constexpr int kExitDeclined = 3;
 
 }  // namespace
 
@@ -179,6 +190,10 @@ int main(int argc, char** argv) {
   if (result == plat::IDNO) {
     std::printf("Crisis disk built on %s\n", target.path.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (answers.Declined()) {
+    std::fprintf(stderr, "tavrin-build: the erase of %s was declined; nothing was written\n", target.path.c_str());
+    return kExitDeclined;
   }
   return Fail("the crisis disk was not built");
 }

@@ -23,7 +23,7 @@ unchanged() {  # image hash-before -- what
 "$build" --help > "$dir/help.txt"
 grep -q '^usage: tavrin-build' "$dir/help.txt"
 "$build" -h | grep -q -- '--yes'
-"$build" --version | grep -q '^tavrin-build [0-9]'
+"$build" --version | grep -q '^tavrin-build (bios-tools) [0-9]'
 for args in "--bogus" "--project" "--project --drive x.img" "--drive --project x" "stray.img" \
             "--mode=x --project p --drive d" "--list --drive d" "--yes=1 --project p --drive d"; do
   status=0
@@ -70,7 +70,10 @@ unchanged "$dir/ask.img" "$hash" "a build without --yes"
 # On a terminal the erase is asked, naming the device and its size; only "y" goes on.
 if command -v script > /dev/null; then
   cmd="'$build' --project ../project --drive '$dir/ask.img'"
-  echo n | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 && fail "a declined erase went ahead"
+  status=0
+  echo n | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 || status=$?
+  [ "$status" -eq 3 ] || fail "a declined erase exits $status, not 3 (declined): $(cat "$dir/out.txt")"
+  grep -q "the erase of $dir/ask.img was declined; nothing was written" "$dir/out.txt" || fail "no word of the decline"
   grep -q "Erase all data on $dir/ask.img (disk image, 34 MB)? \[y/N\]" "$dir/out.txt" || fail "no prompt: $(cat "$dir/out.txt")"
   unchanged "$dir/ask.img" "$hash" "a declined erase"
   echo y | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 || fail "a confirmed erase failed: $(cat "$dir/out.txt")"
