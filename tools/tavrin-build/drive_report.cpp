@@ -2,26 +2,13 @@
 
 #include <set>
 
+#include "disk/drive_description.h"
+
 namespace tavrin_build {
 
-std::string SizeText(uint64_t bytes) {
-  char buf[32];
-  double mb = static_cast<double>(bytes) / 1e6;
-  if (mb < 10)
-    std::snprintf(buf, sizeof buf, "%.2f MB", mb);
-  else if (mb < 1000)
-    std::snprintf(buf, sizeof buf, "%.0f MB", mb);
-  else
-    std::snprintf(buf, sizeof buf, "%.1f GB", mb / 1000);
-  return buf;
-}
+std::string SizeText(uint64_t bytes) { return tavrin::DecimalSizeText(bytes); }
 
-std::string DescribeDrive(const plat::DiskDrive& d) {
-  std::string what = d.vendor;
-  if (!d.model.empty()) what += (what.empty() ? "" : " ") + d.model;
-  if (what.empty()) what = d.blockDevice ? "disk" : (d.floppy ? "floppy image" : "disk image");
-  return what + ", " + SizeText(d.sizeBytes);
-}
+std::string DescribeDrive(const plat::DiskDrive& d) { return tavrin::DriveDescription(d); }
 
 std::string StateText(plat::DiskRefusal refusal) {
   switch (refusal) {
