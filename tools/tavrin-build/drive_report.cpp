@@ -6,9 +6,9 @@
 
 namespace tavrin_build {
 
-std::string SizeText(uint64_t bytes) { return tavrin::DecimalSizeText(bytes); }
-
-std::string DescribeDrive(const plat::DiskDrive& d) { return tavrin::DriveDescription(d); }
+std::string DescribeDrive(const plat::DiskDrive& d, const std::string& name) {
+  return tavrin::DriveDescription(d, name);
+}
 
 std::string StateText(plat::DiskRefusal refusal) {
   switch (refusal) {
@@ -43,7 +43,7 @@ void PrintDriveReport(std::FILE* out, const std::vector<crisis::DriveEntry>& ent
     listed.insert(d.path);
     std::string state = StateText(plat::CheckDriveWritable(d));
     std::fprintf(out, "  %-22s %-26s %s (%s)%s%s\n", e.name.c_str(), e.text.c_str(), d.path.c_str(),
-                 DescribeDrive(d).c_str(), state.empty() ? "" : ", ", state.c_str());
+                 DescribeDrive(d, e.name).c_str(), state.empty() ? "" : ", ", state.c_str());
   }
   bool header = false;
   for (const plat::DiskDrive& d : plat::ListDiskDrives()) {

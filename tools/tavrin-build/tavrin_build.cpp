@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     return Fail(target.path + " is left out (" + StateText(refusal) + "); it will not be written");
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  ScriptAnswers answers(opt.yes, target.path + " (" + DescribeDrive(target) + ")");
+  ScriptAnswers answers(opt.yes, target.path + " (" + DescribeDrive(target, driveName) + ")");
   plat::SetMessageBoxBackend(&answers);
 
   ConsoleControls controls;

@@ -94,7 +94,7 @@ int CTavrinDlg::CreateCrisisDisk(int mode) {
   std::string warning = kEraseWarning;
   plat::DiskDrive target;
   if (!drive.empty() && plat::FindNamedDrive(drive, &target))
-    warning += "\n\n" + target.path + " (" + tavrin::DriveDescription(target) + ")";
+    warning += "\n\n" + target.path + " (" + tavrin::DriveDescription(target, drive) + ")";
   if (plat::MessageBox(warning, kTitle, plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION) != plat::IDOK)
     return kBuildFailed;
 

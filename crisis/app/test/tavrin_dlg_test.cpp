@@ -120,7 +120,7 @@ TEST_F(DialogTest, EraseWarningNamesTheDiskItErases) {
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text,
             "Warning, this will erase all the data on the removable disk! \n\n  To continue, click "
-            "OK. To quit, click CANCEL.\n\n" + plat::ResolvePath(floppy) + " (floppy image, 1.47 MB)");
+            "OK. To quit, click CANCEL.\n\n" + plat::ResolvePath(floppy) + " (floppy image, 1.44Mb)");
 }
 
 TEST_F(DialogTest, EscapeEndsWithoutWritingTheSettingsFile) {
