@@ -221,15 +221,20 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
     plat::SleepInhibitor noSleep("Brimlet is programming the BIOS");
     ProgrammingRunner(s, steps, view, meter);
   }
-  s.flashInProgress = 0;
   s.imageLoaded = 0;
 
-  if (s.programResult == 0) return ReportFailedProgramming(s, steps, view);
+  if (s.programResult == 0) {
+    s.flashInProgress = 0;
+    return ReportFailedProgramming(s, steps, view);
+  }
 
-  // A run the firmware calls good is only good when the ROM holds what was meant.
+  // A run the firmware calls good is only good when the ROM holds what was
+  // meant. The read-back is part of the flash: while the window answers
+  // during it, it must stay and the settings must not change.
   RomVerifyResult verify;
   RunWatched(FlashStage::kVerifying, silent, steps, view, meter, started,
              [&] { verify = steps.VerifyProgrammedRom(); });
+  s.flashInProgress = 0;
   if (!verify.Passed()) {
     s.errorCode = kErrProgramming;
     steps.CloseFlashDevice();

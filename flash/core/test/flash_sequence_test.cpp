@@ -71,7 +71,7 @@ class FakeSteps : public FlashSteps {
   }
   void CloseFlashDevice() override { calls.push_back("close"); }
   const FlashSettings* watch = nullptr;
-  int32_t inProgressWhileProgramming = -1;
+  int32_t inProgressWhileProgramming = -1, inProgressWhileVerifying = -1;
   std::string sleepMarker;  // file the sleep inhibitor writes while it holds
   bool sleepHeldWhileProgramming = false;
   bool ProgramFlashROM() override {
@@ -100,6 +100,7 @@ class FakeSteps : public FlashSteps {
   }
   RomVerifyResult VerifyProgrammedRom() override {
     calls.push_back("verify");
+    if (watch) inProgressWhileVerifying = watch->flashInProgress;
     if (driver) driver->Count(DriverReading::Phase::kReading, 8);
     return verify;
   }
@@ -172,6 +173,7 @@ TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
   steps.watch = &s;
   FlashSequence(s, steps, view);
   EXPECT_EQ(steps.inProgressWhileProgramming, 1);
+  EXPECT_EQ(steps.inProgressWhileVerifying, 1) << "the read-back is part of the flash";
   EXPECT_TRUE(steps.programmed);
   EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "backup", "verify",
                                                     "close", "refresh", "discard"}));
