@@ -19,9 +19,9 @@ trap 'rm -rf "$tmp"' EXIT
 export ASAN_OPTIONS=detect_leaks=0 BIOS_TOOLS_NO_POWER_ACTION=1
 screen="-screen 0 1280x1024x24"
 
-echo "== brimlet's pages, the window without a package, the programming dialog"
+echo "== brimlet's pages, the window without a package, the programming dialog mid-flash"
 BRIMLET_SCREENSHOT_DIR="$root/flash/ui/doc" xvfb-run -a -s "$screen" "$build/flash/ui/wx/flash_ui_wx_tests" \
-  --gtest_filter='MainWindow.PagesChangeSettingsWord:MainWindow.ProgrammingDialog*:MainWindow.WithoutPackage*' \
+  --gtest_filter='MainWindow.PagesChangeSettingsWord:MainWindow.SlowFlash*:MainWindow.WithoutPackage*' \
   >"$tmp/tests.log" 2>&1 || { cat "$tmp/tests.log"; exit 1; }
 
 # Runs COMMAND on a fresh Xvfb, waits for a window named WAIT, optionally

@@ -1,7 +1,7 @@
 #!/bin/sh
 # One command-line conventions check for every tool:
 #   --help and -h: usage on stdout, nothing on stderr, status 0
-#   --version:     the tool's name and a version number on stdout, status 0
+#   --version:     one line "NAME (bios-tools) VERSION" on stdout, status 0
 #   an unknown option: a message with a hint on stderr, status 2, and nothing
 #   created, even with a would-be output name beside it
 #   an option is never taken as a file or folder name
@@ -66,8 +66,11 @@ echo "$tools" | while IFS='=' read -r name path; do
   run --version
   if [ $status -ne 0 ]; then fail "$name" "--version exits $status"
   else
-    case "$out" in "$name "*[0-9]*) ok "$name" "--version" ;;
-                   *) fail "$name" "--version prints '$out', not $name and its version" ;; esac
+    # One form for every tool: one line, "NAME (bios-tools) VERSION".
+    case "$out" in "$name (bios-tools) "[0-9]*)
+                     if [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ]; then ok "$name" "--version"
+                     else fail "$name" "--version prints more than one line: $out"; fi ;;
+                   *) fail "$name" "--version prints '$out', not '$name (bios-tools) VERSION'" ;; esac
   fi
 
   for args in "--no-such-option" "--no-such-option out.bin" "-Q out.bin"; do

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <algorithm>
 #include <cstdio>
 
 namespace plat {
@@ -29,28 +30,33 @@ bool Exists(const std::string& p) {
   return ::lstat(p.c_str(), &st) == 0;
 }
 
-// The single entry of dir whose name equals name without regard to case.
-bool FindNoCase(const std::string& dir, const std::string& name, std::string& found) {
+// The entries of dir whose names equal name without regard to case, sorted.
+std::vector<std::string> FindNoCase(const std::string& dir, const std::string& name) {
+  std::vector<std::string> found;
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (!d) return false;
-  int matches = 0;
-  while (struct dirent* e = ::readdir(d)) {
-    if (EqualsNoCase(e->d_name, name)) {
-      found = e->d_name;
-      ++matches;
-    }
-  }
+  if (!d) return found;
+  while (struct dirent* e = ::readdir(d))
+    if (EqualsNoCase(e->d_name, name)) found.push_back(e->d_name);
   ::closedir(d);
-  return matches == 1;
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 }  // namespace
 
-std::string ResolvePath(const std::string& path) {
-  std::string p = path;
-  for (char& c : p)
+std::string ResolvePath(const std::string& path) { return ResolvePathChecked(path).path; }
+
+std::string WithSlashes(std::string path) {
+  for (char& c : path)
     if (c == '\\') c = '/';
-  if (p.empty() || Exists(p)) return p;
+  return path;
+}
+
+ResolvedPath ResolvePathChecked(const std::string& path) {
+  ResolvedPath result;
+  const std::string p = WithSlashes(path);
+  result.path = p;
+  if (p.empty() || Exists(p)) return result;
 
   std::string out;
   size_t pos = 0;
@@ -66,11 +72,16 @@ std::string ResolvePath(const std::string& path) {
     if (!part.empty()) {
       std::string candidate = out + part;
       if (resolving && !Exists(candidate)) {
-        std::string found;
-        if (part != "." && part != ".." && FindNoCase(out, part, found))
-          candidate = out + found;
-        else
+        const std::vector<std::string> found =
+            part != "." && part != ".." ? FindNoCase(out, part) : std::vector<std::string>();
+        if (found.size() == 1) {
+          candidate = out + found[0];
+        } else {
+          // Two names that differ only in case: which one was meant cannot be told.
+          if (found.size() > 1)
+            for (const std::string& f : found) result.ambiguous.push_back(out + f);
           resolving = false;
+        }
       }
       out = candidate;
       if (slash < p.size()) out += '/';
@@ -79,7 +90,8 @@ std::string ResolvePath(const std::string& path) {
     }
     pos = slash + 1;
   }
-  return out;
+  result.path = out;
+  return result;
 }
 
 bool FileExists(const std::string& path) {

@@ -29,6 +29,45 @@ TEST(FileSystem, ExactNameWinsAndAmbiguousNameIsNotGuessed) {
   EXPECT_EQ(FileSize(dir / "a.BIN"), -1);  // two candidates: no guess
 }
 
+TEST(FileSystem, TheNameAsWrittenFirstThenOneCaseInsensitiveMatchElseRefusal) {
+  struct Case {
+    std::vector<const char*> files;  // in the folder (and "Sub/" under it)
+    const char* named;
+    const char* used;                 // "" when refused
+    std::vector<const char*> ambiguous;
+  } cases[] = {
+      {{"new.rom", "NEW.ROM"}, "new.rom", "new.rom", {}},
+      {{"new.rom", "NEW.ROM"}, "NEW.ROM", "NEW.ROM", {}},
+      {{"new.rom", "NEW.ROM"}, "New.Rom", "", {"NEW.ROM", "new.rom"}},
+      {{"upd.rom", "Upd.rom"}, "UPD.ROM", "", {"Upd.rom", "upd.rom"}},
+      {{"Upd.rom"}, "UPD.ROM", "Upd.rom", {}},
+      {{"Sub/a.bin", "SUB/a.bin"}, "sub/a.bin", "", {"SUB", "Sub"}},
+      {{"Sub/a.bin", "SUB/b.bin"}, "SUB/a.bin", "SUB/a.bin", {}},
+      {{"Sub/x.bin", "Sub/X.BIN"}, "sub/X.bin", "", {"Sub/X.BIN", "Sub/x.bin"}},
+      {{"other.rom"}, "new.rom", "new.rom", {}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    for (const char* f : c.files) {
+      std::filesystem::create_directories(std::filesystem::path(dir / f).parent_path());
+      std::ofstream(dir / f) << f;
+    }
+    const ResolvedPath r = ResolvePathChecked(dir.path() + "/" + c.named);
+    std::vector<std::string> ambiguous;
+    for (const char* a : c.ambiguous) ambiguous.push_back(dir / a);
+    EXPECT_EQ(r.ambiguous, ambiguous) << c.named;
+    if (*c.used) {
+      EXPECT_EQ(r.path, dir / c.used) << c.named;
+      if (std::filesystem::exists(r.path)) {
+        std::ifstream in(r.path);
+        std::string content;
+        std::getline(in, content);
+        EXPECT_EQ(r.path, dir / content) << "the file used is the one resolved";
+      }
+    }
+  }
+}
+
 TEST(FileSystem, MissingFileKeepsWrittenNameSoItCanBeCreated) {
   TempDir dir;
   std::filesystem::create_directories(dir / "Out");

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "bios_tools_version.h"
 #include "crisis_app/checked_file.h"
 #include "crisis_app/compressor.h"
 
 namespace {
 
-const char kVersion[] = "qzw 1.0\n";
 
 void PrintUsage(std::FILE* to) {
   std::fprintf(to,
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         return 0;
       }
       if (a == "--version") {
-        std::fputs(kVersion, stdout);
+        std::printf("qzw (bios-tools) %s\n", BIOS_TOOLS_VERSION);
         return 0;
       }
       return UsageError("unknown option '" + a + "'");

@@ -2,25 +2,12 @@
 
 #include <set>
 
+#include "disk/drive_description.h"
+
 namespace tavrin_build {
 
-std::string SizeText(uint64_t bytes) {
-  char buf[32];
-  double mb = static_cast<double>(bytes) / 1e6;
-  if (mb < 10)
-    std::snprintf(buf, sizeof buf, "%.2f MB", mb);
-  else if (mb < 1000)
-    std::snprintf(buf, sizeof buf, "%.0f MB", mb);
-  else
-    std::snprintf(buf, sizeof buf, "%.1f GB", mb / 1000);
-  return buf;
-}
-
-std::string DescribeDrive(const plat::DiskDrive& d) {
-  std::string what = d.vendor;
-  if (!d.model.empty()) what += (what.empty() ? "" : " ") + d.model;
-  if (what.empty()) what = d.blockDevice ? "disk" : (d.floppy ? "floppy image" : "disk image");
-  return what + ", " + SizeText(d.sizeBytes);
+std::string DescribeDrive(const plat::DiskDrive& d, const std::string& name) {
+  return tavrin::DriveDescription(d, name);
 }
 
 std::string StateText(plat::DiskRefusal refusal) {
@@ -56,7 +43,7 @@ void PrintDriveReport(std::FILE* out, const std::vector<crisis::DriveEntry>& ent
     listed.insert(d.path);
     std::string state = StateText(plat::CheckDriveWritable(d));
     std::fprintf(out, "  %-22s %-26s %s (%s)%s%s\n", e.name.c_str(), e.text.c_str(), d.path.c_str(),
-                 DescribeDrive(d).c_str(), state.empty() ? "" : ", ", state.c_str());
+                 DescribeDrive(d, e.name).c_str(), state.empty() ? "" : ", ", state.c_str());
   }
   bool header = false;
   for (const plat::DiskDrive& d : plat::ListDiskDrives()) {

@@ -1,5 +1,6 @@
 // Drives as a user knows them: device or image file, maker and model, size
-// in MB or GB, and why a disk can't be chosen or is left out.
+// as the window's drive list gives it, and why a disk can't be chosen or is
+// left out.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -11,10 +12,9 @@
 
 namespace tavrin_build {
 
-// "8.0 GB", "537 MB", "1.47 MB" (decimal units, as keys are sold).
-std::string SizeText(uint64_t bytes);
-// "SanDisk Cruzer Blade, 8.0 GB" or "disk image, 33.6 MB".
-std::string DescribeDrive(const plat::DiskDrive& drive);
+// "SanDisk Cruzer Blade, 7.5Gb" or "disk image, 62.8Mb": the size as the
+// drive list (and tavrin's window) shows it for the drive named `name`.
+std::string DescribeDrive(const plat::DiskDrive& drive, const std::string& name = "");
 // Why a listed drive can't be written now ("write-protected", "in use by
 // another program"), empty when it can.
 std::string StateText(plat::DiskRefusal refusal);

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <string>
 
+#include "bios_tools_version.h"
 #include "build_options.h"
 #include "crisis_app/control_ids.h"
 #include "crisis_app/disk_medium.h"
@@ -68,10 +69,18 @@ class ScriptAnswers : public plat::MessageBoxBackend {
     std::printf("Erase all data on %s? [y/N] ", target_.c_str());
     std::fflush(stdout);
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
-    return answer == "y" || answer == "Y" || answer == "yes" || answer == "YES";
+    const bool yes = std::getline(std::cin, answer) &&
+                     (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES");
+    declined_ = declined_ || !yes;
+    return yes;
   }
+
+ public:
+  bool Declined() const { return declined_; }
+
+ private:
   bool yes_;
+  bool declined_ = false;
   std::string target_;
 };
 
@@ -109,6 +118,9 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+// The user said no: nothing went wrong, so not the failure status.
+constexpr int kExitDeclined = 3;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +132,7 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (opt.version) {
-    std::printf("tavrin-build %s\n", TAVRIN_BUILD_VERSION);
+    std::printf("tavrin-build (bios-tools) %s\n", BIOS_TOOLS_VERSION);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   tavrin::NameDrivesByDevice(true);
@@ -148,7 +160,7 @@ int main(int argc, char** argv) {
     return Fail(target.path + " is left out (" + StateText(refusal) + "); it will not be written");
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  ScriptAnswers answers(opt.yes, target.path + " (" + DescribeDrive(target) + ")");
+  ScriptAnswers answers(opt.yes, target.path + " (" + DescribeDrive(target, driveName) + ")");
   plat::SetMessageBoxBackend(&answers);
 
   ConsoleControls controls;
@@ -178,6 +190,10 @@ int main(int argc, char** argv) {
   if (result == plat::IDNO) {
     std::printf("Crisis disk built on %s\n", target.path.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (answers.Declined()) {
+    std::fprintf(stderr, "tavrin-build: the erase of %s was declined; nothing was written\n", target.path.c_str());
+    return kExitDeclined;
   }
   return Fail("the crisis disk was not built");
 }

@@ -23,7 +23,7 @@ unchanged() {  # image hash-before -- what
 "$build" --help > "$dir/help.txt"
 grep -q '^usage: tavrin-build' "$dir/help.txt"
 "$build" -h | grep -q -- '--yes'
-"$build" --version | grep -q '^tavrin-build [0-9]'
+"$build" --version | grep -q '^tavrin-build (bios-tools) [0-9]'
 for args in "--bogus" "--project" "--project --drive x.img" "--drive --project x" "stray.img" \
             "--mode=x --project p --drive d" "--list --drive d" "--yes=1 --project p --drive d"; do
   status=0
@@ -70,8 +70,11 @@ unchanged "$dir/ask.img" "$hash" "a build without --yes"
 # On a terminal the erase is asked, naming the device and its size; only "y" goes on.
 if command -v script > /dev/null; then
   cmd="'$build' --project ../project --drive '$dir/ask.img'"
-  echo n | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 && fail "a declined erase went ahead"
-  grep -q "Erase all data on $dir/ask.img (disk image, 34 MB)? \[y/N\]" "$dir/out.txt" || fail "no prompt: $(cat "$dir/out.txt")"
+  status=0
+  echo n | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 || status=$?
+  [ "$status" -eq 3 ] || fail "a declined erase exits $status, not 3 (declined): $(cat "$dir/out.txt")"
+  grep -q "the erase of $dir/ask.img was declined; nothing was written" "$dir/out.txt" || fail "no word of the decline"
+  grep -q "Erase all data on $dir/ask.img (disk image, 31.4Mb)? \[y/N\]" "$dir/out.txt" || fail "no prompt: $(cat "$dir/out.txt")"
   unchanged "$dir/ask.img" "$hash" "a declined erase"
   echo y | script -qec "$cmd" /dev/null > "$dir/out.txt" 2>&1 || fail "a confirmed erase failed: $(cat "$dir/out.txt")"
   fsck.fat -n "$dir/ask.img" > /dev/null
@@ -101,10 +104,10 @@ unchanged "$dir/small.img" "$hash" "a 4 MiB key"
 
 # --list: attached images with their sizes and states, and why others are left out.
 BIOS_TOOLS_DISK_IMAGES="$dir/key.img:$dir/ro.img:fixed=$dir/disk.img" "$build" --list > "$dir/list.txt"
-grep -q "PhysicalDrive0 .*$dir/key.img (disk image, 34 MB)$" "$dir/list.txt" || fail "--list: $(cat "$dir/list.txt")"
-grep -q "$dir/ro.img (disk image, 34 MB), write-protected$" "$dir/list.txt"
+grep -q "PhysicalDrive0 .*$dir/key.img (disk image, 31.4Mb)$" "$dir/list.txt" || fail "--list: $(cat "$dir/list.txt")"
+grep -q "$dir/ro.img (disk image, 31.4Mb), write-protected$" "$dir/list.txt"
 grep -q "^Left out:" "$dir/list.txt"
-grep -q "$dir/disk.img (disk image, 34 MB): not removable$" "$dir/list.txt"
+grep -q "$dir/disk.img (disk image, 31.4Mb): not removable$" "$dir/list.txt"
 
 # --list with real disks asked for, over a stand-in sysfs: maker and model of
 # a USB key, and why an internal disk and the system's own disk are left out.
@@ -120,9 +123,9 @@ fake_disk sda 1000000 0 4000:0 "ATA     " "Internal SSD    "
 fake_disk sdb 15630336 1 4000:16 "SanDisk " "Cruzer Blade    "
 fake_disk sdc 200000 1 "$(stat -c '%Hd:%Ld' /)" "Kingston" "DataTraveler"
 BIOS_TOOLS_REAL_DISKS=1 BIOS_TOOLS_SYSFS_ROOT="$sys" BIOS_TOOLS_DEV_ROOT="$dir/dev" "$build" --list > "$dir/list.txt"
-grep -q "PhysicalDrive1 .*$dir/dev/sdb (SanDisk Cruzer Blade, 8.0 GB)$" "$dir/list.txt" || fail "--list: $(cat "$dir/list.txt")"
-grep -q "$dir/dev/sda (ATA Internal SSD, 512 MB): not removable$" "$dir/list.txt"
-grep -q "$dir/dev/sdc (Kingston DataTraveler, 102 MB): system disk$" "$dir/list.txt"
+grep -q "PhysicalDrive1 .*$dir/dev/sdb (SanDisk Cruzer Blade, 7.4Gb)$" "$dir/list.txt" || fail "--list: $(cat "$dir/list.txt")"
+grep -q "$dir/dev/sda (ATA Internal SSD, 486.3Mb): not removable$" "$dir/list.txt"
+grep -q "$dir/dev/sdc (Kingston DataTraveler, 94.1Mb): system disk$" "$dir/list.txt"
 
 # Two builds started together on one key: each either builds or is refused
 # before it writes (it never gets to the boot sector); the key stays sound.

@@ -17,6 +17,8 @@
 #include "crisis_app/scratch_files.h"
 #include "crisis_app/tavrin_dlg.h"
 #include "disk/directory_entry.h"
+#include "disk/drive_description.h"
+#include "platform/disk_drives.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
 #include "platform/quit_request.h"
@@ -88,8 +90,12 @@ int CTavrinDlg::CreateCrisisDisk(int mode) {
   const std::string drive =
       sel >= 0 && sel < m_nDriveCount ? m_strDrives[static_cast<size_t>(sel)] : std::string();
 
-  if (plat::MessageBox(kEraseWarning, kTitle, plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION) !=
-      plat::IDOK)
+  // The fixed text says "the removable disk": which one, as tavrin-build names it.
+  std::string warning = kEraseWarning;
+  plat::DiskDrive target;
+  if (!drive.empty() && plat::FindNamedDrive(drive, &target))
+    warning += "\n\n" + target.path + " (" + tavrin::DriveDescription(target, drive) + ")";
+  if (plat::MessageBox(warning, kTitle, plat::MB_OKCANCEL | plat::MB_ICONEXCLAMATION) != plat::IDOK)
     return kBuildFailed;
 
   m_pDisk.reset();

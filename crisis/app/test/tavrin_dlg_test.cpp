@@ -109,6 +109,20 @@ TEST_F(DialogTest, EnterStartsABuildLikeStart) {
   EXPECT_TRUE(plat::FileExists(SettingsFile()));
 }
 
+TEST_F(DialogTest, EraseWarningNamesTheDiskItErases) {
+  work.Write("floppy.img", std::string(1474560, '\0'));
+  const std::string floppy = work.Path("floppy.img");
+  plat::AttachDiskImage(floppy, plat::DiskKind::Floppy);
+  plat::ScriptedMessageBox boxes;
+  boxes.Answer(plat::IDCANCEL);
+  Start();
+  dlg->OnOK();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text,
+            "Warning, this will erase all the data on the removable disk! \n\n  To continue, click "
+            "OK. To quit, click CANCEL.\n\n" + plat::ResolvePath(floppy) + " (floppy image, 1.44Mb)");
+}
+
 TEST_F(DialogTest, EscapeEndsWithoutWritingTheSettingsFile) {
   Start("/some/project");
   dlg->OnCancel();

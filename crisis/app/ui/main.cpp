@@ -1,7 +1,9 @@
 // tavrin: the crisis recovery disk builder.
 #include <wx/app.h>
+#include <wx/log.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "bios_tools_version.h"
@@ -59,6 +61,17 @@ class CTavrinApp : public wxApp {
 
 wxIMPLEMENT_APP_NO_MAIN(CTavrinApp);
 
+namespace {
+// tavrin has only its window: without a display it says so in one line.
+constexpr int kExitNoDisplay = 3;
+
+const char* DisplayName() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* v = std::getenv(name); v && *v) return v;
+  return nullptr;
+}
+}  // namespace
+
 // --help, -h and --version are answered, and any other '-' argument refused,
 // before the toolkit starts; everything else is the project path.
 int main(int argc, char** argv) {
@@ -86,5 +99,23 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  return wxEntry(argc, argv);
+  const char* display = DisplayName();
+  if (!display) {
+    std::fprintf(stderr,
+                 "tavrin: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                 "tavrin-build builds a crisis disk in a terminal\n");
+    return kExitNoDisplay;
+  }
+  {
+    // The toolkit's own complaint would come with status 255: one line instead.
+    wxLogNull quiet;
+    if (!wxEntryStart(argc, argv)) {
+      std::fprintf(stderr, "tavrin: cannot open the display %s\n", display);
+      return kExitNoDisplay;
+    }
+  }
+  const int code = wxTheApp->CallOnInit() ? wxTheApp->OnRun() : 1;
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return code;
 }

@@ -38,6 +38,14 @@ std::string SizeText(double megabytes) {
   return megabytes <= 1000 ? Format("(%.1fMb)", megabytes) : Format("(%.1fGb)", megabytes / 1024);
 }
 
+double GeometryMegabytes(const plat::DISK_GEOMETRY& g) {
+  uint64_t c = static_cast<uint32_t>(g.Cylinders);
+  if (c & 1) ++c;
+  // 64-bit product: keys past 4 GiB would wrap a 32-bit one.
+  const uint64_t bytes = c * g.TracksPerCylinder * g.SectorsPerTrack * g.BytesPerSector;
+  return static_cast<double>(bytes) / 1048576.0;
+}
+
 void DriveList::Add(plat::DialogControls& controls, const std::string& name, const std::string& text) {
   if (m_nDriveCount >= kMaxDrives) return;
   m_strDrives[m_nDriveCount++] = name;
@@ -61,12 +69,7 @@ void DriveList::FillNT(plat::DialogControls& controls) {
       continue;
     plat::DISK_GEOMETRY g = plat::DecodeDiskGeometry(out);
     if (g.MediaType != plat::MEDIA_REMOVABLE) continue;
-    uint64_t c = static_cast<uint32_t>(g.Cylinders);
-    if (c & 1) ++c;
-    // 64-bit product: keys past 4 GiB would wrap a 32-bit one.
-    uint64_t bytes = c * g.TracksPerCylinder * g.SectorsPerTrack * g.BytesPerSector;
-    double mb = static_cast<double>(bytes) / 1048576.0;
-    Add(controls, path, RemovableText(k) + SizeText(mb));
+    Add(controls, path, RemovableText(k) + SizeText(GeometryMegabytes(g)));
     ++k;
   }
 }

@@ -121,8 +121,7 @@ class CountingView : public brim::FlashView {
   long steps = 0;
   void AppendStatusLine(const std::string&) override {}
   void ShowProgrammingDialog(bool) override {}
-  void SetProgress(int) override {}
-  void StepProgress() override { ++steps; }
+  void ShowProgress(const brim::ProgressShown&) override { ++steps; }
   void PumpMessages() override {}
   void Pause(std::chrono::milliseconds) override {}
 };
@@ -150,10 +149,11 @@ int main() {
   CountingView view;
   const double cpu0 = ThreadCpuSeconds();
   const auto wall0 = Clock::now();
-  brim::ProgrammingRunner(s, steps, view);
+  brim::ProgressMeter meter;
+  brim::ProgrammingRunner(s, steps, view, meter);
   const double cpu = ThreadCpuSeconds() - cpu0;
   const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-  std::printf("user-interface thread while the worker programs for 5 s: %.3f s CPU in %.2f s (%.2f %% of one core), %ld progress steps\n",
+  std::printf("user-interface thread while the worker programs for 5 s: %.3f s CPU in %.2f s (%.2f %% of one core), %ld progress updates\n",
               cpu, wall, 100.0 * cpu / wall, view.steps);
   return 0;
 }

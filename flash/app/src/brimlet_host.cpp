@@ -12,6 +12,7 @@
 #include "core/command_line.h"
 #include "core/exit_status.h"
 #include "firmware/backup_restore.h"
+#include "firmware/driver_progress.h"
 #include "firmware/machine_identity.h"
 #include "firmware/rom_backup.h"
 #include "firmware/machine_hold.h"
@@ -211,6 +212,19 @@ RomVerifyResult BrimletHost::VerifyProgrammedRom() {
   // Read back: the machine is free for the next process.
   ReleaseMachine();
   return record_.verify;
+}
+
+bool BrimletHost::QueryProgress(DriverReading* reading) {
+  DriverProgress p;
+  if (!QueryDriverProgress(&p)) return false;
+  switch (p.phase) {
+    case DriverPhase::kProgramming: reading->phase = DriverReading::Phase::kProgramming; break;
+    case DriverPhase::kReading: reading->phase = DriverReading::Phase::kReading; break;
+    default: reading->phase = DriverReading::Phase::kOther; break;
+  }
+  reading->done = p.done;
+  reading->total = p.total;
+  return true;
 }
 
 bool BrimletHost::WSBICheck() {

@@ -57,12 +57,11 @@ std::string PasswordCodesFromText(const std::string& text, bool quorvelLayout) {
 
 TerminalUi::TerminalUi(std::FILE* out) : out_(out) {}
 
-TerminalUi::~TerminalUi() {
-  if (listInstalled_) SetMessageList(previousList_);
-}
+TerminalUi::~TerminalUi() { DestroyMainWindow(); }
 
 void TerminalUi::CreateMainWindow(StartupHost&) {
   previousList_ = SetMessageList(this);
+  previousHost_ = SetLoadHost(this);
   listInstalled_ = true;
 }
 
@@ -73,7 +72,9 @@ void TerminalUi::ShowMainWindowModal(StartupHost& host) {
 }
 
 void TerminalUi::DestroyMainWindow() {
-  if (listInstalled_) SetMessageList(previousList_);
+  if (!listInstalled_) return;
+  SetMessageList(previousList_);
+  SetLoadHost(previousHost_);
   listInstalled_ = false;
 }
 
@@ -106,26 +107,75 @@ void TerminalUi::ShowRomInfo() {
   if (!lines.flashRomType.empty()) std::fprintf(out_, "%s\n", BiosTextToUtf8(lines.flashRomType).c_str());
 }
 
-void TerminalUi::AppendStatusLine(const std::string& line) { std::fprintf(out_, "%s\n", line.c_str()); }
-
-void TerminalUi::ShowProgrammingDialog(bool shown) {
-  if (shown)
-    std::fprintf(out_, "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!\n");
-}
-
-void TerminalUi::SetProgress(int position) {
-  progress_ = position;
-  if (position > 0) std::fprintf(out_, "\nProgress %d%%\n", position / 200);
+void TerminalUi::NewImageLoaded() {
+  std::fprintf(out_, "New BIOS Information\n");
+  for (const std::string& line : BuildNewImageInfoLines(NewImage()))
+    std::fprintf(out_, "%s\n", BiosTextToUtf8(line).c_str());
   std::fflush(out_);
 }
 
-void TerminalUi::StepProgress() {
-  progress_ += 10;
-  if (progress_ > 20000) progress_ = 0;  // the bar starts over past its end
-  if (progress_ % 2000 == 0) {
-    std::fputc('.', out_);
-    std::fflush(out_);
+void TerminalUi::AppendStatusLine(const std::string& line) {
+  std::fprintf(out_, "%s\n", line.c_str());
+  // Boxes go to stderr: the lines must not lag behind them.
+  std::fflush(out_);
+}
+
+void TerminalUi::ShowProgrammingDialog(bool shown) {
+  if (shown) {
+    std::fprintf(out_, "Please wait while Brimlet updates your system BIOS.\nDO NOT TURN OFF POWER!\n");
+    barDrawn_ = false;
+    lastTenth_ = -1;
+    lastTimeLine_ = -1;
+    lastStage_ = -1;
+  } else if (barDrawn_) {
+    std::fputc('\n', out_);
+    barDrawn_ = false;
   }
+  std::fflush(out_);
+}
+
+void TerminalUi::ShowProgress(const ProgressShown& p) {
+  const long seconds = static_cast<long>(p.elapsed.count());
+  const char* stage = p.stage == FlashStage::kProgramming ? "programming" : "verifying";
+  if (::isatty(::fileno(out_))) {
+    // One line drawn over: a bar that fills, or (the driver cannot tell) a
+    // block that moves to and fro, and the time.
+    constexpr int kWidth = 40;
+    char bar[kWidth + 1];
+    if (p.measured) {
+      const int filled = static_cast<int>(int64_t(p.position) * kWidth / kProgressRange);
+      for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
+    } else {
+      const int cycle = 2 * (kWidth - 4);
+      const int step = spinner_++ % cycle;
+      const int at = step < kWidth - 4 ? step : cycle - step;
+      for (int i = 0; i < kWidth; ++i) bar[i] = i >= at && i < at + 4 ? '#' : '.';
+    }
+    bar[kWidth] = '\0';
+    if (p.measured)
+      std::fprintf(out_, "\r[%s] %3d %%  %ld:%02ld  %s ", bar, p.Percent(), seconds / 60, seconds % 60, stage);
+    else
+      std::fprintf(out_, "\r[%s]  %ld:%02ld  %s ", bar, seconds / 60, seconds % 60, stage);
+    barDrawn_ = true;
+    std::fflush(out_);
+    return;
+  }
+  // A log: a line at each tenth reached, or, with no number to give, at
+  // each stage and every ten seconds.
+  if (p.measured) {
+    const int tenth = p.Percent() / 10;
+    if (tenth <= lastTenth_) return;
+    lastTenth_ = tenth;
+    std::fprintf(out_, "Progress %d %% (%s, %ld:%02ld)\n", tenth * 10, stage, seconds / 60, seconds % 60);
+  } else {
+    const int stageNumber = static_cast<int>(p.stage);
+    if (stageNumber == lastStage_ && seconds / 10 <= lastTimeLine_) return;
+    lastStage_ = stageNumber;
+    lastTimeLine_ = seconds / 10;
+    std::fprintf(out_, "Still %s (%ld:%02ld); the driver does not say how far\n", stage, seconds / 60,
+                 seconds % 60);
+  }
+  std::fflush(out_);
 }
 
 void TerminalUi::Pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }

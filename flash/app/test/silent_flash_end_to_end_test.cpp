@@ -183,4 +183,43 @@ TEST_F(SilentFlash, FileOptionFlashesNamedFile) {
   EXPECT_EQ(Rom(), image);
 }
 
+// With new.rom and NEW.ROM side by side, each name flashes its own file;
+// a name that matches only without regard to case, and more than one file
+// so, flashes nothing and names both.
+TEST_F(SilentFlash, FileOptionFlashesTheFileAsNamed) {
+  const Bytes oldRom = imagegen::BuildQuorvel(WithModule(imagegen::QuorvelSpec{}));
+  auto image = [](uint32_t seed) {
+    imagegen::QuorvelSpec spec;
+    spec.flashModules = {0xD0000};
+    spec.date = "07/15/07";
+    spec.seed = seed;
+    return imagegen::BuildQuorvel(spec);
+  };
+  fs::create_directories(dir / "machine");
+  fs::create_directories(dir / "prog");
+  std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nFLAG=16\n";
+  fs::copy_file(BRIMLET_EXE, dir / "prog/brimlet");
+  fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
+  std::ofstream(dir / "prog/setting.ini") << "[EXECUTE_MODULE]\nEXECUTEFROMNEWBIOS=1\n";
+  WriteBytes(dir / "new.rom", image(9));
+  WriteBytes(dir / "NEW.ROM", image(10));
+  ASSERT_NE(image(9), image(10));
+  for (const std::string name : {"new.rom", "NEW.ROM"}) {
+    WriteBytes(dir / "machine/rom.bin", oldRom);
+    ASSERT_EQ(RunBrimlet("/silent /wb /f:" + (dir / name)), 0) << Log();
+    EXPECT_EQ(Rom(), ReadBytes(dir / name)) << name;
+  }
+  WriteBytes(dir / "machine/rom.bin", oldRom);
+  EXPECT_EQ(RunBrimlet("/silent /wb /f:" + (dir / "New.Rom")), 9);
+  EXPECT_EQ(Rom(), oldRom);
+  EXPECT_NE(Log().find("Could not open file " + (dir / "New.Rom") + ": names that differ only in case: " +
+                       (dir / "NEW.ROM") + " " + (dir / "new.rom")),
+            std::string::npos)
+      << Log();
+  EXPECT_EQ(RunBrimlet("/silent /wb /f:" + (dir / "nonexist.rom")), 9);
+  EXPECT_NE(Log().find("Could not open file " + (dir / "nonexist.rom") + ": No such file or directory"),
+            std::string::npos)
+      << Log();
+}
+
 }  // namespace

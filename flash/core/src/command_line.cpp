@@ -74,11 +74,12 @@ bool IsWord(const std::string& w) {
   return false;
 }
 
-void AppendNameChar(char c, FlashSettings& s) {
+void AppendNameChar(char c, char written, FlashSettings& s) {
   // A cut name could name another file: remember it, so start-up refuses it.
-  if (s.commandLineFileName.size() < kMaxPathChars)
+  if (s.commandLineFileName.size() < kMaxPathChars) {
     s.commandLineFileName += c;
-  else
+    s.commandLineFileAsWritten += written;
+  } else
     s.fileNameTooLong = 1;
   if (c == '\\') s.fileNameRelative = 0;
   s.autoFlashPending = 1;
@@ -89,6 +90,8 @@ void AppendNameChar(char c, FlashSettings& s) {
 }  // namespace
 
 void ParseCommandLine(std::string& text, FlashSettings& s) {
+  // On Linux, new.rom and NEW.ROM are two files: the name is kept as typed too.
+  const std::string written = text;
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
   State state = State::Skip;
@@ -102,7 +105,7 @@ void ParseCommandLine(std::string& text, FlashSettings& s) {
       } else if (c == ' ' && i + 1 < text.size() && text[i + 1] == '/') {
         state = State::Skip;  // the '/' that follows begins the next option
       } else {
-        AppendNameChar(c, s);
+        AppendNameChar(c, written[i], s);
       }
       continue;
     }

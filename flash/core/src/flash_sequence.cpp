@@ -60,42 +60,48 @@ bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batter
          batteryFlag != 128 && batteryFlag != 4;
 }
 
-void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view) {
-  const bool silent = s.silentMode != 0;
-  if (!silent) view.SetProgress(0);
+namespace {
 
-  plat::AutoResetEvent done, tick, stop;
-  std::atomic<int32_t> result{0};
+using Clock = std::chrono::steady_clock;
 
-  std::thread ticker([&] {
-    for (;;) {
-      if (stop.TryWait()) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      tick.Set();
-    }
-  });
+// Runs `work` on a worker thread; this thread pumps the windows and, about
+// ten times a second, shows what the driver says of the running request.
+// One more look after the work has ended shows where the driver stopped.
+template <typename Work>
+void RunWatched(FlashStage stage, bool silent, FlashSteps& steps, FlashView& view, ProgressMeter& meter,
+                Clock::time_point started, Work work) {
+  meter.Begin(stage);
+  plat::AutoResetEvent done;
   std::thread worker([&] {
-    result.store(steps.ProgramFlashROM() ? 1 : 0);
-    s.programResult = result.load();
-    stop.Set();
+    work();
     done.Set();
   });
-
-  // Waiting on the tick instead of spinning keeps this thread idle while the firmware works.
-  while (!done.TryWait()) {
-    if (!silent) view.PumpMessages();
-    if (tick.WaitFor(std::chrono::milliseconds(2)) && !silent) view.StepProgress();
+  Clock::time_point nextLook = Clock::now();
+  for (bool finished = false; !finished;) {
+    finished = done.WaitFor(std::chrono::milliseconds(10));
+    if (silent) continue;
+    view.PumpMessages();
+    const Clock::time_point now = Clock::now();
+    if (finished || now >= nextLook) {
+      DriverReading reading;
+      const bool answered = steps.QueryProgress(&reading);
+      view.ShowProgress(meter.Take(answered, reading,
+                                   std::chrono::duration_cast<std::chrono::seconds>(now - started)));
+      nextLook = now + std::chrono::milliseconds(100);
+    }
   }
   worker.join();
-  ticker.join();
-  s.programResult = result.load();
+}
 
-  if (!silent) {
-    view.SetProgress(16000);
-    view.Pause(std::chrono::seconds(2));
-    view.SetProgress(20000);
-    view.Pause(std::chrono::seconds(2));
-  }
+}  // namespace
+
+void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view, ProgressMeter& meter) {
+  std::atomic<int32_t> result{0};
+  RunWatched(FlashStage::kProgramming, s.silentMode != 0, steps, view, meter, Clock::now(), [&] {
+    result.store(steps.ProgramFlashROM() ? 1 : 0);
+    s.programResult = result.load();
+  });
+  s.programResult = result.load();
 }
 
 namespace {
@@ -215,21 +221,30 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
     view.ShowProgrammingDialog(true);
     view.AppendStatusLine("Programming.........");
   }
+  ProgressMeter meter;
+  const auto started = Clock::now();
   // From the first programming request on, a termination signal is noted
   // and obeyed only once the ROM is read back and the run recorded.
   plat::SignalHold::Begin(kCannotStopLine);
   {
     // The machine must not sleep while the ROM is being programmed.
     plat::SleepInhibitor noSleep("Brimlet is programming the BIOS");
-    ProgrammingRunner(s, steps, view);
+    ProgrammingRunner(s, steps, view, meter);
   }
-  s.flashInProgress = 0;
   s.imageLoaded = 0;
 
-  if (s.programResult == 0) return ReportFailedProgramming(s, steps, view);
+  if (s.programResult == 0) {
+    s.flashInProgress = 0;
+    return ReportFailedProgramming(s, steps, view);
+  }
 
-  // A run the firmware calls good is only good when the ROM holds what was meant.
-  const RomVerifyResult verify = steps.VerifyProgrammedRom();
+  // A run the firmware calls good is only good when the ROM holds what was
+  // meant. The read-back is part of the flash: while the window answers
+  // during it, it must stay and the settings must not change.
+  RomVerifyResult verify;
+  RunWatched(FlashStage::kVerifying, silent, steps, view, meter, started,
+             [&] { verify = steps.VerifyProgrammedRom(); });
+  s.flashInProgress = 0;
   if (!verify.Passed()) {
     s.errorCode = kErrProgramming;
     steps.CloseFlashDevice();

@@ -67,8 +67,8 @@ int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* 
       std::fputs(LinuxHelpText().c_str(), out);
       return 0;
     case LinuxOption::kVersion:
-      std::fprintf(out, "brimlet (bios-tools) %s\nBrimlet BIOS Update Program   Version 1.05.08\n",
-                   BIOS_TOOLS_VERSION);
+      // One form for every tool of the set; /? still names the program's own version.
+      std::fprintf(out, "brimlet (bios-tools) %s\n", BIOS_TOOLS_VERSION);
       return 0;
     case LinuxOption::kUnknown:
       std::fprintf(err,

@@ -64,6 +64,7 @@ TEST(CommandLine, ForceDoesNotFixKeepGroup) {
 TEST(CommandLine, FileNameKeepsInnerSpaceAndEndsBeforeNextOption) {
   FlashSettings s = Parse("/f:new bios.bin /silent");
   EXPECT_EQ(s.commandLineFileName, "NEW BIOS.BIN");
+  EXPECT_EQ(s.commandLineFileAsWritten, "new bios.bin") << "the name of the file to open";
   EXPECT_EQ(s.silentMode, 1);
   EXPECT_EQ(s.fileFromCommandLine, 1);
   EXPECT_EQ(s.autoFlashPending, 1);
@@ -78,8 +79,9 @@ TEST(CommandLine, BackslashInFileNameClearsRelative) {
 }
 
 TEST(CommandLine, SlashEndsFileName) {
-  FlashSettings s = Parse("/f:a.bin/reb");
+  FlashSettings s = Parse("/f:a.Bin/reb");
   EXPECT_EQ(s.commandLineFileName, "A.BIN");
+  EXPECT_EQ(s.commandLineFileAsWritten, "a.Bin");
   EXPECT_EQ(s.rebootAfterFlash, 1);
 }
 
@@ -93,6 +95,7 @@ TEST(CommandLine, EmptyFileNameSetsNothing) {
 TEST(CommandLine, OverlongFileNameIsMarked) {
   FlashSettings s = Parse("/f:" + std::string(400, 'a'));
   EXPECT_EQ(s.commandLineFileName.size(), kMaxPathChars);
+  EXPECT_EQ(s.commandLineFileAsWritten, std::string(kMaxPathChars, 'a'));
   EXPECT_EQ(s.fileNameTooLong, 1);
   EXPECT_EQ(Parse("/f:" + std::string(kMaxPathChars, 'a')).fileNameTooLong, 0);
 }
@@ -133,6 +136,7 @@ TEST(JoinArguments, LinuxPathInFileOptionBecomesOneName) {
   FlashSettings s = Parse(text);
   EXPECT_EQ(s.silentMode, 1);
   EXPECT_EQ(s.commandLineFileName, "\\HOME\\U\\BIOS.BIN");
+  EXPECT_EQ(s.commandLineFileAsWritten, "\\home\\u\\bios.bin");
   EXPECT_EQ(s.fileNameRelative, 0);
 }
 

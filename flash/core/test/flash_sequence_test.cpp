@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -16,6 +17,36 @@
 
 namespace brim {
 namespace {
+
+// Counts `blocks` pieces one after another; asked meanwhile, it now and then
+// cannot tell or gives a stale, smaller count.
+struct CountingDriver {
+  std::atomic<int> phase{0};
+  std::atomic<uint64_t> done{0}, total{0};
+  std::atomic<bool> running{false};
+  int queries = 0;
+  void Count(DriverReading::Phase p, uint64_t blocks) {
+    total = 0;
+    done = 0;
+    phase = static_cast<int>(p);
+    total = blocks * 0x10000;
+    running = true;
+    for (uint64_t i = 1; i <= blocks; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(15));
+      done = i * 0x10000;
+    }
+    running = false;
+  }
+  bool Query(DriverReading* r) {
+    ++queries;
+    r->phase = static_cast<DriverReading::Phase>(phase.load());
+    r->done = done;
+    r->total = total;
+    if (running && queries % 3 == 0) return false;
+    if (running && queries % 3 == 1) r->done /= 2;
+    return true;
+  }
+};
 
 class FakeSteps : public FlashSteps {
  public:
@@ -40,7 +71,7 @@ class FakeSteps : public FlashSteps {
   }
   void CloseFlashDevice() override { calls.push_back("close"); }
   const FlashSettings* watch = nullptr;
-  int32_t inProgressWhileProgramming = -1;
+  int32_t inProgressWhileProgramming = -1, inProgressWhileVerifying = -1;
   std::string sleepMarker;  // file the sleep inhibitor writes while it holds
   bool sleepHeldWhileProgramming = false;
   bool ProgramFlashROM() override {
@@ -50,6 +81,7 @@ class FakeSteps : public FlashSteps {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(programMillis));
+    if (driver) driver->Count(DriverReading::Phase::kProgramming, 16);
     programmed = true;
     return programOk;
   }
@@ -68,8 +100,13 @@ class FakeSteps : public FlashSteps {
   }
   RomVerifyResult VerifyProgrammedRom() override {
     calls.push_back("verify");
+    if (watch) inProgressWhileVerifying = watch->flashInProgress;
+    if (driver) driver->Count(DriverReading::Phase::kReading, 8);
     return verify;
   }
+  bool QueryProgress(DriverReading* r) override { return driver && driver->Query(r); }
+  // A driver that counts its bytes, when one is given.
+  struct CountingDriver* driver = nullptr;
   std::string BackupPath() override { return backupOk ? "/state/backups/QVL.rom" : ""; }
   uint32_t CurrentRomFlag() override { return flag; }
   void RefreshCurrentRom() override { calls.push_back("refresh"); }
@@ -80,13 +117,11 @@ class FakeSteps : public FlashSteps {
 class FakeView : public FlashView {
  public:
   std::vector<std::string> lines;
-  std::vector<int> progress;
-  int steps = 0;
+  std::vector<ProgressShown> progress;
   bool dialogShown = false;
   void AppendStatusLine(const std::string& line) override { lines.push_back(line); }
   void ShowProgrammingDialog(bool shown) override { dialogShown = shown; }
-  void SetProgress(int p) override { progress.push_back(p); }
-  void StepProgress() override { ++steps; }
+  void ShowProgress(const ProgressShown& p) override { progress.push_back(p); }
   void PumpMessages() override {}
   void Pause(std::chrono::milliseconds) override {}
 };
@@ -138,6 +173,7 @@ TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
   steps.watch = &s;
   FlashSequence(s, steps, view);
   EXPECT_EQ(steps.inProgressWhileProgramming, 1);
+  EXPECT_EQ(steps.inProgressWhileVerifying, 1) << "the read-back is part of the flash";
   EXPECT_TRUE(steps.programmed);
   EXPECT_EQ(steps.calls, (std::vector<std::string>{"check", "merge", "open", "wsbi", "backup", "verify",
                                                     "close", "refresh", "discard"}));
@@ -149,10 +185,6 @@ TEST_F(FlashSequenceTest, InteractiveSuccessOffersRestartAndRefreshes) {
   EXPECT_EQ(boxes.boxes[1].caption, "Program Successfully");
   EXPECT_EQ(boxes.boxes[1].flags, plat::MB_OKCANCEL | plat::MB_TOPMOST);
   EXPECT_EQ(view.lines, (std::vector<std::string>{"Programming.........", "Program BIOS OK !!!!!!"}));
-  ASSERT_GE(view.progress.size(), 3u);
-  EXPECT_EQ(view.progress.front(), 0);
-  EXPECT_EQ(view.progress[view.progress.size() - 2], 16000);
-  EXPECT_EQ(view.progress.back(), 20000);
   EXPECT_EQ(s.flashInProgress, 0);
   EXPECT_EQ(s.imageLoaded, 0);
   EXPECT_TRUE(actions.empty());
@@ -174,11 +206,101 @@ TEST_F(FlashSequenceTest, RestartOfferAcceptedRestarts) {
   EXPECT_EQ(actions, (std::vector<plat::PowerAction>{plat::PowerAction::Reboot}));
 }
 
-TEST_F(FlashSequenceTest, ProgressMovesWhileFirmwareWorks) {
+TEST_F(FlashSequenceTest, ShownShareRisesToTheWholeAndNeverGoesBack) {
+  CountingDriver driver;
+  steps.driver = &driver;
+  boxes.Answer(plat::IDOK).Answer(plat::IDCANCEL);
+  FlashSequence(s, steps, view);
+  ASSERT_FALSE(view.progress.empty());
+  int last = 0;
+  bool programmedShown = false;
+  for (const ProgressShown& p : view.progress) {
+    ASSERT_TRUE(p.measured);
+    EXPECT_GE(p.position, last) << "the share went back";
+    last = p.position;
+    if (p.stage == FlashStage::kVerifying) {
+      EXPECT_GE(p.position, kProgrammedShare) << "the read-back starts where programming ended";
+    } else {
+      EXPECT_LE(p.position, kProgrammedShare) << "programming alone never fills the bar";
+      programmedShown = programmedShown || p.position == kProgrammedShare;
+    }
+  }
+  EXPECT_TRUE(programmedShown) << "programming ends with its whole share shown";
+  EXPECT_EQ(view.progress.back().stage, FlashStage::kVerifying);
+  EXPECT_EQ(view.progress.back().position, kProgressRange);
+  EXPECT_EQ(view.progress.back().Percent(), 100);
+}
+
+TEST_F(FlashSequenceTest, DriverThatCannotTellShowsNoNumber) {
   steps.programMillis = 60;
   boxes.Answer(plat::IDOK).Answer(plat::IDCANCEL);
   FlashSequence(s, steps, view);
-  EXPECT_GT(view.steps, 5);
+  ASSERT_GE(view.progress.size(), 2u) << "a last look at the end of each stage";
+  for (const ProgressShown& p : view.progress) EXPECT_FALSE(p.measured);
+  EXPECT_EQ(view.progress.back().stage, FlashStage::kVerifying);
+}
+
+TEST_F(FlashSequenceTest, SilentRunShowsNoProgress) {
+  CountingDriver driver;
+  steps.driver = &driver;
+  s.silentMode = 1;
+  FlashSequence(s, steps, view);
+  EXPECT_EQ(s.flashVerified, 1);
+  EXPECT_TRUE(view.progress.empty());
+  EXPECT_EQ(driver.queries, 0) << "nobody to show it to";
+}
+
+struct MeterCase {
+  const char* name;
+  FlashStage stage;
+  bool answered;
+  DriverReading::Phase phase;
+  uint64_t done, total;
+  bool measured;
+  int position;
+};
+
+TEST(ProgressMeter, ReadingsBecomeOneShareThatNeverGoesDown) {
+  using P = DriverReading::Phase;
+  const FlashStage kProg = FlashStage::kProgramming, kVer = FlashStage::kVerifying;
+  // One run, reading by reading.
+  const MeterCase cases[] = {
+      {"cannot tell yet", kProg, false, P::kOther, 0, 0, false, 0},
+      {"the ROM read before programming", kProg, true, P::kReading, 100, 100, true, 0},
+      {"a quarter programmed", kProg, true, P::kProgramming, 25, 100, true, 4000},
+      {"a stale smaller count", kProg, true, P::kProgramming, 10, 100, true, 4000},
+      {"cannot tell for a moment", kProg, false, P::kOther, 0, 0, true, 4000},
+      {"done beyond total", kProg, true, P::kProgramming, 500, 100, true, 16000},
+      {"no total", kProg, true, P::kProgramming, 5, 0, true, 16000},
+      {"read-back not begun", kVer, true, P::kProgramming, 100, 100, true, 16000},
+      {"half read back", kVer, true, P::kReading, 50, 100, true, 18000},
+      {"all read back", kVer, true, P::kReading, 100, 100, true, 20000},
+  };
+  ProgressMeter meter;
+  for (const MeterCase& c : cases) {
+    meter.Begin(c.stage);
+    DriverReading r;
+    r.phase = c.phase;
+    r.done = c.done;
+    r.total = c.total;
+    const ProgressShown& shown = meter.Take(c.answered, r, std::chrono::seconds(3));
+    EXPECT_EQ(shown.measured, c.measured) << c.name;
+    EXPECT_EQ(shown.position, c.position) << c.name;
+    EXPECT_EQ(shown.stage, c.stage) << c.name;
+  }
+  EXPECT_EQ(meter.Shown().Percent(), 100);
+}
+
+TEST(ProgressMeter, UncountedProgrammingStillLetsTheReadBackCount) {
+  ProgressMeter meter;
+  meter.Begin(FlashStage::kProgramming);
+  EXPECT_FALSE(meter.Take(false, DriverReading(), std::chrono::seconds(0)).measured);
+  meter.Begin(FlashStage::kVerifying);
+  DriverReading r;
+  r.phase = DriverReading::Phase::kReading;
+  r.done = 1;
+  r.total = 4;
+  EXPECT_EQ(meter.Take(true, r, std::chrono::seconds(9)).position, 17000);
 }
 
 TEST_F(FlashSequenceTest, RefusedConfirmationsNeverProgram) {

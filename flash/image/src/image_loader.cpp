@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -34,8 +35,8 @@ void Report(const char* box, const char* caption, const char* line) {
 
 // Result of reading the source into the new-image buffer.
 struct ReadResult {
+  std::string why;  // the system's reason when not opened or not read
   bool opened = false;
-  bool notRegular = false;  // a folder, a FIFO or a device: never read
   bool ok = false;
   size_t bytesRead = 0;
   PackageMatch package;  // positions relative to the buffer start
@@ -50,44 +51,61 @@ std::vector<std::string> SettingsTexts(const uint8_t* data, const PackageMatch& 
   return texts;
 }
 
-size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok) {
+size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok, std::string& why) {
   size_t total = 0;
+  errno = 0;
   while (total < capacity) {
     size_t n = std::fread(to + total, 1, capacity - total, f);
     total += n;
     if (n == 0) break;
   }
   ok = !std::ferror(f);
+  if (!ok) why = std::strerror(errno);
   return total;
 }
 
-// Reads at most the buffer's size from the file. Only brimlet's own program
-// file (larger than the buffer on Linux) is searched whole, and streamed: the
-// buffer receives the bytes from its last package header on.
-// Opened without waiting and read only when it is a regular file: a FIFO or
-// a device named as an image would otherwise block or feed endless bytes.
-std::FILE* OpenRegular(const std::string& path, bool* notRegular) {
-  const int fd = ::open(plat::ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+// Opens the file the name stands for: as written when it exists so, else
+// the one entry that matches without regard to case; several such entries
+// are refused, naming them, since which one was meant cannot be told.
+std::FILE* OpenNamed(const std::string& path, std::string& why) {
+  const plat::ResolvedPath where = plat::ResolvePathChecked(path);
+  if (!where.ambiguous.empty()) {
+    why = "names that differ only in case:";
+    for (const std::string& name : where.ambiguous) why += " " + name;
+    return nullptr;
+  }
+  // Opened without waiting and read only when it is a regular file: a FIFO
+  // or a device named as an image would otherwise block or feed endless bytes.
+  const int fd = ::open(where.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return nullptr;
+  }
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    *notRegular = true;
+    why = "not a regular file";
     ::close(fd);
     return nullptr;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   std::FILE* f = ::fdopen(fd, "rb");
-  if (!f) ::close(fd);
+  if (!f) {
+    why = std::strerror(errno);
+    ::close(fd);
+  }
   return f;
 }
 
+// Reads at most the buffer's size from the file. Only brimlet's own program
+// file (larger than the buffer on Linux) is searched whole, and streamed: the
+// buffer receives the bytes from its last package header on.
 ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, bool wholeFileSearch) {
   ReadResult result;
-  std::FILE* f = OpenRegular(path, &result.notRegular);
+  std::FILE* f = OpenNamed(path, result.why);
   if (!f) return result;
   result.opened = true;
   bool ok = true;
-  size_t n = ReadInto(f, buffer.data(), buffer.size(), ok);
+  size_t n = ReadInto(f, buffer.data(), buffer.size(), ok, result.why);
   int extra = EOF;
   if (wholeFileSearch && ok && n == buffer.size()) extra = std::fgetc(f);
   if (extra == EOF) {
@@ -104,8 +122,10 @@ ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, boo
   whole.push_back(static_cast<uint8_t>(extra));
   uint8_t chunk[1 << 16];
   size_t got;
+  errno = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) whole.insert(whole.end(), chunk, chunk + got);
   ok = !std::ferror(f);
+  if (!ok) result.why = std::strerror(errno);
   std::fclose(f);
   result.ok = ok;
   if (!ok) {
@@ -138,8 +158,12 @@ const std::string& LastLoadedPath() { return LoadedPath(); }
 
 std::string AutomaticLoadPath() {
   const FlashSettings& s = Settings();
-  if (CommandLineFileNamed())
-    return s.fileNameRelative ? s.exeDir + s.commandLineFileName : s.commandLineFileName;
+  if (CommandLineFileNamed()) {
+    // Settings filled by older code paths may carry the upper-cased name only.
+    const std::string& name =
+        s.commandLineFileAsWritten.empty() ? s.commandLineFileName : s.commandLineFileAsWritten;
+    return s.fileNameRelative ? s.exeDir + name : name;
+  }
   return s.exeDir + s.exeFileName;
 }
 
@@ -164,7 +188,8 @@ void LoadNewImage() {
     path = AutomaticLoadPath();
     if (CommandLineFileNamed() && s.fileNameRelative) {
       // The completed path replaces the stored name, once.
-      s.commandLineFileName = path;
+      s.commandLineFileName = s.exeDir + s.commandLineFileName;
+      s.commandLineFileAsWritten = path;
       s.fileNameRelative = 0;
     }
     fromProgramFile = !CommandLineFileNamed();
@@ -175,12 +200,14 @@ void LoadNewImage() {
 
   if (!s.ftpFileGiven) {
     ReadResult read = ReadSource(path, image.buffer, fromProgramFile);
+    // The name as the user wrote it, and why the system would not have it.
+    const std::string named = plat::WithSlashes(path) + ": " + read.why;
     if (!read.opened) {
       s.errorCode = kErrOpenImage;
-      SilentNote(s, "Could not open file " + path + (read.notRegular ? ": not a regular file" : ""));
+      SilentNote(s, "Could not open file " + named);
       if (!s.silentMode) {
-        plat::MessageBox("Could not open file.", "Brimlet error", kErrorBoxFlags);
-        AppendListLine("Could not open file");
+        plat::MessageBox("Could not open file.\n" + named, "Brimlet error", kErrorBoxFlags);
+        AppendListLine("Could not open file " + named);
       }
       return;
     }
@@ -188,7 +215,7 @@ void LoadNewImage() {
     image.size = static_cast<uint32_t>(read.bytesRead);
     if (!read.ok) {
       s.errorCode = kErrReadImage;
-      Report("Read File Error !", "Brimlet Error", "Read File Error !!");
+      Report(("Read File Error !\n" + named).c_str(), "Brimlet Error", ("Read File Error !! " + named).c_str());
       return;
     }
     if (fromProgramFile && !read.package.found) {

@@ -1,7 +1,10 @@
 #include "image/wset_report.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "core/exit_status.h"
 #include "core/settings_word.h"
 #include "platform/file_system.h"
 #include "platform/message_box.h"
@@ -43,19 +46,33 @@ std::string BuildWsetBytes(const FlashSettings& s) {
 bool MakeWsetReport() {
   FlashSettings& s = Settings();
   const std::string path = s.exeDir + "Combine\\Wset.txt";
+  // Where the file was to go, and the system's reason.
+  auto named = [&path](int err) {
+    return plat::WithSlashes(plat::ResolvePath(path)) + ": " +
+           (err ? std::strerror(err) : "not all bytes were written");
+  };
   std::FILE* f = plat::OpenFile(path, "wb");
   if (!f) {
+    const std::string why = named(errno);
     s.errorCode = kErrOpenImage;
-    if (!s.silentMode) plat::MessageBox("Could not open wset.txt file.", "Brimlet Error", kErrorBoxFlags);
+    SilentNote(s, "Could not open wset.txt file " + why);
+    if (!s.silentMode) plat::MessageBox("Could not open wset.txt file.\n" + why, "Brimlet Error", kErrorBoxFlags);
     return false;
   }
   const std::string bytes = BuildWsetBytes(s);
+  errno = 0;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
+  int err = ok ? 0 : errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
   if (!ok) {
     // A settings file that did not reach the disk must not be announced as made.
+    const std::string why = named(err);
     s.errorCode = kErrOpenImage;
-    if (!s.silentMode) plat::MessageBox("Could not write wset.txt file.", "Brimlet Error", kErrorBoxFlags);
+    SilentNote(s, "Could not write wset.txt file " + why);
+    if (!s.silentMode) plat::MessageBox("Could not write wset.txt file.\n" + why, "Brimlet Error", kErrorBoxFlags);
     return false;
   }
   plat::MessageBox("Make wset.txt successfully!", "Brimlet", plat::MB_OK);

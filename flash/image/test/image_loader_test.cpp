@@ -171,10 +171,11 @@ TEST_F(Loader, OpenFailureKeepsThePreviousImage) {
   LoadNewImage();
   EXPECT_EQ(Settings().errorCode, kErrOpenImage);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Could not open file.");
+  const std::string named = dir.File("missing.bin") + ": No such file or directory";
+  EXPECT_EQ(boxes.boxes[0].text, "Could not open file.\n" + named);
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet error");
   EXPECT_EQ(boxes.boxes[0].flags, plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Could not open file"});
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Could not open file " + named});
   EXPECT_EQ(NewImage().size, 0x100u);
 }
 
@@ -199,11 +200,24 @@ TEST_F(Loader, ReadFailureSetsErrorTen) {
   LoadNewImage();
   EXPECT_EQ(Settings().errorCode, kErrReadImage);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Read File Error !");
+  EXPECT_EQ(boxes.boxes[0].text, "Read File Error !\n" + dir.path() + ": Is a directory");
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Read File Error !!"});
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Read File Error !! " + dir.path() + ": Is a directory"});
   EXPECT_EQ(NewImage().size, 0u);
   EXPECT_EQ(Settings().imageLoaded, 0);
+}
+
+// Which name wins is the platform's table; here, that a refusal names them.
+TEST_F(Loader, NamesThatDifferOnlyInCaseAreNamedInTheRefusal) {
+  dir.Write("upd.rom", Bytes(0x10, 1));
+  dir.Write("Upd.rom", Bytes(0x10, 2));
+  host.path = dir.File("UPD.ROM");
+  LoadNewImage();
+  EXPECT_EQ(Settings().errorCode, kErrOpenImage);
+  ASSERT_EQ(list.appended.size(), 1u);
+  EXPECT_EQ(list.appended[0], "Could not open file " + dir.File("UPD.ROM") +
+                                  ": names that differ only in case: " + dir.File("Upd.rom") + " " +
+                                  dir.File("upd.rom"));
 }
 
 TEST_F(Loader, SilentModeShowsNothing) {

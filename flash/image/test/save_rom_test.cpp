@@ -104,10 +104,11 @@ TEST_F(SaveRom, UnopenableFileReported) {
   host.name = dir.File("no/such/folder/x.rom");
   SaveRomToFile();
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Could not open file.");
+  const std::string named = dir.File("no/such/folder/x.rom") + ": No such file or directory";
+  EXPECT_EQ(boxes.boxes[0].text, "Could not open file.\n" + named);
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
   EXPECT_EQ(Settings().errorCode, kErrOpenImage);
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Could not open file"});
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Could not open file " + named});
 }
 
 TEST_F(SaveRom, ShortWriteReported) {
@@ -116,8 +117,9 @@ TEST_F(SaveRom, ShortWriteReported) {
   std::filesystem::create_symlink("/dev/full", dir.File("full.rom"));
   EXPECT_FALSE(WriteRomFile(dir.File("full.rom")));
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Write File Error !");
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Write File Error !!"});
+  const std::string named = dir.File("full.rom") + ": No space left on device";
+  EXPECT_EQ(boxes.boxes[0].text, "Write File Error !\n" + named);
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Write File Error !! " + named});
 }
 
 }  // namespace

@@ -75,7 +75,8 @@ TEST_F(WsetReport, WritesThirtyEightBytesAndReplacesOnRewrite) {
 TEST_F(WsetReport, MissingCombineFolderIsReportedNotCreated) {
   EXPECT_FALSE(MakeWsetReport());
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Could not open wset.txt file.");
+  EXPECT_EQ(boxes.boxes[0].text,
+            "Could not open wset.txt file.\n" + dir.File("Combine/Wset.txt") + ": No such file or directory");
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
   EXPECT_EQ(boxes.boxes[0].flags, plat::MB_OK | plat::MB_ICONEXCLAMATION | plat::MB_TOPMOST);
   EXPECT_EQ(Settings().errorCode, kErrOpenImage);
@@ -89,7 +90,8 @@ TEST_F(WsetReport, FailedWriteIsNotAnnouncedAsSuccess) {
   std::filesystem::create_symlink("/dev/full", dir.File("Combine/Wset.txt"));
   EXPECT_FALSE(MakeWsetReport());
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Could not write wset.txt file.");
+  EXPECT_EQ(boxes.boxes[0].text,
+            "Could not write wset.txt file.\n" + dir.File("Combine/Wset.txt") + ": No space left on device");
   EXPECT_EQ(Settings().errorCode, kErrOpenImage);
 }
 

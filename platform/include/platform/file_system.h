@@ -14,6 +14,19 @@ namespace plat {
 // resolved are kept as written (so the path can be created).
 std::string ResolvePath(const std::string& path);
 
+struct ResolvedPath {
+  std::string path;  // as ResolvePath gives it
+  // When a missing component matched several entries without regard to
+  // case (and none exactly): those entries' paths, sorted. Nothing is then
+  // resolved, and the path should be refused naming them.
+  std::vector<std::string> ambiguous;
+};
+ResolvedPath ResolvePathChecked(const std::string& path);
+
+// The path with '\' turned into '/': a name as the user wrote it, in the
+// form messages show it.
+std::string WithSlashes(std::string path);
+
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Size in bytes, or -1 when the file cannot be opened.

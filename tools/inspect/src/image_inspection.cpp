@@ -1,5 +1,6 @@
 #include "inspect/image_inspection.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -77,10 +78,19 @@ Inspection InspectImage(const InspectOptions& given) {
   InspectOptions options = given;
   std::vector<uint8_t> file;
   if (!toolcli::ReadBoundedFile(options.path, kInspectSizeLimit, file, out.refusal)) return out;
+  // The same search the loader makes: the last header decides.
+  const brim::PackageMatch package = brim::FindPackageHeader(file.data(), file.size());
+  const bool elf = file.size() >= 4 && std::memcmp(file.data(), "\x7f" "ELF", 4) == 0;
+  if (elf && !package.found) {
+    out.refusal = options.path + ": a program file without a BIOS image package";
+    return out;
+  }
+  out.programFile = elf;
+  const size_t imageStart = package.found ? std::min(package.imageOffset, file.size()) : 0;
   if (options.flagGiven) {
     out.layoutReason = "--flag";
   } else {
-    LayoutGuess guess = DetectLayout(file.data(), file.size());
+    LayoutGuess guess = DetectLayout(file.data() + imageStart, file.size() - imageStart);
     options.flagWord = guess.flagWord;
     out.layoutReason = guess.reason;
   }

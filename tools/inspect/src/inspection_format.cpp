@@ -74,6 +74,8 @@ std::string FormatText(const Inspection& r) {
   line("Layout:", r.layout + " (FLAG " + flag + "; " +
                       (r.layoutReason == "--flag" ? "from --flag" : r.layoutReason) + ")");
   line("File size:", std::to_string(r.fileSize));
+  if (r.programFile) line("Source:", "a program file carrying a package; the package's image is shown");
+  else if (r.packageHeader) line("Source:", "a package; the package's image is shown");
   if (r.packageHeader) {
     line("Package header:", "at file offset " + Hex(r.headerOffset, 8));
     if (!r.settingsText.empty()) {
@@ -121,6 +123,7 @@ std::string FormatJson(const Inspection& r) {
   field("layoutReason", JsonString(r.layoutReason));
   field("fileSize", std::to_string(r.fileSize));
   field("packageHeader", r.packageHeader ? "true" : "false");
+  field("programFile", r.programFile ? "true" : "false");
   if (r.packageHeader) field("headerOffset", std::to_string(r.headerOffset));
   field("settings", r.settingsText.empty() ? "null" : JsonString(r.settingsText));
   std::string on = "[";

@@ -73,6 +73,47 @@ TEST(Inspect, ProgramFileShowsWhereThePackageLies) {
   brim::Settings() = brim::FlashSettings{};
 }
 
+TEST(Inspect, PackagedBrimletShowsThePackagesImageAndSaysSo) {
+  imagegen::QuorvelSpec spec;
+  spec.date = "07/15/07";
+  spec.seed = 9;
+  TempFile image(imagegen::BuildQuorvel(spec));
+  TempFile packaged({0});  // brimlet-pack writes over it
+  const std::string pack = std::string(BRIMLET_PACK_EXE) + " --settings " + imagegen::kReferenceSettings +
+                           " --image " + image.path + " --exe " + BRIMLET_EXE + " -o " + packaged.path +
+                           " >/dev/null";
+  ASSERT_EQ(std::system(pack.c_str()), 0);
+  const Inspection alone = InspectImage({image.path});
+  const Inspection r = InspectImage({packaged.path});
+  ASSERT_TRUE(r.loaded) << r.refusal;
+  EXPECT_TRUE(r.programFile);
+  EXPECT_TRUE(r.packageHeader);
+  EXPECT_EQ(r.layout, "Quorvel") << r.layoutReason;
+  EXPECT_EQ(r.layoutReason, alone.layoutReason) << "the program's own texts are no tags";
+  EXPECT_EQ(r.settingsText, imagegen::kReferenceSettings);
+  EXPECT_EQ(r.imageSize, alone.imageSize);
+  EXPECT_EQ(r.modelCode, alone.modelCode);
+  EXPECT_FALSE(r.modelCode.empty());
+  EXPECT_EQ(r.dateText, "07/15/07");
+  EXPECT_EQ(r.checksum, alone.checksum);
+  ASSERT_EQ(r.areas.size(), alone.areas.size());
+  EXPECT_FALSE(r.areas.empty());
+  for (size_t i = 0; i < r.areas.size(); ++i) {
+    EXPECT_EQ(r.areas[i].name, alone.areas[i].name);
+    EXPECT_EQ(r.areas[i].offset, alone.areas[i].offset) << "offsets within the image";
+  }
+  EXPECT_NE(FormatText(r).find("a program file carrying a package"), std::string::npos) << FormatText(r);
+  EXPECT_NE(FormatJson(r).find("\"programFile\":true"), std::string::npos);
+  EXPECT_EQ(FormatText(alone).find("program file"), std::string::npos);
+
+  // brimlet without a package: nothing of the program passes for an image.
+  const Inspection bare = InspectImage({BRIMLET_EXE});
+  EXPECT_FALSE(bare.loaded);
+  EXPECT_NE(bare.refusal.find("a program file without a BIOS image package"), std::string::npos)
+      << bare.refusal;
+  brim::Settings() = brim::FlashSettings{};
+}
+
 TEST(Inspect, MissingFilesDevicesAndPipesAreRefusedUnread) {
   for (const char* path : {"/nonexistent/brim/image.bin", "/dev/zero"}) {
     Inspection r = InspectImage({path, 0, 0xFFF00000});

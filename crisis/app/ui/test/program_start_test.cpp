@@ -1,8 +1,14 @@
 // The real tavrin started on the test display with a USB key image attached.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "../../test/temp_dir.h"
 #include "window_start.h"
@@ -29,6 +35,28 @@ TEST(ProgramStart, TavrinStartsWithoutToolkitWarnings) {
   EXPECT_TRUE(run.appeared) << run.errors;
   EXPECT_FALSE(run.exitedEarly) << run.errors;
   EXPECT_FALSE(plat::HasToolkitWarnings(run.errors)) << run.errors;
+}
+
+TEST(ProgramStart, WithoutADisplayOneLineAndItsOwnStatus) {
+  test::TempDir dir;
+  struct Case {
+    const char* env;
+    const char* says;
+  } cases[] = {
+      {"env -u DISPLAY -u WAYLAND_DISPLAY", "tavrin: no display to open the window on"},
+      {"env -u WAYLAND_DISPLAY DISPLAY=:4711", "tavrin: cannot open the display :4711"},
+  };
+  for (const Case& c : cases) {
+    const std::string err = dir.Path("stderr");
+    const std::string cmd = "cd " + dir.Path("") + " && " + c.env + " " + TAVRIN_EXE + " </dev/null >/dev/null 2>" + err;
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << c.env;
+    EXPECT_EQ(WEXITSTATUS(status), 3) << c.env;
+    std::ifstream in(err);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind(c.says, 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << "one line: " << text;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/dialog_controls.h"
+#include "platform/disk_ioctl.h"
 
 namespace tavrin {
 
@@ -31,6 +32,9 @@ struct DriveOptions {
 
 // "(%.1fMb)" up to 1000 MB, else "(%.1fGb)".
 std::string SizeText(double megabytes);
+// MB (of 1,048,576 bytes) of a geometry as the list counts them: the
+// cylinders rounded up to an even number.
+double GeometryMegabytes(const plat::DISK_GEOMETRY& g);
 
 class DriveList {
  public:

@@ -37,6 +37,7 @@ class BrimletHost : public StartupHost, public FlashSteps {
   bool BackupCurrentRom() override;
   bool ProgramFlashROM() override;
   RomVerifyResult VerifyProgrammedRom() override;
+  bool QueryProgress(DriverReading* reading) override;
   bool ProgrammingRequestSent() override { return programmingRequestSent_; }
   RomVerifyResult CompareWithOldRom() override;
   int BlocksThatWouldChange() override;

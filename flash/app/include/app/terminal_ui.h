@@ -6,11 +6,12 @@
 #include <string>
 
 #include "app/brimlet_ui.h"
+#include "image/load_host.h"
 #include "image/message_list.h"
 
 namespace brim {
 
-class TerminalUi : public BrimletUi, public FlashView, public MessageList {
+class TerminalUi : public BrimletUi, public FlashView, public MessageList, public LoadHost {
  public:
   explicit TerminalUi(std::FILE* out = stdout);
   ~TerminalUi() override;
@@ -27,8 +28,7 @@ class TerminalUi : public BrimletUi, public FlashView, public MessageList {
   // FlashView
   void AppendStatusLine(const std::string& line) override;
   void ShowProgrammingDialog(bool shown) override;
-  void SetProgress(int position) override;
-  void StepProgress() override;
+  void ShowProgress(const ProgressShown& progress) override;
   void PumpMessages() override {}
   void Pause(std::chrono::milliseconds duration) override;
 
@@ -36,11 +36,24 @@ class TerminalUi : public BrimletUi, public FlashView, public MessageList {
   void AppendAndSelect(const std::string& line) override;
   void InsertAtTop(const std::string& line) override;
 
+  // LoadHost: only the automatic load runs here, so nobody chooses a file;
+  // a loaded image is reported as the window's New BIOS Information list.
+  bool ChooseImageFile(std::string&) override { return false; }
+  void SaveDialogData() override {}
+  void NewImageLoaded() override;
+
  private:
   std::FILE* out_;
   MessageList* previousList_ = nullptr;
+  LoadHost* previousHost_ = nullptr;
   bool listInstalled_ = false;
-  int progress_ = 0;
+  // Where the last progress output stopped: on a terminal the bar is one
+  // line drawn over; elsewhere a line per tenth.
+  bool barDrawn_ = false;
+  int lastTenth_ = -1;
+  long lastTimeLine_ = -1;
+  int spinner_ = 0;
+  int lastStage_ = -1;
 };
 
 // The codes the password check sends for typed text: set-1 scan codes of

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/flash_progress.h"
 #include "core/flash_settings.h"
 
 namespace brim {
@@ -32,8 +33,16 @@ class FlashSteps {
   virtual bool BackupCurrentRom() = 0;
   // Runs on the worker thread and blocks until the firmware has finished.
   virtual bool ProgramFlashROM() = 0;
-  // Reads the whole ROM back and compares it with what programming meant to write.
+  // Reads the whole ROM back and compares it with what programming meant to
+  // write; runs on the worker thread too.
   virtual RomVerifyResult VerifyProgrammedRom() = 0;
+  // How far the running programming or read-back request has come, as the
+  // driver counts it; asked from the waiting thread while the worker runs.
+  // False: the driver cannot tell.
+  virtual bool QueryProgress(DriverReading* reading) {
+    (void)reading;
+    return false;
+  }
   // After a failed run: whether the programming request reached the driver,
   // and the ROM read again against the old ROM (badBlocks: blocks changed).
   virtual bool ProgrammingRequestSent() { return true; }
@@ -56,8 +65,9 @@ class FlashView {
   virtual ~FlashView() = default;
   virtual void AppendStatusLine(const std::string& line) = 0;  // appended and selected
   virtual void ShowProgrammingDialog(bool shown) = 0;
-  virtual void SetProgress(int position) = 0;  // range 0..20000
-  virtual void StepProgress() = 0;             // by 10, wrapping past the end
+  // Called every tenth of a second or so while the ROM is programmed and
+  // read back; the share never goes down within one run.
+  virtual void ShowProgress(const ProgressShown& progress) = 0;
   virtual void PumpMessages() = 0;
   virtual void Pause(std::chrono::milliseconds duration) = 0;
 };
@@ -66,9 +76,10 @@ class FlashView {
 // programming, result and after-flash action, as the settings say.
 void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view);
 
-// Runs ProgramFlashROM on a worker thread beside a 1 ms ticker, moving the
-// progress bar, and stores the result in s.programResult.
-void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view);
+// Runs ProgramFlashROM on a worker thread while this thread keeps the
+// windows answering and shows the driver's progress; stores the result in
+// s.programResult. The meter carries the share on into the read-back.
+void ProgrammingRunner(FlashSettings& s, FlashSteps& steps, FlashView& view, ProgressMeter& meter);
 
 // The power check: AC online, charge known and at least 20 %, a battery that is not critical.
 bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batteryLifePercent);

@@ -68,6 +68,9 @@ struct FlashSettings {
   int32_t verifyChecksum = 0;
   int32_t executeFromNewBios = 0;
   std::string commandLineFileName;  // at most 259 characters
+  // The same name before the command line was upper-cased: the file opened,
+  // and the name messages show.
+  std::string commandLineFileAsWritten;
   std::string ftpFileName;          // at most 259 characters
   std::string ftpServer;            // at most 259 characters
   int32_t ftpFileGiven = 0;

@@ -14,4 +14,11 @@ std::string ProgressText(int position, int range, long elapsedSeconds) {
   return text;
 }
 
+std::string ElapsedText(long elapsedSeconds) {
+  const long seconds = std::max(0L, elapsedSeconds);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
+  return text;
+}
+
 }  // namespace brim

@@ -95,6 +95,8 @@ TEST(ProgressText, PercentOfTheBarAndElapsedMinutes) {
   EXPECT_EQ(ProgressText(19999, 20000, 600), "99 %  10:00") << "100 % only when the bar is full";
   EXPECT_EQ(ProgressText(25000, 20000, -3), "100 %  0:00") << "clamped";
   EXPECT_EQ(ProgressText(-5, 20000, 7), "0 %  0:07");
+  EXPECT_EQ(ElapsedText(65), "1:05") << "no number while the driver cannot tell";
+  EXPECT_EQ(ElapsedText(-2), "0:00");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/usage_text.h"
 #include "platform/message_box.h"
 #include "ui/brimlet_art.h"
+#include "ui/color_list_box.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_units.h"
 #include "ui/power_broadcast.h"
@@ -18,6 +19,8 @@
 namespace brim {
 
 const char kMainWindowTitle[] = "Brimlet V1.05.08";
+const char kCannotCloseLine[] =
+    "The BIOS is being updated: brimlet cannot be closed or hidden until the update is done.";
 
 namespace {
 
@@ -66,7 +69,10 @@ FlashDialog::FlashDialog(Hooks hooks)
     if (e.GetEventObject() == sheet_) SelectPage(static_cast<size_t>(e.GetSelection()));
     e.Skip();
   });
-  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Close(ids::kExit); });
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
+    if (RefusedWhileFlashing() && e.CanVeto()) return e.Veto();
+    Close(ids::kExit);
+  });
   Bind(wxEVT_CHAR_HOOK, &FlashDialog::OnCharHook, this);
   Bind(wxEVT_PAINT, &FlashDialog::OnPaint, this);
   general_->Bind(wxEVT_PAINT, &FlashDialog::OnPaint, this);
@@ -119,7 +125,7 @@ void FlashDialog::OnPaint(wxPaintEvent& event) {
 void FlashDialog::OnCommand(int id) {
   switch (id) {
     case ids::kExit:
-      Close(ids::kExit);
+      if (!RefusedWhileFlashing()) Close(ids::kExit);
       break;
     case ids::kHelp:
       plat::MessageBox(UsageText(), "Brimlet", plat::MB_OK | plat::MB_ICONINFORMATION);
@@ -138,7 +144,7 @@ void FlashDialog::OnCommand(int id) {
 void FlashDialog::OnCharHook(wxKeyEvent& event) {
   const int key = event.GetKeyCode();
   if (key == WXK_ESCAPE) {
-    Close(ids::kExit);
+    if (!RefusedWhileFlashing()) Close(ids::kExit);
     return;
   }
   // Return reaches the hidden OK button when no other button has the focus.
@@ -151,7 +157,7 @@ void FlashDialog::OnCharHook(wxKeyEvent& event) {
 
 void FlashDialog::MinimiseToTray() {
   // Without a notification area the window would be lost: it stays.
-  if (tray_ || !wxTaskBarIcon::IsAvailable()) return;
+  if (tray_ || !wxTaskBarIcon::IsAvailable() || RefusedWhileFlashing()) return;
   tray_ = std::make_unique<TrayIcon>(this);
   if (!tray_->SetIcon(AppIcon(), "Brimlet")) {
     tray_.reset();
@@ -170,8 +176,37 @@ void FlashDialog::RestoreFromTray() {
 
 void FlashDialog::NewImageLoaded() {
   CallAfter([this] {
+    // Not under a running flash: it would change the settings it uses.
+    if (Settings().flashInProgress) {
+      refreshWhenFlashed_ = true;
+      return;
+    }
     if (Settings().keepPageReady && keep_->Initialised()) keep_->Logic().RefreshKeepPage();
   });
+}
+
+void FlashDialog::SetProgramming(bool programming) {
+  keep_->Enable(!programming);
+  verify_->Enable(!programming);
+  for (int id : {ids::kLoadBiosFile, ids::kSaveRom, ids::kFlashBios})
+    if (wxWindow* button = general_->FindWindow(id)) button->Enable(!programming);
+  if (wxWindow* save = FindWindow(ids::kSaveSetting)) save->Enable(!programming);
+  launch_->Enable(!programming);
+}
+
+void FlashDialog::FlashEnded() {
+  if (!refreshWhenFlashed_) return;
+  refreshWhenFlashed_ = false;
+  // After a successful flash the image is gone; there is nothing to refresh for.
+  if (Settings().imageLoaded && Settings().keepPageReady && keep_->Initialised())
+    keep_->Logic().RefreshKeepPage();
+}
+
+bool FlashDialog::RefusedWhileFlashing() {
+  if (!Settings().flashInProgress) return false;
+  ColorListBox* status = general_->Status();
+  status->SelectLine(status->InsertMessageLine(-1, kCannotCloseLine));
+  return true;
 }
 
 void FlashDialog::ShowAbout() {

@@ -40,6 +40,14 @@ void PageSize(wxWindow* page) {
   page->SetInitialSize(DuSize(page, 350, 230));
 }
 
+// The pages are disabled during a flash; a click that still arrives (from
+// a queue filled before) is put back, since the settings word is in use.
+bool UndoneWhileFlashing(wxCommandEvent& e) {
+  if (!Settings().flashInProgress) return false;
+  if (auto* box = dynamic_cast<wxCheckBox*>(e.GetEventObject())) box->SetValue(!box->GetValue());
+  return true;
+}
+
 }  // namespace
 
 GeneralPageView::GeneralPageView(wxWindow* parent, std::function<void(int id)> onButton)
@@ -73,7 +81,9 @@ KeepDataPageView::KeepDataPageView(wxWindow* parent)
     const int column = static_cast<int>(i) / 9, row = static_cast<int>(i) % 9;
     CheckBox(this, kKeepBoxes[i].id, kKeepBoxes[i].caption, 15 + column * 165, 58 + row * 18);
   }
-  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) { logic_.OnClicked(e.GetId()); });
+  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) {
+    if (!UndoneWhileFlashing(e)) logic_.OnClicked(e.GetId());
+  });
 }
 
 void KeepDataPageView::InitOnce() {
@@ -115,14 +125,19 @@ VerifyPageView::VerifyPageView(wxWindow* parent)
     hidden->Disable();
   }
   SetCheckNone();
-  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) { logic_.OnClicked(e.GetId()); });
+  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) {
+    if (!UndoneWhileFlashing(e)) logic_.OnClicked(e.GetId());
+  });
   Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent& e) {
+    if (UndoneWhileFlashing(e)) return;
     // Clicking one radio button turns the other off: its bit goes with it.
     const int other = e.GetId() == ids::kAutoReboot ? ids::kAutoShutdown : ids::kAutoReboot;
     logic_.OnClicked(other);
     logic_.OnClicked(e.GetId());
   });
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) { logic_.OnClicked(e.GetId()); });
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) {
+    if (!UndoneWhileFlashing(e)) logic_.OnClicked(e.GetId());
+  });
 }
 
 void VerifyPageView::CloseUpHiddenRows() {

@@ -35,15 +35,20 @@ ProgrammingDialog::ProgrammingDialog(wxWindow* parent)
   clock_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { UpdateLabel(); });
 }
 
-void ProgrammingDialog::SetBarPosition(int position) {
-  bar_->SetValue(std::max(0, std::min(position, kRange)));
+void ProgrammingDialog::ShowProgress(const ProgressShown& progress) {
+  measured_ = progress.measured;
+  if (measured_)
+    bar_->SetValue(std::max(0, std::min(progress.position, kRange)));
+  else
+    bar_->Pulse();
   UpdateLabel();
 }
 
 void ProgrammingDialog::UpdateLabel() {
   const long seconds = shownAt_ == 0 ? 0 : ((wxGetLocalTimeMillis() - shownAt_) / 1000).ToLong();
-  const wxString text = ProgressText(bar_->GetValue(), kRange, seconds);
-  // The bar steps every millisecond: redraw the text only when it changes.
+  const wxString text =
+      measured_ ? ProgressText(bar_->GetValue(), kRange, seconds) : ElapsedText(seconds);
+  // Redrawn only when it changes: the label would flicker ten times a second.
   if (label_->GetLabel() != text) label_->SetLabel(text);
 }
 
@@ -52,6 +57,8 @@ bool ProgrammingDialog::Show(bool show) {
     // The owner is placed by now; it was not when this dialog was made.
     CentreOnParent();
     shownAt_ = wxGetLocalTimeMillis();
+    measured_ = false;
+    bar_->SetValue(0);
     UpdateLabel();
     clock_.Start(250);
   } else if (!show) {

@@ -62,6 +62,7 @@ void WxUi::CreateMainWindow(StartupHost& host) {
     busy_ = true;
     RunAutomaticFlash(Settings(), *host_);
     busy_ = false;
+    if (window_) window_->FlashEnded();
   };
   hooks.generalButton = [this](int id) { OnGeneralButton(id); };
   window_ = new FlashDialog(std::move(hooks));
@@ -120,20 +121,14 @@ void WxUi::ClearNewImageInfo() {
 void WxUi::AppendStatusLine(const std::string& line) { AppendAndSelect(line); }
 
 void WxUi::ShowProgrammingDialog(bool shown) {
+  if (window_) window_->SetProgramming(shown);
   if (!programming_) return;
   programming_->Show(shown);
   if (shown) programming_->Raise();
 }
 
-void WxUi::SetProgress(int position) {
-  if (programming_) programming_->SetBarPosition(position);
-}
-
-void WxUi::StepProgress() {
-  if (!programming_) return;
-  int next = programming_->Bar()->GetValue() + 10;
-  if (next > ProgrammingDialog::kRange) next = 0;  // the bar starts over past its end
-  programming_->SetBarPosition(next);
+void WxUi::ShowProgress(const ProgressShown& progress) {
+  if (programming_) programming_->ShowProgress(progress);
 }
 
 void WxUi::PumpMessages() {
@@ -176,7 +171,10 @@ void WxUi::OnGeneralButton(int id) {
   switch (id) {
     case ids::kLoadBiosFile: LoadNewImage(); break;
     case ids::kSaveRom: SaveRomToFile(); break;
-    case ids::kFlashBios: host_->RunFlashSequence(); break;
+    case ids::kFlashBios:
+      host_->RunFlashSequence();
+      window_->FlashEnded();
+      break;
     default: break;
   }
   busy_ = false;

@@ -2,9 +2,12 @@
 // wildcard, the programming bar, the box flags, the tray fallback.
 #include <gtest/gtest.h>
 #include <wx/artprov.h>
+#include <wx/timer.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "core/flash_settings.h"
 #include "image/bios_image.h"
@@ -194,6 +197,34 @@ TEST_F(Dialogs, MessageBoxButtonsGiveTheBoxAnswers) {
     EXPECT_EQ(boxes.Show("Are you sure?", "Brimlet Warning", c.flags), c.answer) << c.flags << " " << c.button;
     EXPECT_TRUE(seen);
   }
+}
+
+TEST_F(Dialogs, BoxAskedForOnAWorkerIsShownByTheWindowThread) {
+  plat::WxMessageBox boxes;
+  bool seenOnMain = false;
+  wxTimer answerer;
+  answerer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    if (plat::WxBoxDialog* box = OpenBox()) {
+      seenOnMain = wxThread::IsMain();
+      Click(box, wxID_CANCEL);
+    }
+  });
+  answerer.Start(20);
+  std::atomic<int> answer{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    answer = boxes.Show("Verify ROM Fail !", "Brimlet Error", plat::MB_OKCANCEL);
+    done = true;
+  });
+  // As the flash sequence does while its worker runs.
+  for (int i = 0; i < 3000 && !done; ++i) {
+    Yield(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  worker.join();
+  answerer.Stop();
+  EXPECT_TRUE(seenOnMain);
+  EXPECT_EQ(answer, plat::IDCANCEL) << "the worker gets the answer given";
 }
 
 TEST_F(Dialogs, WithoutNotificationAreaOkKeepsWindowShown) {

@@ -34,6 +34,9 @@ struct Inspection {
   std::string layoutReason;  // "--flag" or the tags that decided
   uint64_t fileSize = 0;
   bool packageHeader = false;
+  // The package sits behind a program (an ELF file such as a packaged
+  // brimlet): what is shown is the package's image, never the program's bytes.
+  bool programFile = false;
   uint64_t headerOffset = 0;     // in the file
   std::string settingsText;      // 34 characters, or empty
   std::vector<std::string> settingsOn;  // named settings the package turned on
@@ -48,7 +51,10 @@ struct Inspection {
   std::vector<AreaInfo> areas;
 };
 
-// Loads the file as the image loader does and locates its regions.
+// Loads the file as the image loader does and locates its regions. The
+// layout, when not given, is found from the tags of the image alone: a
+// program file in front of a package holds tag texts of its own. A program
+// file without a package is refused, as the loader refuses it.
 Inspection InspectImage(const InspectOptions& options);
 
 std::string FormatText(const Inspection& result);

@@ -38,8 +38,14 @@ class FlashDialog : public wxDialog {
   void MinimiseToTray();
   void RestoreFromTray();
   bool InTray() const { return tray_ != nullptr; }
-  // A new image was loaded (message 1125): refresh Keep Data once it was shown.
+  // A new image was loaded (message 1125): refresh Keep Data once it was
+  // shown; during a flash, once the flash has ended.
   void NewImageLoaded();
+  // While the ROM is programmed and read back the pages and buttons that
+  // would change the settings or start another action are disabled.
+  void SetProgramming(bool programming);
+  // A flash sequence has returned: a refresh held back during it runs now.
+  void FlashEnded();
   void ShowAbout();
 
  private:
@@ -47,6 +53,9 @@ class FlashDialog : public wxDialog {
   void OnCommand(int id);
   void OnCharHook(wxKeyEvent& event);
   void Close(int code);
+  // True, after saying why in the status list, while a flash runs: the
+  // window must stay while the ROM is written.
+  bool RefusedWhileFlashing();
 
   Hooks hooks_;
   wxNotebook* sheet_;
@@ -56,8 +65,11 @@ class FlashDialog : public wxDialog {
   wxCheckBox* launch_;
   std::unique_ptr<wxTaskBarIcon> tray_;
   bool painted_ = false;
+  bool refreshWhenFlashed_ = false;
 };
 
 extern const char kMainWindowTitle[];  // "Brimlet V1.05.08"
+// The status line when closing is asked for while a flash runs.
+extern const char kCannotCloseLine[];
 
 }  // namespace brim

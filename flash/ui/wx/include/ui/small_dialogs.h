@@ -6,18 +6,21 @@
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
+#include "core/flash_progress.h"
+
 namespace brim {
 
 // "Programming": modeless, hidden except while the ROM is programmed.
-// Beside the bar: its percentage and the time since the dialog was shown.
+// Beside the bar: the share programmed and verified and the time since the
+// dialog was shown; only the time while the driver cannot tell the share.
 class ProgrammingDialog : public wxDialog {
  public:
-  static constexpr int kRange = 20000;
+  static constexpr int kRange = kProgressRange;
   explicit ProgrammingDialog(wxWindow* parent);
   wxGauge* Bar() { return bar_; }
   wxStaticText* ProgressLabel() { return label_; }
-  // Moves the bar and updates the text beside it.
-  void SetBarPosition(int position);
+  // Fills the bar to the measured share, or moves it to and fro with no number.
+  void ShowProgress(const ProgressShown& progress);
   // Showing centres the dialog on its owner and starts the clock.
   bool Show(bool show = true) override;
 
@@ -28,6 +31,7 @@ class ProgrammingDialog : public wxDialog {
   wxStaticText* label_;
   wxTimer clock_;
   wxLongLong shownAt_ = 0;
+  bool measured_ = false;
 };
 
 // The logo: about two seconds, closed by its own timer only.

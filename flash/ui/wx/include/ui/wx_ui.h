@@ -29,8 +29,7 @@ class WxUi : public BrimletUi, public FlashView, public MessageList, public Load
   // FlashView
   void AppendStatusLine(const std::string& line) override;
   void ShowProgrammingDialog(bool shown) override;
-  void SetProgress(int position) override;
-  void StepProgress() override;
+  void ShowProgress(const ProgressShown& progress) override;
   void PumpMessages() override;
   void Pause(std::chrono::milliseconds duration) override;
 
