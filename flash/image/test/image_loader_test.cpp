@@ -191,7 +191,7 @@ TEST_F(Loader, OnlyRegularFilesAreOpened) {
     LoadNewImage();
     EXPECT_EQ(Settings().errorCode, kErrOpenImage) << path;
     ASSERT_EQ(boxes.boxes.size(), 1u) << path;
-    EXPECT_EQ(boxes.boxes[0].text, "Could not open file.");
+    EXPECT_EQ(boxes.boxes[0].text, "Could not open file.\n" + path + ": not a regular file");
   }
 }
 
@@ -200,9 +200,9 @@ TEST_F(Loader, ReadFailureSetsErrorTen) {
   LoadNewImage();
   EXPECT_EQ(Settings().errorCode, kErrReadImage);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Read File Error !\n" + dir.path() + ": Is a directory");
+  EXPECT_EQ(boxes.boxes[0].text, "Read File Error !\n/proc/self/mem: Input/output error");
   EXPECT_EQ(boxes.boxes[0].caption, "Brimlet Error");
-  EXPECT_EQ(list.appended, std::vector<std::string>{"Read File Error !! " + dir.path() + ": Is a directory"});
+  EXPECT_EQ(list.appended, std::vector<std::string>{"Read File Error !! /proc/self/mem: Input/output error"});
   EXPECT_EQ(NewImage().size, 0u);
   EXPECT_EQ(Settings().imageLoaded, 0);
 }
