@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   const brim::LinuxOptionCheck linuxOption = brim::CheckLinuxOptions(argc, argv);
   if (linuxOption.option == brim::LinuxOption::kRestore) {
     brim::TerminalUi ui;
-    return brim::RestoreMain(linuxOption.argument, ui);
+    return brim::RestoreMain(linuxOption.argument, ui, linuxOption.otherMachine);
   }
   if (linuxOption.option == brim::LinuxOption::kVerifyRom) {
     brim::TerminalUi ui;

@@ -99,7 +99,8 @@ bool BrimletHost::LoadBackup(const std::string& path) {
   BackupRecord record;
   std::string why;
   if ((ImageStatus() & kStatusRomReadFailed) ||
-      !CheckBackupForRestore(path, CurrentRomImage(), ReadMachineIdentity(), &record, &why)) {
+      !CheckBackupForRestore(path, CurrentRomImage(), ReadMachineIdentity(), &record, &why,
+                             s.restoreOtherMachine != 0)) {
     if (why.empty()) why = "the current ROM could not be read";
     Refuse(s, kExitRestoreRefused, "the backup " + path + " is not restored: " + why);
     return false;
@@ -295,7 +296,8 @@ void BrimletHost::DiscardNewImage() {
   ui_.ClearNewImageInfo();
 }
 
-int RestoreMain(const std::string& backupFile, BrimletUi& ui) {
+int RestoreMain(const std::string& backupFile, BrimletUi& ui, bool otherMachine) {
+  Settings().restoreOtherMachine = otherMachine ? 1 : 0;
   char* full = ::realpath(backupFile.c_str(), nullptr);
   Settings().restoreFile = full ? full : backupFile;
   std::free(full);

@@ -544,6 +544,13 @@ TEST_F(SafeFlash, RestoreRefusesWhatIsNotThisMachinesBackup) {
     EXPECT_EQ(Rom(), before) << c.what;
     EXPECT_EQ(Backups().size(), 1u) << c.what << ": a refused restore takes no backup";
   }
+
+  // On purpose, another machine's backup of the ROM's size goes on.
+  std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFF00000\nFLAG=16\n";
+  WriteBytes(dir / "machine/rom.bin", imagegen::BuildTarvex(tarvex));
+  EXPECT_EQ(RunBrimlet("--restore " + backup.string(), env), 29) << Log();
+  EXPECT_EQ(RunBrimlet("--restore " + backup.string() + " --other-machine", env), 0) << Log();
+  EXPECT_EQ(Rom(), backupBytes);
 }
 
 // --dry-run: every check and the merge as the real run, the blocks that would

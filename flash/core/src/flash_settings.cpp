@@ -24,6 +24,7 @@ void SetStartupDefaults(FlashSettings& s) {
   d.programResult = s.programResult;
   d.flashInProgress = s.flashInProgress;
   d.restoreFile = s.restoreFile;
+  d.restoreOtherMachine = s.restoreOtherMachine;
   d.dryRun = s.dryRun;
   d.verifyRomFile = s.verifyRomFile;
   d.keepDmiData = 1;

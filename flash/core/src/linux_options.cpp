@@ -23,6 +23,10 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       check.argument = named ? argv[++i] : a;
       continue;
     }
+    if (a == "--other-machine" && check.option == LinuxOption::kRestore) {
+      check.otherMachine = true;
+      continue;
+    }
     if ((a == "--backups" || a == "--history") && check.option == LinuxOption::kNone) {
       check.option = a == "--backups" ? LinuxOption::kBackups : LinuxOption::kHistory;
       if (i + 1 < argc && argv[i + 1] && std::string(argv[i + 1]) == "--json") {
@@ -51,7 +55,8 @@ std::string LinuxHelpText() {
          "            --help, -h\tShow this help usage on standard output\n"
          "            --version\tShow the version\n"
          "            --restore NAME.rom\tPut a backup brimlet took (NAME.json beside it) back\n"
-         "            \t\ton this machine, without a window\n"
+         "            \t\ton this machine, without a window; --other-machine after\n"
+         "            \t\tit puts another machine's backup on on purpose\n"
          "            --backups [--json]\tList the ROM backups: time, model, version, size,\n"
          "            \t\twhether they are this machine's, path\n"
          "            --history [--json]\tShow the flash history\n"

@@ -24,7 +24,8 @@ bool Matches(const std::string& path, const std::string& sha256, uint64_t size, 
 }  // namespace
 
 bool CheckBackupForRestore(const std::string& romPath, const BiosImage& currentRom,
-                           const MachineIdentity& machine, BackupRecord* record, std::string* why) {
+                           const MachineIdentity& machine, BackupRecord* record, std::string* why,
+                           bool anyMachine) {
   if (!ReadBackupRecord(RecordPathOf(romPath), record, why)) return false;
   if (!Matches(romPath, record->sha256, record->size, why)) return false;
   if (record->size != currentRom.size) {
@@ -36,11 +37,12 @@ bool CheckBackupForRestore(const std::string& romPath, const BiosImage& currentR
   // the backup to the machine.
   const std::string model(currentRom.modelCode, strnlen(currentRom.modelCode, sizeof currentRom.modelCode));
   const bool sameModel = !record->model.empty() && record->model == model;
-  if (!machine.SameMachineAs(record->machine) && !sameModel) {
+  if (!anyMachine && !machine.SameMachineAs(record->machine) && !sameModel) {
     *why = "the backup belongs to another machine (model " +
            (record->model.empty() ? std::string("unknown") : record->model) +
            (record->machine.productName.empty() ? "" : ", " + record->machine.productName) +
-           "); this one is model " + (model.empty() ? std::string("unknown") : model);
+           "); this one is model " + (model.empty() ? std::string("unknown") : model) +
+           " (--other-machine puts it on all the same)";
     return false;
   }
   if (!record->moduleFile.empty() &&

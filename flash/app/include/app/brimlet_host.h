@@ -69,7 +69,7 @@ class BrimletHost : public StartupHost, public FlashSteps {
 int BrimletMain(int argc, char** argv, BrimletUi& ui);
 // `brimlet --restore FILE`: the backup put back as a silent flash would put
 // an image, after its record, size and machine are checked.
-int RestoreMain(const std::string& backupFile, BrimletUi& ui);
+int RestoreMain(const std::string& backupFile, BrimletUi& ui, bool otherMachine = false);
 // `brimlet --verify-rom FILE`: the ROM, read under the machine's hold, against FILE.
 int VerifyRomMain(const std::string& file, BrimletUi& ui);
 

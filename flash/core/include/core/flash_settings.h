@@ -92,6 +92,7 @@ struct FlashSettings {
   int32_t fileNameTooLong = 0;  // the /F: name did not fit commandLineFileName
   int32_t dryRun = 0;           // --dry-run: checks, merge and report, then stop before the backup
   std::string restoreFile;
+  int32_t restoreOtherMachine = 0;  // --other-machine: the backup's machine is not checked
   std::string verifyRomFile;    // --verify-rom: compare the ROM with this file, flash nothing      // the backup an explicit restore puts back ("" otherwise)
   int32_t machineRefused = 0;   // exit status when the driver would not give brimlet the machine
 };

@@ -16,6 +16,7 @@ enum class LinuxOption {
 struct LinuxOptionCheck {
   LinuxOption option = LinuxOption::kNone;
   std::string argument;  // the unknown option, or the backup of --restore
+  bool otherMachine = false;  // --restore FILE --other-machine
 };
 
 // --help or -h anywhere wins; then --version; then any other argument that

@@ -9,7 +9,9 @@
 namespace brim {
 
 // False with *why when the backup may not be put on this machine's ROM.
+// anyMachine leaves the machine out (record, bytes and size still count).
 bool CheckBackupForRestore(const std::string& romPath, const BiosImage& currentRom,
-                           const MachineIdentity& machine, BackupRecord* record, std::string* why);
+                           const MachineIdentity& machine, BackupRecord* record, std::string* why,
+                           bool anyMachine = false);
 
 }  // namespace brim
