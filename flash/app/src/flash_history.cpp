@@ -73,7 +73,8 @@ bool AppendHistory(const FlashRecord& r, std::string* error) {
     return false;
   }
   std::string line = HistoryLine(r);
-  const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // Never through a link: the state folder is not trusted to point anywhere else.
+  const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) {
     *error = "cannot open " + path + ": " + std::strerror(errno);
     return false;

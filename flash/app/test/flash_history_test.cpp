@@ -55,14 +55,23 @@ TEST(FlashHistory, AppendsAfterADamagedLine) {
   EXPECT_EQ(lines[2] + "\n", HistoryLine(Sample()));
 }
 
+// A folder, or a link (never followed), where the file should be.
 TEST(FlashHistory, UnwritableFileIsReportedWithItsName) {
-  plat::TempDir dir;
-  plat::ScopedEnv env;
-  env.UseFolders(dir.path());
-  std::filesystem::create_directories(HistoryPath());  // a folder where the file should be
-  std::string error;
-  EXPECT_FALSE(AppendHistory(Sample(), &error));
-  EXPECT_NE(error.find(HistoryPath()), std::string::npos) << error;
+  for (const bool link : {false, true}) {
+    plat::TempDir dir;
+    plat::ScopedEnv env;
+    env.UseFolders(dir.path());
+    std::filesystem::create_directories(std::filesystem::path(HistoryPath()).parent_path());
+    const std::string elsewhere = dir / "elsewhere.jsonl";
+    if (link)
+      std::filesystem::create_symlink(elsewhere, HistoryPath());
+    else
+      std::filesystem::create_directories(HistoryPath());
+    std::string error;
+    EXPECT_FALSE(AppendHistory(Sample(), &error));
+    EXPECT_NE(error.find(HistoryPath()), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(elsewhere)) << "nothing written through the link";
+  }
 }
 
 }  // namespace
