@@ -22,6 +22,8 @@ MachineHold::Result MachineHold::Take(const std::string& file, std::string* why)
   if (fd < 0 && errno == EEXIST) {
     created = false;
     fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    // Another user's file that only lets us read still locks: flock ignores the mode.
+    if (fd < 0 && errno == EACCES) fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   }
   if (fd < 0) {
     *why = "the machine lock " + file + " cannot be opened: " + std::strerror(errno);
