@@ -36,6 +36,7 @@ done
 [ "$(readlink "$usr/bin/brimlet")" = ../lib/bios-tools/brimlet ] || fail "bin/brimlet is not a link into lib/bios-tools"
 if grep -q '^BIOS_GUI:BOOL=ON' "$build/CMakeCache.txt"; then
   [ -x "$usr/bin/tavrin" ] || fail "tavrin not installed"
+  [ -f "$usr/lib/bios-tools/brimlet-gui.so" ] || fail "brimlet's window module not installed"
 fi
 # The menu entries are valid and start programs that were installed.
 desktop-file-validate "$usr"/share/applications/*.desktop || fail "desktop entries do not validate"

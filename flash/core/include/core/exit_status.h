@@ -19,6 +19,7 @@ enum ExitStatus : int {
   kExitNoBackup = 26,         // the current ROM could not be backed up
   kExitFailedUnchanged = 27,  // programming failed and the ROM, read again, is unchanged
   kExitRefusedUnchanged = 28, // refused at programming time, before any write
+  kExitNoWindow = 29,         // a window was wanted and cannot be shown, with no terminal either
 };
 
 // CheckNewImage's result for an image without the F-segment signature.

@@ -30,6 +30,8 @@ TEST(ProgramStart, WithoutPackageTheWindowStaysWithNoBoxAndNoToolkitWarnings) {
   std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFF00000\nFLAG=16\n";
   fs::copy_file(BRIMLET_EXE, dir / "prog/brimlet");
   fs::copy_file(fs::path(BRIMLET_EXE).parent_path() / "flash.sys", dir / "prog/flash.sys");
+  // The window comes from the module beside the program, as installed.
+  fs::copy_file(BRIMLET_GUI_MODULE, dir / "prog/brimlet-gui.so");
   fs::permissions(dir / "prog/brimlet", fs::perms::owner_all);
 
   const plat::WindowStart run =
