@@ -25,9 +25,11 @@ for f in bin/brimlet bin/brimlet-romread bin/brimlet-inspect bin/brimlet-pack bi
          bin/tavrin-build bin/qzw bin/tavrin-sample bin/crisis-samples \
          lib/bios-tools/brimlet lib/bios-tools/brimlet-romread lib/bios-tools/flash.sys \
          lib/bios-tools/modules/emulated.sys \
-         share/man/man1/brimlet.1 share/man/man1/tavrin.1 share/man/man1/tavrin-build.1 \
-         share/man/man1/brimlet-inspect.1 share/man/man1/brimlet-pack.1 \
-         share/man/man1/brimlet-romread.1 share/man/man1/qzw.1 \
+         share/man/man1/brimlet.1.gz share/man/man1/tavrin.1.gz share/man/man1/tavrin-build.1.gz \
+         share/man/man1/brimlet-inspect.1.gz share/man/man1/brimlet-pack.1.gz \
+         share/man/man1/brimlet-romread.1.gz share/man/man1/qzw.1.gz \
+         share/man/man1/brimlet-imagegen.1.gz share/man/man1/tavrin-sample.1.gz \
+         share/man/man1/crisis-samples.1.gz \
          share/applications/brimlet.desktop share/applications/tavrin.desktop \
          share/icons/hicolor/scalable/apps/brimlet.svg share/icons/hicolor/scalable/apps/tavrin.svg \
          share/doc/bios-tools/README.md; do
@@ -119,9 +121,9 @@ tools_deb=$(deb_of bios-tools) || fail "no bios-tools package: $(ls "$scratch/pk
 dpkg-deb -c "$tools_deb" | grep -qF './usr/bin/brimlet -> ../lib/bios-tools/brimlet' ||
   fail "bios-tools: /usr/bin/brimlet is no link to the private folder"
 has "$tools_deb" ./usr/bin/brimlet ./usr/lib/bios-tools/flash.sys \
-    ./usr/lib/bios-tools/brimlet ./usr/bin/tavrin-build ./usr/share/man/man1/brimlet.1
+    ./usr/lib/bios-tools/brimlet ./usr/bin/tavrin-build ./usr/share/man/man1/brimlet.1.gz
 lacks "$tools_deb" ./usr/lib/bios-tools/brimlet-gui.so ./usr/bin/tavrin ./usr/share/applications/ \
-      ./usr/lib/bios-tools/modules/flashrom.sys ./usr/share/man/man1/tavrin.1
+      ./usr/lib/bios-tools/modules/flashrom.sys ./usr/share/man/man1/tavrin.1.gz
 depends=$(dpkg-deb -f "$tools_deb" Depends)
 for d in dosfstools mtools libc6 libstdc++6; do
   echo "$depends" | grep -q "$d" || fail "bios-tools does not depend on $d: $depends"
@@ -130,7 +132,7 @@ echo "$depends" | grep -qE 'wx|gtk|flashrom' && fail "bios-tools depends on a wi
 if [ "$gui" = yes ]; then
   gui_deb=$(deb_of bios-tools-gui) || fail "no bios-tools-gui package: $(ls "$scratch/pkg")"
   has "$gui_deb" ./usr/lib/bios-tools/brimlet-gui.so ./usr/bin/tavrin ./usr/share/applications/brimlet.desktop \
-      ./usr/share/icons/hicolor/scalable/apps/tavrin.svg ./usr/share/man/man1/tavrin.1
+      ./usr/share/icons/hicolor/scalable/apps/tavrin.svg ./usr/share/man/man1/tavrin.1.gz
   lacks "$gui_deb" ./usr/lib/bios-tools/brimlet ./usr/bin/tavrin-build
   depends=$(dpkg-deb -f "$gui_deb" Depends)
   version=$(dpkg-deb -f "$tools_deb" Version)
