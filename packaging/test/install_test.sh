@@ -163,4 +163,13 @@ cp "$alone/usr/lib/bios-tools/flash.sys" "$scratch/alone-prog/"
 (cd "$scratch/alone-prog" && DISPLAY=:4097 ./brimlet-new /silent 2>"$scratch/alone.err") ||
   fail "brimlet from bios-tools alone /silent exits $?: $(cat "$scratch/alone.err")"
 cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" && fail "brimlet from bios-tools alone did not program the ROM"
+
+step "bios-tools alone: the installed brimlet refuses an image of another model"
+"$alone/usr/bin/brimlet-imagegen" tarvex "$scratch/other-model.rom"
+cp "$scratch/before.rom" "$scratch/machine/rom.bin"
+status=0
+(cd "$scratch" && "$alone/usr/bin/brimlet" /silent "/f:$scratch/other-model.rom" 2>"$scratch/other.err") || status=$?
+[ "$status" -eq 3 ] || fail "installed brimlet /silent /f: of another model exits $status, not 3: $(cat "$scratch/other.err")"
+cmp -s "$scratch/before.rom" "$scratch/machine/rom.bin" || fail "an image of another model changed the ROM"
+grep -q 'Model ID' "$scratch/other.err" || fail "the refusal does not name the model check: $(cat "$scratch/other.err")"
 echo "installed layout and packages: ok ($(cd "$scratch/pkg" && ls *.deb | tr '\n' ' '))"
