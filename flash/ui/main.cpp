@@ -9,6 +9,7 @@
 
 #include "app/brimlet_host.h"
 #include "app/gui_module.h"
+#include "app/state_listing.h"
 #include "app/terminal_ui.h"
 #include "core/command_line.h"
 #include "core/exit_status.h"
@@ -78,6 +79,13 @@ int main(int argc, char** argv) {
   // Linux adaptation: --help, -h, --version and unknown '-' options are
   // answered before the window, the lock or the driver are touched.
   const brim::LinuxOptionCheck linuxOption = brim::CheckLinuxOptions(argc, argv);
+  if (linuxOption.option == brim::LinuxOption::kRestore) {
+    brim::TerminalUi ui;
+    return brim::RestoreMain(linuxOption.argument, ui);
+  }
+  if (linuxOption.option == brim::LinuxOption::kBackups ||
+      linuxOption.option == brim::LinuxOption::kHistory)
+    return brim::AnswerStateOption(linuxOption, stdout, stderr);
   if (linuxOption.option != brim::LinuxOption::kNone)
     return brim::AnswerLinuxOption(linuxOption, stdout, stderr);
   if (!DisplayAvailable()) return RunInTerminal(argc, argv);

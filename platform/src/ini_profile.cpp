@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 
 namespace plat {
@@ -164,7 +165,8 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     text += line;
     text += eol;
   }
-  return WriteWholeFile(path, text.data(), text.size());
+  // Written whole under a temporary name: a kill never leaves half a file.
+  return WriteFileAtomically(ResolvePath(path), text.data(), text.size());
 }
 
 }  // namespace plat

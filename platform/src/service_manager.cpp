@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/atomic_file.h"
 #include "platform/device.h"
 #include "platform/file_system.h"
 #include "platform/ini_profile.h"
@@ -36,7 +37,19 @@ void Forget(const std::string& name) {
   LoadedModules().erase(ToUpper(name));
 }
 
+// A state file must not choose the code brimlet runs: only a module in the
+// driver folder, where installing puts its copy, is ever loaded.
+bool TrustedModulePath(const std::string& path) {
+  const std::string folder = DriverFolder() + "/";
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path.find('/', folder.size()) == std::string::npos && path.find("..") == std::string::npos;
+}
+
 bool DefaultCheck(const std::string& name, const std::string& path, uint32_t* err) {
+  if (!TrustedModulePath(path)) {
+    *err = ERROR_ACCESS_DENIED;
+    return false;
+  }
   std::shared_ptr<DriverModule> module = DriverModule::Load(path, err);
   if (!module) return false;
   std::lock_guard<std::mutex> guard(g_modulesLock);
@@ -50,8 +63,16 @@ std::string ServiceRecordFolder() { return StateFolder() + "/services"; }
 bool ReadServiceRecord(const std::string& name, uint32_t* state, std::string* binaryPath) {
   if (name.empty() || name.find_first_of("/\\") != std::string::npos) return false;
   if (!FileExists(RecordPath(name))) return false;
-  if (state) *state = static_cast<uint32_t>(std::strtoul(Key(name, "STATE").c_str(), nullptr, 10));
-  if (binaryPath) *binaryPath = Key(name, "BINARYPATH");
+  // A record without its program or state (an older run killed while it
+  // wrote) is no service: it is made again, never fatal.
+  const IniSnapshot record(RecordPath(name));
+  const std::string path = record.Get(kSection, "BINARYPATH", "", 261);
+  const std::string stateText = record.Get(kSection, "STATE", "", 32);
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(stateText.c_str(), &end, 10);
+  if (path.empty() || stateText.empty() || *end != '\0') return false;
+  if (state) *state = static_cast<uint32_t>(value);
+  if (binaryPath) *binaryPath = path;
   return true;
 }
 
@@ -68,6 +89,10 @@ std::shared_ptr<DriverModule> RunningDriverModule(const std::string& serviceName
     std::lock_guard<std::mutex> guard(g_modulesLock);
     auto it = LoadedModules().find(ToUpper(serviceName));
     if (it != LoadedModules().end()) return it->second;
+  }
+  if (!TrustedModulePath(path)) {
+    if (lastError) *lastError = ERROR_ACCESS_DENIED;
+    return nullptr;
   }
   std::shared_ptr<DriverModule> module = DriverModule::Load(path, lastError);
   if (!module) return nullptr;
@@ -131,14 +156,12 @@ ScHandle FileServiceManager::CreateService(ScHandle manager, const std::string& 
     lastError_ = ERROR_SERVICE_EXISTS;
     return 0;
   }
-  std::string path = RecordPath(name);
-  bool ok = WritePrivateProfileString(kSection, "NAME", name, path) &&
-            WritePrivateProfileString(kSection, "DISPLAYNAME", displayName, path) &&
-            WritePrivateProfileString(kSection, "TYPE", std::to_string(serviceType), path) &&
-            WritePrivateProfileString(kSection, "START", std::to_string(startType), path) &&
-            WritePrivateProfileString(kSection, "ERRORCONTROL", std::to_string(errorControl), path) &&
-            WritePrivateProfileString(kSection, "BINARYPATH", binaryPath, path) &&
-            WriteState(name, SERVICE_STOPPED);
+  // The whole record in one write, so it is there whole or not at all.
+  const std::string record = std::string("[") + kSection + "]\nNAME=" + name + "\nDISPLAYNAME=" +
+                             displayName + "\nTYPE=" + std::to_string(serviceType) + "\nSTART=" +
+                             std::to_string(startType) + "\nERRORCONTROL=" + std::to_string(errorControl) +
+                             "\nBINARYPATH=" + binaryPath + "\nSTATE=" + std::to_string(SERVICE_STOPPED) + "\n";
+  bool ok = WriteFileAtomically(RecordPath(name), record.data(), record.size());
   if (!ok) {
     lastError_ = ERROR_ACCESS_DENIED;
     return 0;

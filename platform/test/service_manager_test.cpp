@@ -78,6 +78,32 @@ TEST(ServiceManager, CreateStartStopAndQueryAKernelDriver) {
   EXPECT_FALSE(scm.QueryServiceStatus(s, &status));
 }
 
+// What a start killed while it wrote may leave (an empty record, one cut
+// before its program or state) is no service and is made again.
+TEST(ServiceManager, DamagedRecordIsMadeAgain) {
+  TempState state;
+  FileServiceManager scm([](const std::string&, uint32_t*) { return true; });
+  ScHandle m = scm.OpenSCManager(SC_MANAGER_ALL_ACCESS);
+  ASSERT_NE(m, 0u);
+  const std::string record = ServiceRecordFolder() + "/FLASH.ini";
+  for (const std::string damaged : {"", "[SERVICE]\nNAME=flash\nTYPE=1\n",
+                                    "[SERVICE]\nBINARYPATH=/d/flash.sys\nSTATE=\n",
+                                    "[SERVICE]\nBINARYPATH=/d/flash.sys\nSTATE=4x\n"}) {
+    ASSERT_TRUE(WriteWholeFile(record, damaged.data(), damaged.size()));
+    EXPECT_EQ(scm.OpenService(m, "flash", SERVICE_ALL_ACCESS), 0u) << damaged;
+    ScHandle s = scm.CreateService(m, "flash", "flash", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                   SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "/drivers/flash.sys");
+    ASSERT_NE(s, 0u) << damaged;
+    uint32_t st = 99;
+    std::string path;
+    ASSERT_TRUE(ReadServiceRecord("flash", &st, &path));
+    EXPECT_EQ(st, SERVICE_STOPPED);
+    EXPECT_EQ(path, "/drivers/flash.sys");
+    EXPECT_TRUE(scm.StartService(s));
+    scm.CloseServiceHandle(s);
+  }
+}
+
 TEST(ServiceManager, FailedLoadLeavesTheServiceStopped) {
   TempState state;
   FileServiceManager scm([](const std::string&, uint32_t* err) {
@@ -109,15 +135,22 @@ TEST(DriverDevice, FlashOpensOnlyWhileItsServiceRunsAndItsModuleLoads) {
   EXPECT_EQ(err, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(OpenDevice("\\\\.\\ABVXD.VXD", 0, &err), nullptr);  // NT has no such device
 
-  // A running record whose file is no module still gives no device.
-  std::string bogus = state.root_ + "/flash.sys";
+  // A running record whose file is no module still gives no device; one
+  // that names a file outside the driver folder is never loaded at all.
+  MakeDirectories(DriverFolder());
+  const std::string bogus = DriverFolder() + "/flash.sys", elsewhere = state.root_ + "/flash.sys";
   WriteWholeFile(bogus, "text", 4);
-  FileServiceManager scm([](const std::string&, uint32_t*) { return true; });
-  ScHandle m = scm.OpenSCManager(0);
-  ScHandle s = scm.CreateService(m, "flash", "flash", 0, 1, 3, 1, bogus);
-  ASSERT_TRUE(scm.StartService(s));
-  EXPECT_EQ(OpenDevice("\\\\.\\FLASH", GENERIC_READ, &err), nullptr);
-  EXPECT_EQ(err, ERROR_BAD_EXE_FORMAT);
+  WriteWholeFile(elsewhere, "text", 4);
+  for (const auto& [path, error] : {std::make_pair(bogus, ERROR_BAD_EXE_FORMAT),
+                                    std::make_pair(elsewhere, ERROR_ACCESS_DENIED)}) {
+    DeleteFile(ServiceRecordFolder() + "/FLASH.ini");
+    FileServiceManager scm([](const std::string&, uint32_t*) { return true; });
+    ScHandle m = scm.OpenSCManager(0);
+    ScHandle s = scm.CreateService(m, "flash", "flash", 0, 1, 3, 1, path);
+    ASSERT_TRUE(scm.StartService(s));
+    EXPECT_EQ(OpenDevice("\\\\.\\FLASH", GENERIC_READ, &err), nullptr);
+    EXPECT_EQ(err, error) << path;
+  }
 }
 
 TEST(DriverModule, LoadRefusesMissingFilesAndNonModules) {

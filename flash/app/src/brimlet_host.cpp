@@ -1,11 +1,16 @@
 #include "app/brimlet_host.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "core/command_line.h"
 #include "core/exit_status.h"
+#include "firmware/backup_restore.h"
+#include "firmware/machine_identity.h"
 #include "firmware/rom_backup.h"
 #include "firmware/machine_hold.h"
 #include "firmware/rom_verify.h"
@@ -15,8 +20,10 @@
 #include "image/bios_image.h"
 #include "image/image_checks.h"
 #include "image/image_loader.h"
+#include "image/region_locator.h"
 #include "image/region_merge.h"
 #include "platform/driver_device.h"
+#include "platform/file_system.h"
 #include "platform/signal_hold.h"
 #include "platform/system_paths.h"
 
@@ -75,7 +82,57 @@ void BrimletHost::DestroyMainWindow() {
   page_.reset();
 }
 
-void BrimletHost::LoadNewImage() { brim::LoadNewImage(); }
+void BrimletHost::LoadNewImage() {
+  FlashSettings& s = Settings();
+  if (s.restoreFile.empty()) return brim::LoadNewImage();
+  if (!LoadBackup(s.restoreFile)) {
+    s.imageLoaded = 0;
+    FreeImageBuffer(NewImage());
+  }
+}
+
+bool BrimletHost::LoadBackup(const std::string& path) {
+  FlashSettings& s = Settings();
+  BackupRecord record;
+  std::string why;
+  if ((ImageStatus() & kStatusRomReadFailed) ||
+      !CheckBackupForRestore(path, CurrentRomImage(), ReadMachineIdentity(), &record, &why)) {
+    if (why.empty()) why = "the current ROM could not be read";
+    Refuse(s, kExitRestoreRefused, "the backup " + path + " is not restored: " + why);
+    return false;
+  }
+  s.commandLineFileName = path;
+  s.fileNameRelative = 0;
+  s.fileFromCommandLine = 1;
+  brim::LoadNewImage();
+  BiosImage& image = NewImage();
+  if (!s.imageLoaded || image.size != record.size) {
+    if (s.errorCode == 0) Refuse(s, kExitRestoreRefused, "the backup " + path + " could not be loaded");
+    return false;
+  }
+  if (!record.moduleFile.empty()) {
+    // The module the backed-up ROM was programmed with goes behind it, where
+    // programming finds the new image's module.
+    std::vector<uint8_t> module;
+    const std::string modulePath = ModulePathOf(path);
+    if (!plat::ReadWholeFile(modulePath, module) || module.size() != record.moduleSize ||
+        image.size + module.size() > image.buffer.size()) {
+      Refuse(s, kExitRestoreRefused, "the backup's module " + modulePath + " could not be loaded");
+      return false;
+    }
+    std::copy(module.begin(), module.end(), image.buffer.begin() + image.size);
+    image.size += static_cast<uint32_t>(module.size());
+    LocateRegions(image);
+  }
+  // Checked against its record and this machine, the backup goes back byte
+  // for byte: no image check, nothing kept, the boot block written too.
+  s.verifyReleaseDate = s.verifyModelId = s.verifySize = s.verifyChecksum = 0;
+  s.keepAll = s.keepDmiData = s.keepBuCodeData = s.keepInvertEeprom = s.keepPassword = 0;
+  s.keepScPassword = s.keepMasterLogo = s.keepSlaveLogo = s.keepBootBlock = s.keepEscdData = 0;
+  s.keepChargerEeprom = s.keepKbc = s.keepFingerprint = s.keepNvs = s.keepBbvl = 0;
+  s.keepNs591Kbc = s.keepPanelTable = s.keepThermalTable = 0;
+  return true;
+}
 
 void BrimletHost::Tell(const std::string& line) {
   if (Settings().silentMode)
@@ -91,6 +148,7 @@ void BrimletHost::RunFlashSequence() {
   record_.before = IdentityOf(CurrentRomImage(), CurrentRomImage().flagWord);
   record_.image = IdentityOf(NewImage(), CurrentRomImage().flagWord);
   record_.source = LastLoadedPath();
+  record_.restore = !s.restoreFile.empty();
   record_.settingsWord = s.settingsWord;
 
   FlashSequence(s, *this, ui_.View());
@@ -116,7 +174,7 @@ int BrimletHost::CheckNewImage() { return brim::CheckNewImage(); }
 void BrimletHost::MergeKeptRegions() {
   // A backup goes back byte for byte: areas of the ROM it replaces (perhaps
   // half-written) must not be carried into it.
-  if (IsRomBackupName(LastLoadedPath())) {
+  if (!Settings().restoreFile.empty()) {
     Tell("Restoring a backup: no area of the current BIOS is kept");
     return;
   }
@@ -177,6 +235,14 @@ void BrimletHost::RefreshCurrentRom() {
 void BrimletHost::DiscardNewImage() {
   FreeImageBuffer(NewImage());
   ui_.ClearNewImageInfo();
+}
+
+int RestoreMain(const std::string& backupFile, BrimletUi& ui) {
+  char* full = ::realpath(backupFile.c_str(), nullptr);
+  Settings().restoreFile = full ? full : backupFile;
+  std::free(full);
+  BrimletHost host(ui);
+  return RunStartup("/silent", plat::ExecutablePath(), host);
 }
 
 int BrimletMain(int argc, char** argv, BrimletUi& ui) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/exit_status.h"
+#include "core/json_text.h"
 #include "image/image_layout.h"
 #include "platform/system_paths.h"
 
@@ -15,28 +16,7 @@ namespace brim {
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Bytes out of an image are not text; they are kept as escapes.
-          char esc[8];
-          std::snprintf(esc, sizeof esc, "\\u%04x", c);
-          out += esc;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string Quoted(const std::string& text) { return JsonQuoted(text); }
 
 std::string Fixed(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
 
@@ -79,7 +59,7 @@ std::string HistoryLine(const FlashRecord& r) {
               ",\"reason\":" + Quoted(r.unkept[i].reason) + "}";
   unkept += "]";
   return std::string("{\"time\":") + Quoted(when) + ",\"old\":" + Identity(r.before) +
-         ",\"new\":" + Identity(r.image) + ",\"source\":" + Quoted(r.source) +
+         ",\"new\":" + Identity(r.image) + ",\"operation\":" + Quoted(r.restore ? "restore" : "flash") + ",\"source\":" + Quoted(r.source) +
          ",\"settingsWord\":" + Quoted(word) + ",\"exitStatus\":" + std::to_string(r.exitStatus) +
          ",\"result\":" + Quoted(ExitStatusMeaning(r.exitStatus)) +
          ",\"backup\":" + (r.backupPath.empty() ? std::string("null") : Quoted(r.backupPath)) +

@@ -16,7 +16,7 @@ FlashRecord Sample() {
   r.time = 1196251200;
   r.before = {"Quorvel", "QVL", "R1.07", "06/28/07"};
   r.image = {"Quorvel", "QVL", "R1.\"8\"", "07/15/07"};
-  r.source = "/images/new\\bios\n.rom";
+  r.source = "/images/n\xC3\xAF" "ew\\bios\n.rom\xEF";  // UTF-8, then a Latin-1 byte
   r.settingsWord = 0x0800C10;
   r.exitStatus = 5;
   r.verifyRan = true;
@@ -31,7 +31,8 @@ TEST(FlashHistory, OneEscapedJsonObjectPerLine) {
             "{\"time\":\"2007-11-28T12:00:00Z\","
             "\"old\":{\"layout\":\"Quorvel\",\"model\":\"QVL\",\"version\":\"R1.07\",\"date\":\"06/28/07\"},"
             "\"new\":{\"layout\":\"Quorvel\",\"model\":\"QVL\",\"version\":\"R1.\\\"8\\\"\",\"date\":\"07/15/07\"},"
-            "\"source\":\"/images/new\\\\bios\\n.rom\",\"settingsWord\":\"0x00800C10\",\"exitStatus\":5,"
+            "\"operation\":\"flash\","
+            "\"source\":\"/images/n\xC3\xAF" "ew\\\\bios\\n.rom\\udcef\",\"settingsWord\":\"0x00800C10\",\"exitStatus\":5,"
             "\"result\":\"programming or read-back verify failed\",\"backup\":null,"
             "\"verify\":\"failed: 1 of 16 blocks differ\","
             "\"notKept\":[{\"area\":\"NVS (A!KN)\",\"reason\":\"the new image has no such area\"}]}\n");

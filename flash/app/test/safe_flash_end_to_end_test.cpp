@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -85,7 +86,8 @@ class SafeFlash : public SilentFlash {
   std::vector<fs::path> Backups() {
     std::vector<fs::path> files;
     if (fs::exists(dir / "state/bios-tools/backups"))
-      for (const auto& e : fs::directory_iterator(dir / "state/bios-tools/backups")) files.push_back(e.path());
+      for (const auto& e : fs::directory_iterator(dir / "state/bios-tools/backups"))
+        if (e.path().extension() == ".rom") files.push_back(e.path());
     std::sort(files.begin(), files.end());
     return files;
   }
@@ -212,18 +214,18 @@ TEST_P(CutOffRestore, BackupIsTheOldRomAndRestoresIt) {
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_NE(Log().find("brimlet: Backup of the current BIOS: " + backups[0].string()), std::string::npos) << Log();
   const Bytes backup = ReadBytes(backups[0]);
-  ASSERT_GE(backup.size(), l.oldRom.size());
-  EXPECT_TRUE(std::equal(l.oldRom.begin(), l.oldRom.end(), backup.begin())) << "the ROM as it was, byte for byte";
-  if (l.moduleBehind) {
-    // The module the run used travels behind the ROM bytes.
-    ASSERT_EQ(backup.size(), l.oldRom.size() + 0x10000);
-    EXPECT_EQ(std::memcmp(backup.data() + l.oldRom.size(), "A!FR", 4), 0);
-  } else {
-    EXPECT_EQ(backup.size(), l.oldRom.size());
-  }
+  EXPECT_EQ(backup, l.oldRom) << "the ROM as it was, byte for byte, nothing appended";
+  fs::path module = backups[0];
+  module.replace_extension(".module");
+  fs::path record = backups[0];
+  record.replace_extension(".json");
+  EXPECT_TRUE(fs::exists(record));
+  // The module the run used is kept beside a ROM that has none of its own.
+  EXPECT_EQ(fs::exists(module), l.moduleBehind);
+  if (l.moduleBehind) EXPECT_EQ(std::memcmp(ReadBytes(module).data(), "A!FR", 4), 0);
 
   ClearFaults(l.flag);
-  ASSERT_EQ(RunBrimlet("/silent /force /wb /f:" + backups[0].string()), 0) << Log();
+  ASSERT_EQ(RunBrimlet("--restore " + backups[0].string()), 0) << Log();
   EXPECT_EQ(Rom(), l.oldRom) << "the restore brings the old ROM back exactly";
   EXPECT_NE(Log().find("Restoring a backup: no area of the current BIOS is kept"), std::string::npos) << Log();
   EXPECT_EQ(Backups().size(), 2u) << "the restore backed up the cut-off ROM and kept the first backup";
@@ -235,6 +237,19 @@ TEST_P(CutOffRestore, BackupIsTheOldRomAndRestoresIt) {
   EXPECT_NE(history[0].find("\"exitStatus\":5"), std::string::npos) << history[0];
   EXPECT_NE(history[0].find("\"backup\":\"" + backups[0].string() + "\""), std::string::npos);
   EXPECT_NE(history[1].find("\"verify\":\"passed\""), std::string::npos) << history[1];
+  EXPECT_NE(history[1].find("\"operation\":\"restore\""), std::string::npos) << history[1];
+
+  // The listings read what the runs left, without the lock or the driver.
+  ASSERT_EQ(RunBrimlet("--history"), 0);
+  EXPECT_NE(Log().find("  flash    programming or read-back verify failed (exit 5)  "), std::string::npos) << Log();
+  EXPECT_NE(Log().find("  restore  flashed and verified (exit 0)  " + backups[0].string()), std::string::npos)
+      << Log();
+  ASSERT_EQ(RunBrimlet("--backups --json"), 0);
+  std::istringstream listing(Log());
+  int listed = 0;
+  for (std::string line; std::getline(listing, line); ++listed) EXPECT_TRUE(Json(line).WholeObject()) << line;
+  EXPECT_EQ(listed, 2);
+  EXPECT_NE(Log().find("\"path\":\"" + backups[0].string() + "\""), std::string::npos) << Log();
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLayouts, CutOffRestore, ::testing::Values(0, 1, 2));
@@ -404,7 +419,7 @@ TEST_F(SafeFlash, OneFlashOpensTheMachineFilesAHandfulOfTimes) {
   const std::string trace(bytes.begin(), bytes.end());
   EXPECT_EQ(CountOpens(trace, "/machine/machine.ini\""), 1) << trace;
   EXPECT_EQ(CountOpens(trace, "/machine/rom.bin\""), 1) << trace;
-  EXPECT_EQ(CountOpens(trace, "/drivers/flash.sys\"", "O_CREAT"), 1) << "one copy of the module\n" << trace;
+  EXPECT_EQ(CountOpens(trace, "/drivers/.tmp-flash.sys-", "O_CREAT"), 1) << "one copy of the module\n" << trace;
   EXPECT_EQ(CountOpens(trace, "/flash-driver-", "O_CREAT"), 1) << "one module loaded\n" << trace;
 }
 
@@ -479,5 +494,54 @@ TEST_F(SafeFlash, FailedProgrammingTellsWhatTheRomHolds) {
     ASSERT_EQ(HistoryLines().size(), 1u);
     EXPECT_NE(HistoryLines()[0].find("\"exitStatus\":" + std::to_string(c.status)), std::string::npos)
         << HistoryLines()[0];
+  }
+}
+
+// --restore refuses, with the ROM unchanged and no backup taken, a backup
+// whose bytes changed, one of another machine and one of another size.
+TEST_F(SafeFlash, RestoreRefusesWhatIsNotThisMachinesBackup) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  Prepare(oldRom, 0x10, image, kSettings);
+  fs::create_directories(dir / "dmi");
+  std::ofstream(dir / "dmi/product_uuid") << "4c4c4544-0031-3510-8052-b2c04f4e4d31\n";
+  const std::string env = Environment() + " BIOS_TOOLS_DMI_ROOT=" + (dir / "dmi");
+  ASSERT_EQ(RunBrimlet("/silent /wb", env), 0) << Log();
+  ASSERT_EQ(Backups().size(), 1u);
+  const fs::path backup = Backups()[0];
+  const Bytes backupBytes = ReadBytes(backup);
+
+  imagegen::TarvexSpec tarvex;
+  tarvex.seed = 4;
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    const char* reason;
+  } cases[] = {
+      {"bytes changed", [&] { Bytes b = backupBytes; b[0x100] ^= 1; WriteBytes(backup, b); },
+       "its bytes changed since the backup"},
+      {"another machine",
+       [&] {
+         WriteBytes(backup, backupBytes);
+         WriteBytes(dir / "machine/rom.bin", imagegen::BuildTarvex(tarvex));
+         std::ofstream(dir / "dmi/product_uuid") << "4c4c4544-0031-3510-8052-b2c04f4e4d32\n";
+       },
+       "the backup belongs to another machine"},
+      {"another size",
+       [&] {
+         Bytes twice = image;
+         twice.insert(twice.begin(), image.begin(), image.end());
+         WriteBytes(dir / "machine/rom.bin", twice);
+         std::ofstream(dir / "machine/machine.ini") << "[MACHINE]\nBASE=0xFFE00000\nFLAG=16\n";
+       },
+       "the backup holds 1048576 bytes, the flash ROM 2097152"},
+  };
+  for (const Case& c : cases) {
+    c.change();
+    const Bytes before = Rom();
+    EXPECT_EQ(RunBrimlet("--restore " + backup.string(), env), 29) << c.what << "\n" << Log();
+    EXPECT_NE(Log().find(c.reason), std::string::npos) << c.what << "\n" << Log();
+    EXPECT_EQ(Rom(), before) << c.what;
+    EXPECT_EQ(Backups().size(), 1u) << c.what << ": a refused restore takes no backup";
   }
 }

@@ -27,11 +27,13 @@ const WindowCase kCases[] = {
     {"SilentPackageWithoutModule", "/silent", true, Module::kNone, false, 0, true, ""},
     {"HelpWithDisplay", "--help", true, Module::kBuilt, false, 0, false, "Usage"},
     {"VersionWithDisplay", "--version", true, Module::kBuilt, false, 0, false, "brimlet"},
+    {"RestoreWithDisplay", "--restore missing.rom", true, Module::kBuilt, false, 29, false, "missing.rom"},
+    {"HistoryWithDisplay", "--history", true, Module::kBuilt, false, -1, false, ""},
     {"NoDisplayWorksInTerminal", "/silent", false, Module::kBuilt, false, 0, true, ""},
     {"WindowWantedLoadsModule", "", true, Module::kBuilt, true, -1, false, ""},
-    {"WindowWantedWithoutModuleRefuses", "", true, Module::kNone, false, 29, false,
+    {"WindowWantedWithoutModuleRefuses", "", true, Module::kNone, false, 30, false,
      "brimlet: the window cannot be shown: no window module (looked for "},
-    {"BrokenModuleNamedAndRefused", "", true, Module::kBroken, false, 29, false, "/prog/brimlet-gui.so: "},
+    {"BrokenModuleNamedAndRefused", "", true, Module::kBroken, false, 30, false, "/prog/brimlet-gui.so: "},
 };
 
 // True when the loader ran the initialisers of a file whose path has `library`.

@@ -31,6 +31,7 @@ std::string ExitStatusMeaning(int status) {
     case kExitNoBackup: return "the current ROM could not be backed up";
     case kExitFailedUnchanged: return "failed, ROM unchanged";
     case kExitRefusedUnchanged: return "refused, ROM unchanged";
+    case kExitRestoreRefused: return "restore refused, ROM unchanged";
     case kExitNoWindow: return "the window module cannot be loaded and there is no terminal";
   }
   return "unknown";

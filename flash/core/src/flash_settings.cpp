@@ -23,6 +23,7 @@ void SetStartupDefaults(FlashSettings& s) {
   d.imageLoaded = s.imageLoaded;
   d.programResult = s.programResult;
   d.flashInProgress = s.flashInProgress;
+  d.restoreFile = s.restoreFile;
   d.keepDmiData = 1;
   d.keepBootBlock = 1;
   d.fileNameRelative = 1;

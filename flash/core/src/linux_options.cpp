@@ -14,6 +14,22 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       check.argument.clear();
       return check;
     }
+    if (a == "--restore" && check.option == LinuxOption::kNone) {
+      // A name that begins with '-' is an option, never the backup (write ./-x.rom).
+      check.option = i + 1 < argc && argv[i + 1] && *argv[i + 1] && *argv[i + 1] != '-'
+                         ? LinuxOption::kRestore
+                         : LinuxOption::kMissingArgument;
+      check.argument = check.option == LinuxOption::kRestore ? argv[++i] : a;
+      continue;
+    }
+    if ((a == "--backups" || a == "--history") && check.option == LinuxOption::kNone) {
+      check.option = a == "--backups" ? LinuxOption::kBackups : LinuxOption::kHistory;
+      if (i + 1 < argc && argv[i + 1] && std::string(argv[i + 1]) == "--json") {
+        check.argument = "json";
+        ++i;
+      }
+      continue;
+    }
     if (a == "--version") {
       if (check.option != LinuxOption::kVersion) check.argument.clear();
       check.option = LinuxOption::kVersion;
@@ -31,7 +47,12 @@ std::string LinuxHelpText() {
          "\n"
          " Linux options (checked first; they never start a flash):\n"
          "            --help, -h\tShow this help usage on standard output\n"
-         "            --version\tShow the version\n";
+         "            --version\tShow the version\n"
+         "            --restore NAME.rom\tPut a backup brimlet took (NAME.json beside it) back\n"
+         "            \t\ton this machine, without a window\n"
+         "            --backups [--json]\tList the ROM backups: time, model, version, size,\n"
+         "            \t\twhether they are this machine's, path\n"
+         "            --history [--json]\tShow the flash history\n";
 }
 
 int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* err) {
@@ -49,6 +70,12 @@ int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* 
                    "Try 'brimlet --help'; brimlet's own options begin with '/' (brimlet /?).\n",
                    check.argument.c_str());
       return 2;
+    case LinuxOption::kMissingArgument:
+      std::fprintf(err, "brimlet: %s needs a file\nTry 'brimlet --help'.\n", check.argument.c_str());
+      return 2;
+    case LinuxOption::kRestore:
+    case LinuxOption::kBackups:
+    case LinuxOption::kHistory:
     case LinuxOption::kNone:
       break;
   }

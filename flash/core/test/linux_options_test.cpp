@@ -38,6 +38,15 @@ TEST(LinuxOptions, VersionAndUnknownOptions) {
   EXPECT_EQ(Check({"-x", "--version"}).option, LinuxOption::kVersion);
 }
 
+TEST(LinuxOptions, RestoreNamesItsBackup) {
+  const LinuxOptionCheck restore = Check({"--restore", "/b/QVL_x.rom"});
+  EXPECT_EQ(restore.option, LinuxOption::kRestore);
+  EXPECT_EQ(restore.argument, "/b/QVL_x.rom");
+  EXPECT_EQ(Check({"--restore", "--help"}).option, LinuxOption::kHelp);
+  EXPECT_EQ(Check({"--restore"}).option, LinuxOption::kMissingArgument);
+  EXPECT_EQ(Check({"--restore", ""}).option, LinuxOption::kMissingArgument);
+}
+
 std::string Capture(const LinuxOptionCheck& c, int* status, bool toErr) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <mutex>
 #include <set>
+#include <vector>
 #include <thread>
 
+#include "platform/atomic_file.h"
 #include "platform/driver_device.h"
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
@@ -137,7 +139,11 @@ int DriverService::InstallDriver(const std::string& driverFile, const std::strin
   if (!plat::FileExists(driverFile)) return Fail("Cannot find the driver file");
   std::string destination = plat::SystemFolder() + "\\drivers\\" + plat::BaseName(driverFile);
   plat::MakeDirectories(plat::DriverFolder());
-  if (!plat::CopyFile(driverFile, destination, false)) return Fail("CopyFile failed.");
+  // The copy replaces the old one whole: a kill never leaves half a module.
+  std::vector<uint8_t> module;
+  if (!plat::ReadWholeFile(driverFile, module) ||
+      !plat::WriteFileAtomically(plat::ResolvePath(destination), module.data(), module.size()))
+    return Fail("CopyFile failed.");
   plat::ScHandle scm = manager_->OpenSCManager(plat::SC_MANAGER_ALL_ACCESS);
   if (!scm) return Fail("OpenSCManager() failed.");
   plat::ScHandle svc = manager_->CreateService(

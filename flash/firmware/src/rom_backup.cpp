@@ -1,14 +1,25 @@
 #include "firmware/rom_backup.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
 
+#include "bios_tools_version.h"
+#include "firmware/backup_record.h"
+#include "firmware/machine_identity.h"
+#include "firmware/sha256.h"
+#include "image/image_layout.h"
 #include "image/image_loader.h"
+#include "platform/file_system.h"
 #include "platform/system_paths.h"
 
 namespace brim {
@@ -61,13 +72,6 @@ std::string BackupBaseName(const BiosImage& rom, std::time_t when) {
          stamp;
 }
 
-bool IsRomBackupName(const std::string& path) {
-  std::string name = path.substr(path.find_last_of("/\\") + 1);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const size_t stamp = name.find("_flashed-");
-  return stamp != std::string::npos && name.size() >= 4 && name.compare(name.size() - 4, 4, ".rom") == 0;
-}
-
 bool HoldsFlashModule(const uint8_t* bytes, uint32_t size) {
   for (uint32_t p = 0; bytes && size >= 4 && p <= size - 4; p += 16)
     if (std::memcmp(bytes + p, "A!FR", 4) == 0) return true;
@@ -89,6 +93,48 @@ void ModuleBlockOf(const BiosImage& image, const uint8_t* module, uint32_t romSi
   *length = static_cast<uint32_t>(end - start);
 }
 
+namespace {
+// Writes `length` bytes to a temporary file in `folder`, synced; its name in *temporary.
+bool WriteTemporary(const std::string& folder, const uint8_t* data, size_t length,
+                    std::string* temporary, RomBackup* failure) {
+  std::string name = folder + "/.backup-XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    *failure = Failed(folder, "cannot create a file in");
+    return false;
+  }
+  *temporary = name;
+  bool ok = WriteAll(fd, data, length);
+  if (!ok) *failure = Failed(name, "cannot write");
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    *failure = Failed(name, "cannot sync");
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    *failure = Failed(name, "cannot close");
+  }
+  if (!ok) ::unlink(name.c_str());
+  return ok;
+}
+
+// Gives the temporary file its name; never replaces a file of that name.
+bool Publish(const std::string& temporary, const std::string& path, RomBackup* failure) {
+  const bool ok = ::link(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) *failure = Failed(path, "cannot create");
+  ::unlink(temporary.c_str());
+  return ok;
+}
+
+std::string UtcText(std::time_t when) {
+  std::tm utc{};
+  gmtime_r(&when, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+}  // namespace
+
 RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const uint8_t* module,
                          std::time_t when) {
   const std::string folder = BackupFolder();
@@ -99,47 +145,118 @@ RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const 
   }
   if (!plat::MakeDirectories(folder)) return Failed(folder, "cannot create the folder");
 
+  BackupRecord record;
+  record.sha256 = Sha256Hex(rom.bytes, rom.size);
+  record.size = rom.size;
+  record.layout = LayoutName(LayoutOf(rom.flagWord));
+  record.model = Fixed(rom.modelCode, sizeof rom.modelCode);
+  record.version = Fixed(rom.versionText, sizeof rom.versionText);
+  record.date = Fixed(rom.dateText, sizeof rom.dateText);
+  record.machine = ReadMachineIdentity();
+  record.time = UtcText(when);
+  record.brimletVersion = BIOS_TOOLS_VERSION;
+  // A ROM without a flash module of its own is programmed back with the one
+  // this run used: it is kept beside the backup, never inside it.
   uint32_t from = 0, length = 0;
   if (!HoldsFlashModule(rom.bytes, rom.size)) ModuleBlockOf(newImage, module, rom.size, &from, &length);
 
+  RomBackup failure;
+  std::string romTemp, moduleTemp, recordTemp;
+  if (!WriteTemporary(folder, rom.bytes, rom.size, &romTemp, &failure)) return failure;
+  if (length && !WriteTemporary(folder, newImage.bytes + from, length, &moduleTemp, &failure)) {
+    ::unlink(romTemp.c_str());
+    return failure;
+  }
+  // Two runs in one second, or a clock set back, still never overwrite a backup.
   const std::string base = folder + "/" + BackupBaseName(rom, when);
   std::string path;
-  int fd = -1;
-  // Two runs in one second, or a clock set back, still never overwrite a backup.
-  for (int n = 1; n < 1000 && fd < 0; ++n) {
+  bool named = false;
+  for (int n = 1; n < 1000 && !named; ++n) {
     path = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".rom";
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST) return Failed(path, "cannot create");
+    named = ::link(romTemp.c_str(), path.c_str()) == 0;
+    if (!named && errno != EEXIST) break;
   }
-  if (fd < 0) return Failed(path, "cannot create");
-
-  bool ok = WriteAll(fd, rom.bytes, rom.size) && WriteAll(fd, newImage.bytes + from, length);
-  RomBackup result;
-  if (!ok) result = Failed(path, "cannot write");
-  if (ok && ::fsync(fd) != 0) {
-    ok = false;
-    result = Failed(path, "cannot sync");
-  }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    result = Failed(path, "cannot close");
+  if (!named) failure = Failed(path, "cannot create");
+  ::unlink(romTemp.c_str());
+  bool ok = named;
+  if (ok && length) {
+    record.moduleFile = plat::BaseName(ModulePathOf(path));
+    record.moduleSha256 = Sha256Hex(newImage.bytes + from, length);
+    record.moduleSize = length;
+    ok = Publish(moduleTemp, ModulePathOf(path), &failure);
+  } else if (!moduleTemp.empty()) {
+    ::unlink(moduleTemp.c_str());
   }
   if (ok) {
-    // The file's name must survive a power loss too.
+    record.romFile = plat::BaseName(path);
+    const std::string json = BackupRecordJson(record);
+    ok = WriteTemporary(folder, reinterpret_cast<const uint8_t*>(json.data()), json.size(), &recordTemp,
+                        &failure) &&
+         Publish(recordTemp, RecordPathOf(path), &failure);
+  }
+  if (ok) {
+    // The files' names must survive a power loss too.
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0) {
       ok = false;
-      result = Failed(folder, "cannot sync the folder");
+      failure = Failed(folder, "cannot sync the folder");
     }
     if (dir >= 0) ::close(dir);
   }
   if (!ok) {
-    ::unlink(path.c_str());  // half a backup must not pass for one
-    return result;
+    // Half a backup must not pass for one.
+    if (named) {
+      ::unlink(path.c_str());
+      ::unlink(ModulePathOf(path).c_str());
+      ::unlink(RecordPathOf(path).c_str());
+    }
+    return failure;
   }
+  RomBackup result;
   result.ok = true;
   result.path = path;
+  PruneBackups(folder, BackupsToKeep());
   return result;
+}
+
+int BackupsToKeep() {
+  const char* text = std::getenv("BIOS_TOOLS_BACKUP_KEEP");
+  char* end = nullptr;
+  const long n = text && *text ? std::strtol(text, &end, 10) : 0;
+  return end && *end == '\0' && n >= 1 && n <= 1000 ? static_cast<int>(n) : 10;
+}
+
+int PruneBackups(const std::string& folder, int keep) {
+  struct Entry {
+    std::string time, rom;
+  };
+  std::vector<Entry> backups;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.size() <= 5 || name.compare(name.size() - 5, 5, ".json") != 0) continue;
+    BackupRecord record;
+    std::string error;
+    const std::string rom = folder + "/" + name.substr(0, name.size() - 5) + ".rom";
+    // Only what brimlet wrote: a record naming its own ROM file beside it.
+    if (ReadBackupRecord(folder + "/" + name, &record, &error) && record.romFile == plat::BaseName(rom) &&
+        plat::FileExists(rom))
+      backups.push_back({record.time, rom});
+  }
+  ::closedir(dir);
+  std::sort(backups.begin(), backups.end(), [](const Entry& a, const Entry& b) {
+    return a.time != b.time ? a.time < b.time : a.rom < b.rom;
+  });
+  int removed = 0;
+  // The first backup ever taken is the machine's original BIOS: it stays.
+  for (size_t i = 1; i + static_cast<size_t>(keep) < backups.size(); ++i) {
+    ::unlink(backups[i].rom.c_str());
+    ::unlink(ModulePathOf(backups[i].rom).c_str());
+    ::unlink(RecordPathOf(backups[i].rom).c_str());
+    ++removed;
+  }
+  return removed;
 }
 
 }  // namespace brim

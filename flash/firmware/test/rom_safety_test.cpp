@@ -2,14 +2,22 @@
 // programmed with.
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "core/settings_word.h"
 #include "firmware/rom_access.h"
+#include "firmware/backup_record.h"
+#include "firmware/backup_restore.h"
+#include "firmware/machine_identity.h"
 #include "firmware/rom_backup.h"
+#include "firmware/sha256.h"
+#include "platform/file_system.h"
+#include "platform/system_paths.h"
 #include "firmware/rom_verify.h"
 #include "firmware_test_support.h"
 
@@ -84,12 +92,95 @@ TEST_F(Backup, NamedAfterTheBiosAndNeverOverwritten) {
   EXPECT_EQ(FileBytes(first.path)[0], Pattern(1, 5)[0]) << "the older backup is untouched";
 }
 
-TEST(BackupName, RecognisedInAnyCaseAndFolder) {
-  EXPECT_TRUE(IsRomBackupName("/media/usb/QVL_bios-06-28-07_flashed-20071128-120000-2.rom"));
-  EXPECT_TRUE(IsRomBackupName("\\TMP\\QVL_BIOS-06-28-07_FLASHED-20071128-120000.ROM"));
-  EXPECT_FALSE(IsRomBackupName("/images/new.rom"));
-  EXPECT_FALSE(IsRomBackupName("/images_flashed-x/new.rom")) << "only the file's own name counts";
-  EXPECT_FALSE(IsRomBackupName("QVL_bios_flashed-20071128.bin"));
+TEST(Sha256, KnownDigests) {
+  EXPECT_EQ(Sha256Hex(reinterpret_cast<const uint8_t*>("abc"), 3),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  const std::string million(1000000, 'a');  // crosses many blocks and the padding edge
+  EXPECT_EQ(Sha256Hex(reinterpret_cast<const uint8_t*>(million.data()), million.size()),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_EQ(Sha256Hex(nullptr, 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
+// A backup is restored only when its record, its bytes, its size and the
+// machine all agree.
+TEST_F(Backup, RestoreCheckRefusesEveryMismatch) {
+  const std::string dmi = env.Path("dmi");
+  plat::MakeDirectories(dmi);
+  ::setenv("BIOS_TOOLS_DMI_ROOT", dmi.c_str(), 1);
+  std::ofstream(dmi + "/product_uuid") << "4c4c4544-0031-3510-8052-b2c04f4e4d31\n";
+  std::ofstream(dmi + "/product_name") << "Test Box\n";
+  const RomBackup b = WriteRomBackup(CurrentRomImage(), NewImage(), nullptr, 0);
+  ASSERT_TRUE(b.ok) << b.error;
+  MachineIdentity here = ReadMachineIdentity(), elsewhere = here;
+  elsewhere.productUuid = "4c4c4544-0031-3510-8052-b2c04f4e4d32";
+  BiosImage other = CurrentRomImage();
+  std::memcpy(other.modelCode, "XYZ", 3);
+
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    const BiosImage* rom;
+    const MachineIdentity* machine;
+    const char* refusal;  // nullptr: restored
+  } cases[] = {
+      {"as written", [] {}, &CurrentRomImage(), &here, nullptr},
+      {"another model, same machine", [] {}, &other, &here, nullptr},
+      {"another machine, same model", [] {}, &CurrentRomImage(), &elsewhere, nullptr},
+      {"another machine and model", [] {}, &other, &elsewhere, "belongs to another machine"},
+      {"bytes changed", [&] { std::fstream(b.path, std::ios::in | std::ios::out | std::ios::binary).put('X'); },
+       &CurrentRomImage(), &here, "its bytes changed"},
+      {"record gone", [&] { std::remove(RecordPathOf(b.path).c_str()); }, &CurrentRomImage(), &here,
+       "cannot be read"},
+  };
+  for (const Case& c : cases) {
+    c.change();
+    BackupRecord record;
+    std::string why;
+    const bool ok = CheckBackupForRestore(b.path, *c.rom, *c.machine, &record, &why);
+    EXPECT_EQ(ok, c.refusal == nullptr) << c.what << ": " << why;
+    if (c.refusal) EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
+  }
+  BiosImage larger = CurrentRomImage();
+  larger.size *= 2;
+  const RomBackup second = WriteRomBackup(CurrentRomImage(), NewImage(), nullptr, 0);
+  ASSERT_TRUE(second.ok);
+  BackupRecord record;
+  std::string why;
+  EXPECT_FALSE(CheckBackupForRestore(second.path, larger, here, &record, &why));
+  EXPECT_NE(why.find("the backup holds 131072 bytes, the flash ROM 262144"), std::string::npos) << why;
+  ::unsetenv("BIOS_TOOLS_DMI_ROOT");
+}
+
+// The first backup ever taken and the newest ones stay; files brimlet did
+// not write are never touched.
+TEST_F(Backup, RetentionKeepsTheFirstAndTheNewest) {
+  plat::MakeDirectories(BackupFolder());
+  std::ofstream(BackupFolder() + "/mine.rom") << "the user's";
+  std::ofstream(BackupFolder() + "/notes.json") << "{\"format\":1}";
+  for (const auto& [keep, expected] : {std::make_pair("", 11), std::make_pair("3", 4)}) {
+    ::setenv("BIOS_TOOLS_BACKUP_KEEP", keep, 1);
+    std::vector<std::string> written;
+    for (int i = 0; i < 14; ++i) {
+      const RomBackup b = WriteRomBackup(CurrentRomImage(), NewImage(), nullptr, 1196251200 + 60 * i);
+      ASSERT_TRUE(b.ok) << b.error;
+      written.push_back(b.path);
+    }
+    int kept = 0;
+    for (size_t i = 0; i < written.size(); ++i) {
+      const bool stays = i == 0 || i + expected - 1 >= written.size();
+      EXPECT_EQ(plat::FileExists(written[i]), stays) << i;
+      EXPECT_EQ(plat::FileExists(RecordPathOf(written[i])), stays) << i;
+      kept += stays;
+    }
+    EXPECT_EQ(kept, expected);
+    for (const std::string& path : written) {
+      std::remove(path.c_str());
+      std::remove(RecordPathOf(path).c_str());
+    }
+  }
+  ::unsetenv("BIOS_TOOLS_BACKUP_KEEP");
+  EXPECT_TRUE(plat::FileExists(BackupFolder() + "/mine.rom"));
+  EXPECT_TRUE(plat::FileExists(BackupFolder() + "/notes.json"));
 }
 
 TEST_F(Backup, FolderThatCannotBeMadeRefusesWithTheReason) {
@@ -114,9 +205,19 @@ TEST_F(Backup, RomWithoutModuleCarriesThePackagesModuleBlock) {
   const RomBackup b = WriteRomBackup(rom, image, image.flashModule, 0);
   ASSERT_TRUE(b.ok) << b.error;
   const std::vector<uint8_t> file = FileBytes(b.path);
-  ASSERT_EQ(file.size(), rom.size + kRomBlock - 0x100);
+  ASSERT_EQ(file.size(), rom.size) << "exactly the chip: what an external programmer takes";
   EXPECT_TRUE(std::equal(rom.bytes, rom.bytes + rom.size, file.begin()));
-  EXPECT_EQ(std::memcmp(file.data() + rom.size, "A!FR", 4), 0);
+  const std::vector<uint8_t> module = FileBytes(ModulePathOf(b.path));
+  ASSERT_EQ(module.size(), kRomBlock - 0x100);
+  EXPECT_EQ(std::memcmp(module.data(), "A!FR", 4), 0);
+  BackupRecord record;
+  std::string error;
+  ASSERT_TRUE(ReadBackupRecord(RecordPathOf(b.path), &record, &error)) << error;
+  EXPECT_EQ(record.size, rom.size);
+  EXPECT_EQ(record.sha256, Sha256Hex(rom.bytes, rom.size));
+  EXPECT_EQ(record.moduleFile, plat::BaseName(ModulePathOf(b.path)));
+  EXPECT_EQ(record.moduleSha256, Sha256Hex(module.data(), module.size()));
+  EXPECT_EQ(record.model, "Q/L");
 
   // A module inside the ROM's span travels with its own 64 KiB block only.
   uint32_t from = 0, length = 0;
@@ -129,6 +230,7 @@ TEST_F(Backup, RomWithoutModuleCarriesThePackagesModuleBlock) {
   const RomBackup plain = WriteRomBackup(rom, image, image.flashModule, 0);
   ASSERT_TRUE(plain.ok);
   EXPECT_EQ(FileBytes(plain.path).size(), rom.size);
+  EXPECT_FALSE(plat::FileExists(ModulePathOf(plain.path)));
 }
 
 TEST(ModuleChoice, RomWithoutModuleIsProgrammedWithTheImagesModule) {

@@ -1,5 +1,9 @@
 #include "image/image_loader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
@@ -31,6 +35,7 @@ void Report(const char* box, const char* caption, const char* line) {
 // Result of reading the source into the new-image buffer.
 struct ReadResult {
   bool opened = false;
+  bool notRegular = false;  // a folder, a FIFO or a device: never read
   bool ok = false;
   size_t bytesRead = 0;
   PackageMatch package;  // positions relative to the buffer start
@@ -59,9 +64,26 @@ size_t ReadInto(std::FILE* f, uint8_t* to, size_t capacity, bool& ok) {
 // Reads at most the buffer's size from the file. Only brimlet's own program
 // file (larger than the buffer on Linux) is searched whole, and streamed: the
 // buffer receives the bytes from its last package header on.
+// Opened without waiting and read only when it is a regular file: a FIFO or
+// a device named as an image would otherwise block or feed endless bytes.
+std::FILE* OpenRegular(const std::string& path, bool* notRegular) {
+  const int fd = ::open(plat::ResolvePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *notRegular = true;
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return f;
+}
+
 ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, bool wholeFileSearch) {
   ReadResult result;
-  std::FILE* f = plat::OpenFile(path, "rb");
+  std::FILE* f = OpenRegular(path, &result.notRegular);
   if (!f) return result;
   result.opened = true;
   bool ok = true;
@@ -155,7 +177,7 @@ void LoadNewImage() {
     ReadResult read = ReadSource(path, image.buffer, fromProgramFile);
     if (!read.opened) {
       s.errorCode = kErrOpenImage;
-      SilentNote(s, "Could not open file " + path);
+      SilentNote(s, "Could not open file " + path + (read.notRegular ? ": not a regular file" : ""));
       if (!s.silentMode) {
         plat::MessageBox("Could not open file.", "Brimlet error", kErrorBoxFlags);
         AppendListLine("Could not open file");

@@ -178,8 +178,24 @@ TEST_F(Loader, OpenFailureKeepsThePreviousImage) {
   EXPECT_EQ(NewImage().size, 0x100u);
 }
 
+// A folder, a FIFO or a device is never opened as an image: no read that
+// blocks or never ends.
+TEST_F(Loader, OnlyRegularFilesAreOpened) {
+  const std::string fifo = dir.File("pipe.rom");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {dir.path(), fifo, std::string("/dev/zero")}) {
+    Settings() = FlashSettings();
+    boxes.boxes.clear();
+    host.path = path;
+    LoadNewImage();
+    EXPECT_EQ(Settings().errorCode, kErrOpenImage) << path;
+    ASSERT_EQ(boxes.boxes.size(), 1u) << path;
+    EXPECT_EQ(boxes.boxes[0].text, "Could not open file.");
+  }
+}
+
 TEST_F(Loader, ReadFailureSetsErrorTen) {
-  host.path = dir.path();  // a folder opens but cannot be read
+  host.path = "/proc/self/mem";  // opens as a file; reading its start fails
   LoadNewImage();
   EXPECT_EQ(Settings().errorCode, kErrReadImage);
   ASSERT_EQ(boxes.boxes.size(), 1u);

@@ -24,14 +24,17 @@ class ChipBackend : public drv::Backend {
   ~ChipBackend() override;
 
   bool Available(std::string* why) override;
-  drv::FixedAnswers Fixed() override;
+  // One lock file per programmer, in brimlet's lock folder.
+  std::string HoldFile() override;
+  std::string LogPrefix() const override { return "flashrom driver"; }
+  // The size answers reuse the last probe's geometry.
   uint8_t Describe(drv::ChipDescription* d, std::string* why) override;
+  drv::FixedAnswers Fixed() override;
+  // Every read probes and reads the chip in a session of its own.
   bool Read(uint32_t offset, uint32_t length, uint8_t* to, drv::Progress& progress,
             std::string* why) override;
   bool Program(const drv::ProgramJob& job, drv::Progress& progress, uint8_t* ah,
                std::string* why) override;
-  std::string HoldFile() override;
-  std::string LogPrefix() const override { return "flashrom driver"; }
 
  private:
   struct Geometry {

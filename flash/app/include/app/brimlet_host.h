@@ -53,6 +53,8 @@ class BrimletHost : public StartupHost, public FlashSteps {
   std::unique_ptr<GeneralPage> page_;
   plat::MessageBoxBackend* silentBoxes_ = nullptr;
   FlashRecord record_;  // this run's history line
+  // The restore's backup: checked, then loaded with its module.
+  bool LoadBackup(const std::string& path);
   // ECX of the last programming request: the window may change the settings
   // while the firmware works, and the verify must judge what was asked.
   uint32_t programmedOptionBits_ = 0x1;
@@ -62,5 +64,8 @@ class BrimletHost : public StartupHost, public FlashSteps {
 // Runs brimlet: start-up, then the silent flash or the main window.
 // Returns the process exit status.
 int BrimletMain(int argc, char** argv, BrimletUi& ui);
+// `brimlet --restore FILE`: the backup put back as a silent flash would put
+// an image, after its record, size and machine are checked.
+int RestoreMain(const std::string& backupFile, BrimletUi& ui);
 
 }  // namespace brim

@@ -20,6 +20,7 @@ struct FlashRecord {
   BiosIdentity before;  // the current ROM as read
   BiosIdentity image;   // the new image
   std::string source;   // the package or file the image came from
+  bool restore = false;  // the image was a backup put back
   uint32_t settingsWord = 0;
   int exitStatus = 0;
   std::string backupPath;

@@ -19,7 +19,8 @@ enum ExitStatus : int {
   kExitNoBackup = 26,         // the current ROM could not be backed up
   kExitFailedUnchanged = 27,  // programming failed and the ROM, read again, is unchanged
   kExitRefusedUnchanged = 28, // refused at programming time, before any write
-  kExitNoWindow = 29,         // a window was wanted and cannot be shown, with no terminal either
+  kExitRestoreRefused = 29,   // the backup may not be restored here (record, size, machine)
+  kExitNoWindow = 30,         // a window was wanted and cannot be shown, with no terminal either
 };
 
 // CheckNewImage's result for an image without the F-segment signature.

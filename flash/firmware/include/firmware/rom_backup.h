@@ -1,11 +1,13 @@
 // The backup of the current ROM written before every programming run, in
 // $XDG_STATE_HOME/bios-tools/backups/. A backup is never overwritten.
 //
-// Its first bytes are the ROM exactly as read. A ROM that holds no flash
-// module ("A!FR" block) of its own (a Quorvel ROM is programmed with the
-// module its package brings) is followed by the module block the run used, so
-// that `brimlet /silent /force /wb /f:BACKUP` can program it back: when the
-// current ROM has no module, programming takes the new image's.
+// NAME.rom holds exactly the ROM as read (what an external programmer takes);
+// NAME.json beside it is its record (firmware/backup_record.h). A ROM that
+// holds no flash module ("A!FR" block) of its own (a Quorvel ROM is
+// programmed with the module its package brings) gets NAME.module, the
+// module block the run used, so that `brimlet --restore NAME.rom` can
+// program it back. Every file is written under a temporary name, synced and
+// then named; the folder is synced last.
 #pragma once
 #include <cstdint>
 #include <ctime>
@@ -36,12 +38,17 @@ bool HoldsFlashModule(const uint8_t* bytes, uint32_t size);
 void ModuleBlockOf(const BiosImage& image, const uint8_t* module, uint32_t romSize, uint32_t* from,
                    uint32_t* length);
 
-// True for a file named as brimlet names its backups ("..._flashed-....rom",
-// any case). Such a file is put back as it is: nothing of the current ROM is
-// merged into it, whatever the keep settings say.
-bool IsRomBackupName(const std::string& path);
+// How many of the newest backups are kept beside the first one ever taken:
+// BIOS_TOOLS_BACKUP_KEEP (1 to 1000), else 10.
+int BackupsToKeep();
 
-// Writes the backup (created exclusively, written, fsync'ed, its folder too).
+// Removes the backups beyond the first ever taken and the newest `keep`;
+// only backups with a record brimlet wrote (NAME.rom, NAME.json, NAME.module).
+// The number removed.
+int PruneBackups(const std::string& folder, int keep);
+
+// Writes the backup: the ROM, its module when it needs one, and its record;
+// then prunes the folder to BackupsToKeep().
 RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const uint8_t* module,
                          std::time_t when);
 
