@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,19 +40,26 @@ double RunOnce(const Program& p) {
   for (const std::string& a : p.argv) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  int err = posix_spawn_file_actions_init(&actions);
+  if (err == 0) err = posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  if (err == 0) err = posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  if (err != 0) {
+    std::fprintf(stderr, "%s: cannot send its output to /dev/null: %s\n", argv[0], std::strerror(err));
+    return -1;
+  }
   const auto start = std::chrono::steady_clock::now();
   pid_t pid;
-  const int err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (err != 0) {
     std::fprintf(stderr, "%s: cannot start: %s\n", argv[0], std::strerror(err));
     return -1;
   }
   int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
+  if (::waitpid(pid, &status, 0) != pid) {
+    std::fprintf(stderr, "%s: cannot wait for it: %s\n", argv[0], std::strerror(errno));
+    return -1;
+  }
   const auto end = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "%s: exit status %d\n", argv[0], WIFEXITED(status) ? WEXITSTATUS(status) : -1);
