@@ -100,6 +100,31 @@ TEST_P(WindowModule, LoadsWindowLibrariesOnlyForAWindow) {
   EXPECT_NE(Log().find(c.stderrHas), std::string::npos) << Log();
 }
 
+// Someone at a terminal who wanted a window gets the terminal instead (script
+// gives brimlet a terminal); a program without a package then says it has none.
+TEST_F(SilentFlash, WithoutModuleAtATerminalWorksThere) {
+  imagegen::QuorvelSpec spec;
+  spec.flashModules = {0xD0000};
+  const Bytes rom = imagegen::BuildQuorvel(spec);
+  Prepare(rom, 0x10, rom, kSettings);
+  fs::remove(dir / "prog/brimlet");
+  fs::copy_file(BRIMLET_EXE, dir / "prog/brimlet");
+  const std::string cmd = "cd " + (dir / "prog") + " && " + Environment() +
+                          " DISPLAY=:4097 script -qec ./brimlet /dev/null </dev/null >" + (dir / "log") + " 2>&1";
+  const int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << Log();
+  EXPECT_EQ(WEXITSTATUS(status), 9) << Log();
+  const std::string log = Log();
+  const size_t said = log.find("brimlet: the window cannot be shown: no window module");
+  const size_t fellBack = log.find("brimlet: working in the terminal instead");
+  const size_t worked = log.find("ROM BIOS Information");
+  EXPECT_NE(said, std::string::npos) << log;
+  EXPECT_NE(fellBack, std::string::npos) << log;
+  EXPECT_NE(worked, std::string::npos) << log;
+  EXPECT_TRUE(said < fellBack && fellBack < worked) << log;
+  EXPECT_EQ(Rom(), rom);
+}
+
 INSTANTIATE_TEST_SUITE_P(Runs, WindowModule, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
