@@ -15,4 +15,10 @@ status=0
 if (cd "$build" && ctest -N -L gui | grep -q 'Total Tests: [1-9]'); then
   (cd "$build" && xvfb-run -a ctest --output-on-failure -L gui) || status=1
 fi
+# Every fuzz harness briefly, in its own clang build (build/fuzz), as a
+# smoke test; BIOS_SKIP_FUZZ=1 leaves it out.
+if [ "${BIOS_SKIP_FUZZ:-0}" != 1 ]; then
+  echo "Fuzz smoke run (2 s per harness):"
+  FUZZ_JOBS=2 FUZZ_SEEDS_ONLY=1 scripts/fuzz.sh 2 || status=1
+fi
 exit $status

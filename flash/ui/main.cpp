@@ -83,6 +83,10 @@ int main(int argc, char** argv) {
     brim::TerminalUi ui;
     return brim::RestoreMain(linuxOption.argument, ui);
   }
+  if (linuxOption.option == brim::LinuxOption::kVerifyRom) {
+    brim::TerminalUi ui;
+    return brim::VerifyRomMain(linuxOption.argument, ui);
+  }
   if (linuxOption.option == brim::LinuxOption::kBackups ||
       linuxOption.option == brim::LinuxOption::kHistory)
     return brim::AnswerStateOption(linuxOption, stdout, stderr);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -72,6 +74,103 @@ TEST_F(IniTest, WriteIntoFolderThatCannotHoldFileFails) {
 TEST_F(IniTest, FileNameResolvedWithoutCase) {
   Put("[S]\nK=v\n");
   EXPECT_EQ(GetProfileString("S", "K", "", 80, dir / "A.INI"), "v");
+}
+
+struct LookupCase {
+  const char* name;
+  const char* text;
+  const char* section;
+  const char* key;
+  const char* expected;
+};
+
+class IniLookupTest : public IniTest, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(IniLookupTest, FindsValue) {
+  Put(GetParam().text);
+  EXPECT_EQ(GetProfileString(GetParam().section, GetParam().key, "dflt", 80, path()),
+            GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ini, IniLookupTest,
+    ::testing::Values(
+        LookupCase{"KeyOnlyInRepeatedSection", "[S]\nA=1\n[T]\nK=2\n[s]\nK=3\n", "S", "K", "3"},
+        LookupCase{"KeyBeforeAnyHeaderIgnored", "K=0\n[S]\nA=1\n", "S", "K", "dflt"},
+        LookupCase{"HeaderWithTrailingText", "[ S ] ; note\nK=1\n", "S", "K", "1"},
+        LookupCase{"UnclosedHeaderIsNotAHeader", "[S]\n[T\nK=1\n", "S", "K", "1"},
+        LookupCase{"CarriageReturnsOnlyIsOneLine", "[S]\rK=1\r", "S", "K", "dflt"},
+        LookupCase{"QuotesRemoved", "[S]\nK= \"a b\" \n", "S", "K", "a b"},
+        LookupCase{"UnmatchedQuotesKept", "[S]\nK='a\"\n", "S", "K", "'a\""},
+        LookupCase{"EmptyValueIsNotDefault", "[S]\nK=\n", "S", "K", ""},
+        LookupCase{"EqualsInValueKept", "[S]\nK=a=b\n", "S", "K", "a=b"},
+        LookupCase{"LastLineWithoutNewline", "[S]\nK=tail", "S", "K", "tail"},
+        LookupCase{"EmptySectionName", "[]\nK=1\n", "", "K", "1"}),
+    [](const ::testing::TestParamInfo<LookupCase>& info) { return info.param.name; });
+
+TEST_F(IniTest, FileRewrittenWithSameSizeIsReadAgain) {
+  for (const char* v : {"1", "2", "3"}) {
+    Put(std::string("[S]\nK=") + v + "\n");
+    EXPECT_EQ(GetProfileString("S", "K", "", 80, path()), v);
+  }
+}
+
+TEST_F(IniTest, WriteThenReadAcrossFiles) {
+  const std::string other = dir / "b.ini";
+  ASSERT_TRUE(WritePrivateProfileString("S", "K", "a", path()));
+  ASSERT_TRUE(WritePrivateProfileString("S", "K", "b", other));
+  EXPECT_EQ(GetProfileString("S", "K", "", 80, path()), "a");
+  EXPECT_EQ(GetProfileString("S", "K", "", 80, other), "b");
+  ASSERT_TRUE(WritePrivateProfileString("S", "K", "c", path()));
+  EXPECT_EQ(GetProfileString("S", "K", "", 80, path()), "c");
+}
+
+// A machine description of many lines, read the way its loader reads it:
+// a couple of dozen keys, most of them missing. Time grows with the size,
+// but only about linearly.
+std::string MachineLikeText(size_t bytes) {
+  std::string text = "[MACHINE]\r\nBASE=0xFFF00000\r\nFLAG=16\r\n";
+  for (size_t i = 0; text.size() < bytes; ++i) {
+    if (i % 64 == 0) text += "\r\n[SECTION" + std::to_string(i) + "]\r\n";
+    text += "; comment " + std::to_string(i) + "\r\nKEY" + std::to_string(i) + " = value\r\n\r\n";
+  }
+  return text + "[FAULTS]\r\nAHERROR=1\r\n";
+}
+
+// CPU time of this thread: unlike the clock on the wall it does not grow
+// while other programs hold the processor, so the ratio holds on a busy machine.
+double ThreadSeconds() {
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) ADD_FAILURE() << "no thread clock";
+  return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// Each round starts from another file, so the file is parsed afresh.
+double SecondsToReadKeys(const std::string& path, const std::string& other) {
+  double best = 1e9;
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(GetProfileString("S", "K", "", 32, other), "v");
+    double start = ThreadSeconds();
+    for (int i = 0; i < 24; ++i)
+      EXPECT_EQ(GetProfileString("MACHINE", "MISSING" + std::to_string(i), "d", 32, path), "d");
+    EXPECT_EQ(GetProfileString("FAULTS", "AHERROR", "", 32, path), "1");
+    best = std::min(best, ThreadSeconds() - start);
+  }
+  return best;
+}
+
+TEST_F(IniTest, LargeFileReadsInTimeLinearInSize) {
+  const std::string small = dir / "small.ini", large = dir / "large.ini", other = dir / "other.ini";
+  std::ofstream(other, std::ios::binary) << "[S]\nK=v\n";
+  std::ofstream(small, std::ios::binary) << MachineLikeText(30 << 10);
+  std::ofstream(large, std::ios::binary) << MachineLikeText(3 << 20);
+  double smallTime = SecondsToReadKeys(small, other);
+  double largeTime = SecondsToReadKeys(large, other);
+  RecordProperty("small_us", static_cast<int>(smallTime * 1e6));
+  RecordProperty("large_us", static_cast<int>(largeTime * 1e6));
+  // About 100 times the bytes; quadratic work would be about 10000 times,
+  // and the bound leaves room for a loaded machine.
+  EXPECT_LT(largeTime, 500 * smallTime) << "30 KiB: " << smallTime << " s, 3 MiB: " << largeTime << " s";
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "app/brimlet_host.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -152,6 +154,7 @@ void BrimletHost::RunFlashSequence() {
   record_.settingsWord = s.settingsWord;
 
   FlashSequence(s, *this, ui_.View());
+  if (s.dryRun) return;  // nothing was written: no history line
 
   record_.exitStatus = ExitStatusOf(s);
   std::string error;
@@ -219,6 +222,47 @@ bool BrimletHost::ProgramFlashROM() {
   return brim::ProgramFlashROM(&programmedOptionBits_, &programmingRequestSent_) != 0;
 }
 
+int BrimletHost::BlocksThatWouldChange() {
+  const BiosImage& rom = CurrentRomImage();
+  const BiosImage& image = NewImage();
+  if (!rom.bytes || !image.bytes || image.size < rom.size) return -1;
+  // What the ROM would hold, compared with what it holds: the old ROM as the "read-back".
+  const bool bootBlockWritten = (ProgramOptionBits(Settings().settingsWord) & 0x1) != 0;
+  return static_cast<int>(
+      CompareReadBack(image.bytes, rom.bytes, rom.bytes, rom.size, bootBlockWritten, BootBlockOf(rom)).badBlocks);
+}
+
+int BrimletHost::VerifyRomAgainstFile(const std::string& path) {
+  std::vector<uint8_t> file;
+  if (!plat::ReadWholeFile(path, file)) {
+    std::fprintf(stderr, "brimlet: %s: %s\n", path.c_str(), std::strerror(errno));
+    return 2;
+  }
+  const BiosImage& rom = CurrentRomImage();
+  ReleaseMachine();
+  if (file.size() != rom.size) {
+    std::printf("%s holds %zu bytes, the ROM %u: they differ\n", path.c_str(), file.size(), rom.size);
+    return 1;
+  }
+  std::string differing;
+  int count = 0;
+  for (uint32_t at = 0; at < rom.size; at += kRomBlock) {
+    const uint32_t n = std::min<uint32_t>(kRomBlock, rom.size - at);
+    if (std::memcmp(rom.bytes + at, file.data() + at, n) == 0) continue;
+    ++count;
+    char block[32];
+    std::snprintf(block, sizeof block, "%s%u (0x%X)", differing.empty() ? "" : ", ", at / kRomBlock, at);
+    differing += block;
+  }
+  if (count == 0) {
+    std::printf("The ROM equals %s (%u bytes)\n", path.c_str(), rom.size);
+    return 0;
+  }
+  std::printf("%d of %u blocks (64 KiB) differ from %s: %s\n", count, (rom.size + kRomBlock - 1) / kRomBlock,
+              path.c_str(), differing.c_str());
+  return 1;
+}
+
 RomVerifyResult BrimletHost::CompareWithOldRom() {
   const RomVerifyResult now = brim::CompareWithOldRom(CurrentRomImage());
   ReleaseMachine();
@@ -245,7 +289,15 @@ int RestoreMain(const std::string& backupFile, BrimletUi& ui) {
   return RunStartup("/silent", plat::ExecutablePath(), host);
 }
 
+int VerifyRomMain(const std::string& file, BrimletUi& ui) {
+  Settings().verifyRomFile = file;
+  BrimletHost host(ui);
+  return RunStartup("/silent", plat::ExecutablePath(), host);
+}
+
 int BrimletMain(int argc, char** argv, BrimletUi& ui) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] && std::string(argv[i]) == kDryRunOption) Settings().dryRun = 1;
   BrimletHost host(ui);
   const std::string commandLine = JoinArguments(argc, argv);
   return RunStartup(commandLine, plat::ExecutablePath(), host);

@@ -545,3 +545,58 @@ TEST_F(SafeFlash, RestoreRefusesWhatIsNotThisMachinesBackup) {
     EXPECT_EQ(Backups().size(), 1u) << c.what << ": a refused restore takes no backup";
   }
 }
+
+// --dry-run: every check and the merge as the real run, the blocks that would
+// change (as many as the real run then changes), the real run's exit status;
+// no backup, no write, no history line.
+TEST_F(SafeFlash, DryRunChecksAndReportsButWritesNothing) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  for (const char* date : {"01/02/07", "07/15/07"}) {
+    const bool older = std::string(date) == "01/02/07";
+    fs::remove(dir / "prog/flash.sys");
+    Prepare(oldRom, 0x10, imagegen::BuildQuorvel(Quorvel(date, 9)), kSettings);
+    EXPECT_EQ(RunBrimlet("--dry-run /silent /wb"), older ? 4 : 0) << date << "\n" << Log();
+    EXPECT_EQ(Rom(), oldRom);
+    EXPECT_TRUE(Backups().empty());
+    EXPECT_TRUE(HistoryLines().empty());
+  }
+  const std::string said = Log();
+  const size_t at = said.find("brimlet: Dry run: every check passed; ");
+  ASSERT_NE(at, std::string::npos) << said;
+  const int reported = std::atoi(said.c_str() + at + 38);
+  EXPECT_NE(said.find(" block(s) of 64 KiB would change. Nothing was backed up or written."), std::string::npos);
+
+  ASSERT_EQ(RunBrimlet("/silent /wb"), 0) << Log();
+  const Bytes now = Rom();
+  int changed = 0;
+  for (size_t b = 0; b < now.size(); b += 0x10000)
+    changed += !std::equal(now.begin() + b, now.begin() + b + 0x10000, oldRom.begin() + b);
+  EXPECT_EQ(reported, changed) << "the dry run foretold the real run";
+}
+
+// --verify-rom compares the ROM as read with a file and names the blocks that differ.
+TEST_F(SafeFlash, VerifyRomNamesTheDifferingBlocks) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  Prepare(oldRom, 0x10, imagegen::BuildQuorvel(Quorvel("07/15/07", 9)), kSettings);
+  WriteBytes(dir / "same.rom", oldRom);
+  Bytes changed = oldRom;
+  changed[0x30000] ^= 1;
+  changed[0xF0010] ^= 1;
+  WriteBytes(dir / "changed.rom", changed);
+  struct Case {
+    std::string file;
+    int status;
+    std::string said;
+  } cases[] = {
+      {dir / "same.rom", 0, "The ROM equals " + (dir / "same.rom") + " (1048576 bytes)"},
+      {dir / "changed.rom", 1, "2 of 16 blocks (64 KiB) differ from " + (dir / "changed.rom") +
+                                   ": 3 (0x30000), 15 (0xF0000)"},
+      {dir / "missing.rom", 2, (dir / "missing.rom") + ": No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunBrimlet("--verify-rom " + c.file), c.status) << Log();
+    EXPECT_NE(Log().find(c.said), std::string::npos) << Log();
+  }
+  EXPECT_EQ(Rom(), oldRom);
+  EXPECT_TRUE(HistoryLines().empty());
+}

@@ -29,6 +29,8 @@ const WindowCase kCases[] = {
     {"VersionWithDisplay", "--version", true, Module::kBuilt, false, 0, false, "brimlet"},
     {"RestoreWithDisplay", "--restore missing.rom", true, Module::kBuilt, false, 29, false, "missing.rom"},
     {"HistoryWithDisplay", "--history", true, Module::kBuilt, false, -1, false, ""},
+    {"VerifyRomWithDisplay", "--verify-rom missing.rom", true, Module::kBuilt, false, -1, false, "missing.rom"},
+    {"SilentDryRunWithDisplay", "/silent --dry-run", true, Module::kBuilt, false, 0, false, ""},
     {"NoDisplayWorksInTerminal", "/silent", false, Module::kBuilt, false, 0, true, ""},
     {"WindowWantedLoadsModule", "", true, Module::kBuilt, true, -1, false, ""},
     {"WindowWantedWithoutModuleRefuses", "", true, Module::kNone, false, 30, false,

@@ -175,6 +175,7 @@ std::string JoinArguments(int argc, const char* const* argv) {
   std::string text;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i] ? argv[i] : "";
+    if (arg == kDryRunOption) continue;  // a Linux option, not one of the line's
     if (arg.size() >= 3 && arg[0] == '/' && (arg[1] == 'f' || arg[1] == 'F') && arg[2] == ':') {
       for (size_t k = 3; k < arg.size(); ++k)
         if (arg[k] == '/') arg[k] = '\\';

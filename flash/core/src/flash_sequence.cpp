@@ -194,6 +194,16 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
     steps.CloseFlashDevice();
     return;
   }
+  if (s.dryRun) {
+    const int blocks = steps.BlocksThatWouldChange();
+    const std::string text = "Dry run: every check passed; " +
+                             (blocks < 0 ? std::string("an unknown number of") : std::to_string(blocks)) +
+                             " block(s) of 64 KiB would change. Nothing was backed up or written.";
+    if (!silent) view.AppendStatusLine(text);
+    SilentNote(s, text);
+    steps.CloseFlashDevice();
+    return;
+  }
   // No backup, no flash: the backup is the way back from a bad image or a cut-off run.
   if (!steps.BackupCurrentRom()) {
     s.refusal = kExitNoBackup;

@@ -24,6 +24,8 @@ void SetStartupDefaults(FlashSettings& s) {
   d.programResult = s.programResult;
   d.flashInProgress = s.flashInProgress;
   d.restoreFile = s.restoreFile;
+  d.dryRun = s.dryRun;
+  d.verifyRomFile = s.verifyRomFile;
   d.keepDmiData = 1;
   d.keepBootBlock = 1;
   d.fileNameRelative = 1;

@@ -14,12 +14,13 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       check.argument.clear();
       return check;
     }
-    if (a == "--restore" && check.option == LinuxOption::kNone) {
-      // A name that begins with '-' is an option, never the backup (write ./-x.rom).
-      check.option = i + 1 < argc && argv[i + 1] && *argv[i + 1] && *argv[i + 1] != '-'
-                         ? LinuxOption::kRestore
-                         : LinuxOption::kMissingArgument;
-      check.argument = check.option == LinuxOption::kRestore ? argv[++i] : a;
+    if ((a == "--restore" || a == "--verify-rom") && check.option == LinuxOption::kNone) {
+      // A name that begins with '-' is an option, never the file (write ./-x.rom).
+      const bool named = i + 1 < argc && argv[i + 1] && *argv[i + 1] && *argv[i + 1] != '-';
+      check.option = !named ? LinuxOption::kMissingArgument
+                     : a == "--restore" ? LinuxOption::kRestore
+                                        : LinuxOption::kVerifyRom;
+      check.argument = named ? argv[++i] : a;
       continue;
     }
     if ((a == "--backups" || a == "--history") && check.option == LinuxOption::kNone) {
@@ -30,6 +31,7 @@ LinuxOptionCheck CheckLinuxOptions(int argc, const char* const* argv) {
       }
       continue;
     }
+    if (a == "--dry-run") continue;  // a flash that stops before the backup, see FlashSequence
     if (a == "--version") {
       if (check.option != LinuxOption::kVersion) check.argument.clear();
       check.option = LinuxOption::kVersion;
@@ -52,7 +54,11 @@ std::string LinuxHelpText() {
          "            \t\ton this machine, without a window\n"
          "            --backups [--json]\tList the ROM backups: time, model, version, size,\n"
          "            \t\twhether they are this machine's, path\n"
-         "            --history [--json]\tShow the flash history\n";
+         "            --history [--json]\tShow the flash history\n"
+         "            --verify-rom FILE\tCompare the ROM with FILE: 0 when equal, 1 with the\n"
+         "            \t\tdiffering 64 KiB blocks named\n"
+         "            --dry-run\tWith a flash command line: every check, the merge and the\n"
+         "            \t\treport of what would change; no backup, no write\n";
 }
 
 int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* err) {
@@ -74,6 +80,7 @@ int AnswerLinuxOption(const LinuxOptionCheck& check, std::FILE* out, std::FILE* 
       std::fprintf(err, "brimlet: %s needs a file\nTry 'brimlet --help'.\n", check.argument.c_str());
       return 2;
     case LinuxOption::kRestore:
+    case LinuxOption::kVerifyRom:
     case LinuxOption::kBackups:
     case LinuxOption::kHistory:
     case LinuxOption::kNone:

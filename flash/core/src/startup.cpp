@@ -132,6 +132,12 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
     host.DestroyMainWindow();
     return s.machineRefused;
   }
+  if (!s.verifyRomFile.empty()) {
+    const int status = (ImageStatus() & kStatusRomReadFailed) ? kErrDevice
+                                                                : host.VerifyRomAgainstFile(s.verifyRomFile);
+    host.DestroyMainWindow();
+    return status;
+  }
   if ((ImageStatus() & kStatusNoMainWindow) == 0) {
     if (s.silentMode) {
       RunAutomaticFlash(s, host);

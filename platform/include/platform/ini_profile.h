@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 namespace plat {
 
@@ -33,7 +33,8 @@ class IniSnapshot {
                   uint32_t size) const;
 
  private:
-  std::vector<std::string> lines_;
+  // Section and key names lowered; each key's first value, unquoted.
+  std::unordered_map<std::string, std::unordered_map<std::string, std::string>> values_;
 };
 
 }  // namespace plat

@@ -39,6 +39,8 @@ class BrimletHost : public StartupHost, public FlashSteps {
   RomVerifyResult VerifyProgrammedRom() override;
   bool ProgrammingRequestSent() override { return programmingRequestSent_; }
   RomVerifyResult CompareWithOldRom() override;
+  int BlocksThatWouldChange() override;
+  int VerifyRomAgainstFile(const std::string& path) override;
   std::string BackupPath() override { return record_.backupPath; }
   uint32_t CurrentRomFlag() override;
   void RefreshCurrentRom() override;
@@ -67,5 +69,7 @@ int BrimletMain(int argc, char** argv, BrimletUi& ui);
 // `brimlet --restore FILE`: the backup put back as a silent flash would put
 // an image, after its record, size and machine are checked.
 int RestoreMain(const std::string& backupFile, BrimletUi& ui);
+// `brimlet --verify-rom FILE`: the ROM, read under the machine's hold, against FILE.
+int VerifyRomMain(const std::string& file, BrimletUi& ui);
 
 }  // namespace brim

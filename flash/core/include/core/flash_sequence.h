@@ -37,6 +37,8 @@ class FlashSteps {
   // After a failed run: whether the programming request reached the driver,
   // and the ROM read again against the old ROM (badBlocks: blocks changed).
   virtual bool ProgrammingRequestSent() { return true; }
+  // 64 KiB blocks programming would change (a dry run's report); -1 unknown.
+  virtual int BlocksThatWouldChange() { return -1; }
   virtual RomVerifyResult CompareWithOldRom() { return RomVerifyResult(); }
   // Where the backup went ("" when none was written).
   virtual std::string BackupPath() = 0;

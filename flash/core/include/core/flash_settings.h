@@ -87,7 +87,9 @@ struct FlashSettings {
   int32_t refusal = 0;          // why a run flashed nothing, when errorCode does not say
   int32_t flashVerified = 0;    // the ROM was programmed and read back equal
   int32_t fileNameTooLong = 0;  // the /F: name did not fit commandLineFileName
-  std::string restoreFile;      // the backup an explicit restore puts back ("" otherwise)
+  int32_t dryRun = 0;           // --dry-run: checks, merge and report, then stop before the backup
+  std::string restoreFile;
+  std::string verifyRomFile;    // --verify-rom: compare the ROM with this file, flash nothing      // the backup an explicit restore puts back ("" otherwise)
   int32_t machineRefused = 0;   // exit status when the driver would not give brimlet the machine
 };
 

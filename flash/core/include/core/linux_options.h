@@ -10,6 +10,7 @@ namespace brim {
 enum class LinuxOption {
   kNone, kHelp, kVersion, kUnknown, kRestore, kMissingArgument,
   kBackups, kHistory,  // listings of the state folder; argument "json" with --json
+  kVerifyRom,          // --verify-rom FILE
 };
 
 struct LinuxOptionCheck {

@@ -28,6 +28,9 @@ class StartupHost {
   // Loads the new image (package or /F: file) into the new image record.
   virtual void LoadNewImage() = 0;
   virtual void RunFlashSequence() = 0;
+  // --verify-rom: the ROM as read against the file; an exit status (0 equal,
+  // 1 differing, another when the comparison could not be made).
+  virtual int VerifyRomAgainstFile(const std::string& path) { (void)path; return 2; }
 };
 
 // Runs the start-up steps; returns the process exit status (core/exit_status.h).
