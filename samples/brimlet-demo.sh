@@ -17,6 +17,10 @@ unset BRIMLET_MACHINE
 "$build/tools/pack/brimlet-pack" --settings 0100001000001000011011101001000000 \
   --image "$demo/update.rom" --exe "$build/flash/ui/brimlet" -o "$demo/prog/brimlet" >/dev/null
 cp "$build/flash/ui/flash.sys" "$demo/prog/"
+# The window module, for a window on a desktop; silent mode needs none.
+if [ -f "$build/flash/ui/brimlet-gui.so" ]; then
+  cp "$build/flash/ui/brimlet-gui.so" "$demo/prog/"
+fi
 
 # Reading the ROM once creates the default machine (the reference image).
 "$build/tools/romread/brimlet-romread" "$demo/before.rom" >/dev/null

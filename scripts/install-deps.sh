@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev libbenchmark-dev
           libwxgtk3.2-dev xvfb xauth dosfstools mtools groff-base man-db bsdextrautils
-          desktop-file-utils strace)
+          desktop-file-utils strace lintian)
 if [ "${1:-}" = --screenshots ]; then
   packages+=(xdotool x11-utils)
 fi

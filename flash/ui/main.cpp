@@ -1,18 +1,21 @@
-// brimlet's entry point: the window when there is a display, else the terminal.
+// brimlet's entry point. It links no window library: with a display and a
+// window wanted it loads the window module (brimlet-gui.so); silent mode
+// loads it only for the setup password dialog; everything else is the terminal.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/brimlet_host.h"
+#include "app/gui_module.h"
 #include "app/state_listing.h"
 #include "app/terminal_ui.h"
 #include "core/command_line.h"
+#include "core/exit_status.h"
 #include "core/linux_options.h"
-
-#ifdef BRIMLET_WINDOW
-#include "ui/silent_password_ui.h"
-#include "ui/wx_ui.h"
-#endif
+#include "platform/file_system.h"
+#include "platform/system_paths.h"
 
 namespace {
 
@@ -29,6 +32,45 @@ bool DisplayAvailable() {
     if (v && *v) return true;
   }
   return false;
+}
+
+brim::GuiModuleLoad LoadWindows() {
+  const std::string exe = plat::ExecutablePath();
+  const std::string exeDir = exe.empty() ? std::string() : plat::DirectoryOf(exe);
+  return brim::LoadGuiModule(brim::GuiModuleCandidates(exeDir, BRIMLET_INSTALLED_DIR));
+}
+
+// Silent mode with a display: the terminal's work, but the setup password is
+// asked in a dialog when the window module can be had.
+class SilentUi : public brim::TerminalUi {
+ public:
+  SilentUi(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+  ~SilentUi() override {
+    if (started_) module_->stopWindows();
+  }
+  bool AskSetupPassword() override {
+    if (!module_) {
+      const brim::GuiModuleLoad load = LoadWindows();
+      if (!load.module) {
+        std::fprintf(stderr, "brimlet: no password dialog: %s\n", load.failure.c_str());
+        return TerminalUi::AskSetupPassword();
+      }
+      module_ = load.module;
+    }
+    if (!started_) started_ = module_->startWindows(&argc_, argv_);
+    return started_ ? module_->askSetupPassword() : TerminalUi::AskSetupPassword();
+  }
+
+ private:
+  int& argc_;
+  char** argv_;
+  const BrimletGuiModule* module_ = nullptr;
+  bool started_ = false;
+};
+
+int RunInTerminal(int argc, char** argv) {
+  brim::TerminalUi ui;
+  return brim::BrimletMain(argc, argv, ui);
 }
 
 }  // namespace
@@ -50,28 +92,30 @@ int main(int argc, char** argv) {
     return brim::AnswerStateOption(linuxOption, stdout, stderr);
   if (linuxOption.option != brim::LinuxOption::kNone)
     return brim::AnswerLinuxOption(linuxOption, stdout, stderr);
-#ifdef BRIMLET_WINDOW
-  if (DisplayAvailable()) {
-    if (SilentRequested(argc, argv)) {
-      brim::SilentPasswordUi ui(argc, argv);
-      const int status = brim::BrimletMain(argc, argv, ui);
-      brim::StopWx();
-      return status;
-    }
-    if (brim::StartWx(argc, argv)) {
-      int status;
-      {
-        brim::WxUi ui;
-        status = brim::BrimletMain(argc, argv, ui);
-      }
-      brim::StopWx();
-      return status;
-    }
+  if (!DisplayAvailable()) return RunInTerminal(argc, argv);
+  if (SilentRequested(argc, argv)) {
+    SilentUi ui(argc, argv);
+    return brim::BrimletMain(argc, argv, ui);
   }
-#else
-  (void)SilentRequested;
-  (void)DisplayAvailable;
-#endif
-  brim::TerminalUi ui;
-  return brim::BrimletMain(argc, argv, ui);
+  const brim::GuiModuleLoad load = LoadWindows();
+  if (!load.module) {
+    std::fprintf(stderr, "brimlet: the window cannot be shown: %s\n", load.failure.c_str());
+    // Someone at a terminal can work there; started from a menu, nobody
+    // could answer its questions, so nothing is done.
+    if (!::isatty(STDIN_FILENO)) {
+      std::fprintf(stderr, "brimlet: no terminal to work in either; nothing was done\n");
+      return brim::kExitNoWindow;
+    }
+    std::fprintf(stderr, "brimlet: working in the terminal instead\n");
+    return RunInTerminal(argc, argv);
+  }
+  if (!load.module->startWindows(&argc, argv)) return RunInTerminal(argc, argv);
+  int status;
+  {
+    brim::BrimletUi* ui = load.module->createUi();
+    status = brim::BrimletMain(argc, argv, *ui);
+    load.module->destroyUi(ui);
+  }
+  load.module->stopWindows();
+  return status;
 }

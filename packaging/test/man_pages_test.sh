@@ -11,7 +11,10 @@ tavrin-build=tools/tavrin-build/tavrin-build
 brimlet-inspect=tools/inspect/brimlet-inspect
 brimlet-pack=tools/pack/brimlet-pack
 brimlet-romread=tools/romread/brimlet-romread
-qzw=tools/qzw/qzw"
+qzw=tools/qzw/qzw
+brimlet-imagegen=tools/imagegen/brimlet-imagegen
+tavrin-sample=tools/tavrin-build/tavrin-sample
+crisis-samples=tools/crisis-samples/crisis-samples"
 unset DISPLAY WAYLAND_DISPLAY
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

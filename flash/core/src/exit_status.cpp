@@ -32,6 +32,7 @@ std::string ExitStatusMeaning(int status) {
     case kExitFailedUnchanged: return "failed, ROM unchanged";
     case kExitRefusedUnchanged: return "refused, ROM unchanged";
     case kExitRestoreRefused: return "restore refused, ROM unchanged";
+    case kExitNoWindow: return "the window module cannot be loaded and there is no terminal";
   }
   return "unknown";
 }

@@ -9,13 +9,13 @@ namespace brim {
 
 namespace {
 const char kPrivateFolderName[] = "bios-tools";
+}  // namespace
 
 bool IsPrivateFolder(const std::string& exeDir) {
   std::string folder = exeDir;
   while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
   return plat::BaseName(folder) == kPrivateFolderName;
 }
-}  // namespace
 
 std::string UserSettingsFilePath() {
   return plat::WindowsFolder() + "/" + kPrivateFolderName + "/setting.ini";

@@ -102,6 +102,10 @@ int RunStartup(const std::string& commandLine, const std::string& exePath, Start
   } else {
     s.commandLineOptions = 0;
   }
+  // The installed program checks the model, size and release of an image it
+  // is given; setting.ini, /force and a package's own settings still rule.
+  if (IsPrivateFolder(s.exeDir) && !s.forceNoVerify)
+    s.verifyModelId = s.verifySize = s.verifyReleaseDate = 1;
   ReadSettingsFile(s, s.iniPath);
   s.autoFlashPending = 1;
 

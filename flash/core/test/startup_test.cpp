@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/exit_status.h"
+#include "core/settings_location.h"
 #include "core/settings_word.h"
 #include "core/usage_text.h"
 #include "platform/named_mutex.h"
@@ -257,6 +258,43 @@ TEST(UsageText, LinesAreLaidOutAsShown) {
   EXPECT_NE(t.find("\n            /f:BINFile\tInput BIOS file name\n\nExample:\n"), std::string::npos);
   EXPECT_NE(t.find("Brimlet [ option ] [FileName] \n\n option:\n"), std::string::npos);
 }
+
+// The installed program (in its private folder) checks model, size and
+// release unless setting.ini or /force says otherwise; elsewhere nothing changes.
+struct InstalledDefaultsCase {
+  const char* name;
+  const char* folder;
+  const char* args;
+  const char* userIni;  // "" : none
+  uint32_t verifyBits;
+};
+
+constexpr uint32_t kInstalledChecks = kVerifyModelId | kVerifySize | kVerifyReleaseDate;
+
+const InstalledDefaultsCase kInstalledDefaultsCases[] = {
+    {"InstalledChecksModelSizeRelease", "usr/lib/bios-tools", "/silent", "", kInstalledChecks},
+    {"BuildFolderUnchanged", "build/flash/ui", "/silent", "", 0},
+    {"ForceOverrides", "usr/lib/bios-tools", "/silent /force", "", 0},
+    {"SettingsFileRules", "usr/lib/bios-tools", "/silent", "[VERIFY_FUNCTION]\nVERIFYMODELID=0\nVERIFYCHECKSUM=1\n",
+     kVerifySize | kVerifyReleaseDate | kVerifyChecksum},
+};
+
+class InstalledDefaults : public StartupTest, public ::testing::WithParamInterface<InstalledDefaultsCase> {};
+
+TEST_P(InstalledDefaults, VerifyBitsAtFlash) {
+  const InstalledDefaultsCase& c = GetParam();
+  std::filesystem::create_directories(dir / c.folder);
+  if (*c.userIni) {
+    std::filesystem::create_directories(std::filesystem::path(UserSettingsFilePath()).parent_path());
+    std::ofstream(UserSettingsFilePath()) << c.userIni;
+  }
+  ASSERT_EQ(RunStartup(c.args, dir / c.folder + "/brimlet", host), 0);
+  const uint32_t verifyAll = kInstalledChecks | kVerifyChecksum | kVerifyPassword | kVerifyPower;
+  EXPECT_EQ(host.wordAtFlash & verifyAll, c.verifyBits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, InstalledDefaults, ::testing::ValuesIn(kInstalledDefaultsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brim

@@ -20,6 +20,7 @@ enum ExitStatus : int {
   kExitFailedUnchanged = 27,  // programming failed and the ROM, read again, is unchanged
   kExitRefusedUnchanged = 28, // refused at programming time, before any write
   kExitRestoreRefused = 29,   // the backup may not be restored here (record, size, machine)
+  kExitNoWindow = 30,         // a window was wanted and cannot be shown, with no terminal either
 };
 
 // CheckNewImage's result for an image without the F-segment signature.

@@ -14,4 +14,7 @@ std::string SettingsFilePath(const std::string& exeDir);
 // $XDG_CONFIG_HOME/bios-tools/setting.ini.
 std::string UserSettingsFilePath();
 
+// True for the installed private folder (".../bios-tools/").
+bool IsPrivateFolder(const std::string& exeDir);
+
 }  // namespace brim
