@@ -1,5 +1,7 @@
 #include "platform/service_manager.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "platform/atomic_file.h"
@@ -62,7 +64,9 @@ std::string ServiceRecordFolder() { return StateFolder() + "/services"; }
 
 bool ReadServiceRecord(const std::string& name, uint32_t* state, std::string* binaryPath) {
   if (name.empty() || name.find_first_of("/\\") != std::string::npos) return false;
-  if (!FileExists(RecordPath(name))) return false;
+  // Only a regular file is a record: a link in the state folder is not followed.
+  struct stat st;
+  if (::lstat(RecordPath(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   // A record without its program or state (an older run killed while it
   // wrote) is no service: it is made again, never fatal.
   const IniSnapshot record(RecordPath(name));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/device.h"
@@ -86,6 +87,13 @@ TEST(ServiceManager, DamagedRecordIsMadeAgain) {
   ScHandle m = scm.OpenSCManager(SC_MANAGER_ALL_ACCESS);
   ASSERT_NE(m, 0u);
   const std::string record = ServiceRecordFolder() + "/FLASH.ini";
+  // A link where the record should be is not followed either.
+  const std::string elsewhere = state.root_ + "/elsewhere.ini";
+  const std::string running = "[SERVICE]\nBINARYPATH=/x/flash.sys\nSTATE=4\n";
+  ASSERT_TRUE(WriteWholeFile(elsewhere, running.data(), running.size()));
+  ASSERT_EQ(::symlink(elsewhere.c_str(), record.c_str()), 0);
+  EXPECT_FALSE(ReadServiceRecord("flash", nullptr, nullptr));
+  ASSERT_EQ(std::remove(record.c_str()), 0);
   for (const std::string damaged : {"", "[SERVICE]\nNAME=flash\nTYPE=1\n",
                                     "[SERVICE]\nBINARYPATH=/d/flash.sys\nSTATE=\n",
                                     "[SERVICE]\nBINARYPATH=/d/flash.sys\nSTATE=4x\n"}) {

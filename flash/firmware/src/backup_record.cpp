@@ -1,5 +1,7 @@
 #include "firmware/backup_record.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -53,6 +55,12 @@ std::string BackupRecordJson(const BackupRecord& r) {
 }
 
 bool ReadBackupRecord(const std::string& path, BackupRecord* r, std::string* error) {
+  // Only a regular file is a record: a link in the state folder is not followed.
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    *error = "the backup's record " + path + " is not a regular file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     *error = "the backup's record " + path + " cannot be read: " + std::strerror(errno);
