@@ -23,6 +23,7 @@ const char kRestartOffer[] =
 
 const char kRestartingLine[] = "BIOS updated successfully. Restarting the system...";
 const char kShuttingDownLine[] = "BIOS updated successfully. Shutting down the system...";
+const char kRomUnchangedText[] = "The flash ROM is unchanged.";
 const char kCannotStopLine[] =
     "brimlet: the BIOS is being programmed and cannot be stopped safely; brimlet ends when the "
     "flash is done.\n";
@@ -115,7 +116,7 @@ void ReportFailedProgramming(FlashSettings& s, FlashSteps& steps, FlashView& vie
   const bool unchanged = now.readBack && now.badBlocks == 0;
   std::string text = "Program ROM Fail !\n";
   if (unchanged) {
-    text += "The flash ROM is unchanged.";
+    text += kRomUnchangedText;
     // Nothing was written: an error noted on the way here does not describe the ROM.
     s.errorCode = 0;
     s.refusal = sent ? kExitFailedUnchanged : kExitRefusedUnchanged;
@@ -245,6 +246,25 @@ void FlashSequence(FlashSettings& s, FlashSteps& steps, FlashView& view) {
   RunWatched(FlashStage::kVerifying, silent, steps, view, meter, started,
              [&] { verify = steps.VerifyProgrammedRom(); });
   s.flashInProgress = 0;
+  // A programmer that reported success without changing the chip (say, one
+  // whose contents it could not store) leaves the old BIOS: that is said,
+  // not a half-written ROM.
+  if (!verify.Passed() && verify.readBack) {
+    const RomVerifyResult now = steps.CompareWithOldRom();
+    if (now.readBack && now.badBlocks == 0) {
+      steps.CloseFlashDevice();
+      s.errorCode = 0;
+      s.refusal = kExitFailedUnchanged;
+      const std::string text = std::string("Verify ROM Fail !\n") + kRomUnchangedText;
+      if (!silent) {
+        view.ShowProgrammingDialog(false);
+        Error(text.c_str());
+        view.AppendStatusLine("Verify BIOS Error: ROM unchanged !!!!!!");
+      }
+      SilentNote(s, text);
+      return;
+    }
+  }
   if (!verify.Passed()) {
     s.errorCode = kErrProgramming;
     steps.CloseFlashDevice();

@@ -263,6 +263,20 @@ TEST_F(FlashromSilentFlash, TheChipIsReadAfterTheRunAndWhatItHoldsIsSaid) {
   }
 }
 
+// A chip file the dummy cannot save (its folder is gone): libflashrom wrote
+// the chip in memory only and says nothing of it; brimlet's read-back in a
+// new session finds the chip as it was and says so, without the power warning.
+TEST_F(FlashromSilentFlash, ChipThatCannotBeSavedIsReportedUnchanged) {
+  const Bytes image = Quorvel(kMiB, 9, "07/15/07");
+  Prepare(Bytes(kMiB, 0xFF), image);
+  Configure("PROGRAMMER=dummy:emulate=VARIABLE_SIZE,size=1048576,image=" + (dir / "gone/chip.bin") +
+            "\nFLAG=0x10\n");
+  EXPECT_EQ(RunBrimlet("/silent /force"), 27) << Log();
+  EXPECT_NE(Log().find("The flash ROM is unchanged."), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("DO NOT TURN OFF POWER"), std::string::npos) << Log();
+  EXPECT_FALSE(fs::exists(dir / "gone/chip.bin"));
+}
+
 TEST_F(FlashromSilentFlash, ChipOfNoWholeNumberOfBlocksIsNeverRead) {
   Bytes oldRom(0x18000, 0x5A);
   Prepare(oldRom, Quorvel(kMiB, 9, "07/15/07"));

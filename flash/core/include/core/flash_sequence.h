@@ -86,6 +86,8 @@ bool PowerIsSufficient(uint8_t acLineStatus, uint8_t batteryFlag, uint8_t batter
 
 extern const char kUpdateQuestion[];
 extern const char kRestartOffer[];
+// Said when a failed run, read again, left the ROM as it was.
+extern const char kRomUnchangedText[];
 // Said when a second termination signal arrives while the ROM is programmed.
 extern const char kCannotStopLine[];
 // The status line shown before an automatic restart or shutdown.
