@@ -23,6 +23,8 @@
 #include "image/bios_image.h"
 #include "image/image_checks.h"
 #include "image/image_loader.h"
+#include "image/image_layout.h"
+#include "image/info_report.h"
 #include "image/region_locator.h"
 #include "image/region_merge.h"
 #include "platform/driver_device.h"
@@ -150,6 +152,10 @@ void BrimletHost::RunFlashSequence() {
   record_ = FlashRecord();
   record_.time = std::time(nullptr);
   record_.before = IdentityOf(CurrentRomImage(), CurrentRomImage().flagWord);
+  // A Quorvel ROM carries no version text: the version replaced is the one
+  // the window shows, the firmware's own.
+  if (record_.before.version.empty() && LayoutOf(CurrentRomImage().flagWord) == ImageLayout::kQuorvel)
+    record_.before.version = SmbiosBiosVersion();
   record_.image = IdentityOf(NewImage(), CurrentRomImage().flagWord);
   record_.source = LastLoadedPath();
   record_.restore = !s.restoreFile.empty();

@@ -607,3 +607,29 @@ TEST_F(SafeFlash, VerifyRomNamesTheDifferingBlocks) {
   EXPECT_EQ(Rom(), oldRom);
   EXPECT_TRUE(HistoryLines().empty());
 }
+
+// A file's name decides nothing: one named like a backup is an image, merged
+// as the keep settings say. The history names the version the flash
+// replaced, on Quorvel the firmware's own as the window shows it.
+TEST_F(SafeFlash, AFileNamedLikeABackupIsAnImageAndTheReplacedVersionIsRecorded) {
+  const Bytes oldRom = imagegen::BuildQuorvel(Quorvel("06/28/07", 3));
+  const Bytes image = imagegen::BuildQuorvel(Quorvel("07/15/07", 9));
+  Prepare(oldRom, 0x10, image, kSettings);
+  fs::create_directories(dir / "dmi");
+  std::ofstream(dir / "dmi/bios_version") << "R1.07\n";
+  const std::string env = Environment() + " BIOS_TOOLS_DMI_ROOT=" + (dir / "dmi");
+  std::vector<Bytes> results;
+  for (const char* name : {"new.rom", "QVL-update_flashed-by-vendor.rom"}) {
+    WriteBytes(dir / "machine/rom.bin", oldRom);
+    fs::remove_all(dir / "state");
+    WriteBytes(dir / name, image);
+    ASSERT_EQ(RunBrimlet("/silent /kall /f:" + (dir / name), env), 0) << name << "\n" << Log();
+    results.push_back(Rom());
+    ASSERT_EQ(HistoryLines().size(), 1u);
+    EXPECT_NE(HistoryLines()[0].find("\"old\":{\"layout\":\"Quorvel\",\"model\":\"QVL\",\"version\":\"R1.07\""),
+              std::string::npos)
+        << HistoryLines()[0];
+  }
+  EXPECT_TRUE(results[0] == results[1]) << "the same merge whatever the name";
+  EXPECT_FALSE(results[0] == image) << "the kept areas came from the old ROM";
+}

@@ -19,6 +19,7 @@
 #include "firmware/sha256.h"
 #include "image/image_layout.h"
 #include "image/image_loader.h"
+#include "image/info_report.h"
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
 
@@ -151,6 +152,8 @@ RomBackup WriteRomBackup(const BiosImage& rom, const BiosImage& newImage, const 
   record.layout = LayoutName(LayoutOf(rom.flagWord));
   record.model = Fixed(rom.modelCode, sizeof rom.modelCode);
   record.version = Fixed(rom.versionText, sizeof rom.versionText);
+  if (record.version.empty() && LayoutOf(rom.flagWord) == ImageLayout::kQuorvel)
+    record.version = SmbiosBiosVersion();  // a Quorvel ROM carries none of its own
   record.date = Fixed(rom.dateText, sizeof rom.dateText);
   record.machine = ReadMachineIdentity();
   record.time = UtcText(when);
