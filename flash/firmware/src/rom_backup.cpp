@@ -238,6 +238,12 @@ int PruneBackups(const std::string& folder, int keep) {
   if (!dir) return 0;
   while (const dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
+    // A temporary left by a run that was killed while it wrote its backup;
+    // the machine's hold keeps any other run from writing one now.
+    if (name.compare(0, 8, ".backup-") == 0) {
+      ::unlink((folder + "/" + name).c_str());
+      continue;
+    }
     if (name.size() <= 5 || name.compare(name.size() - 5, 5, ".json") != 0) continue;
     BackupRecord record;
     std::string error;

@@ -157,6 +157,7 @@ TEST_F(Backup, RetentionKeepsTheFirstAndTheNewest) {
   plat::MakeDirectories(BackupFolder());
   std::ofstream(BackupFolder() + "/mine.rom") << "the user's";
   std::ofstream(BackupFolder() + "/notes.json") << "{\"format\":1}";
+  std::ofstream(BackupFolder() + "/.backup-AbC123") << "half a backup of a killed run";
   for (const auto& [keep, expected] : {std::make_pair("", 11), std::make_pair("3", 4)}) {
     ::setenv("BIOS_TOOLS_BACKUP_KEEP", keep, 1);
     std::vector<std::string> written;
@@ -181,6 +182,7 @@ TEST_F(Backup, RetentionKeepsTheFirstAndTheNewest) {
   ::unsetenv("BIOS_TOOLS_BACKUP_KEEP");
   EXPECT_TRUE(plat::FileExists(BackupFolder() + "/mine.rom"));
   EXPECT_TRUE(plat::FileExists(BackupFolder() + "/notes.json"));
+  EXPECT_FALSE(plat::FileExists(BackupFolder() + "/.backup-AbC123")) << "a killed run's temporary goes";
 }
 
 TEST_F(Backup, FolderThatCannotBeMadeRefusesWithTheReason) {
