@@ -22,7 +22,11 @@ class ByteReader {
   bool TagAt(size_t offset, const char* tag, size_t length) const {
     return Has(offset, length) && std::memcmp(data_ + offset, tag, length) == 0;
   }
-  bool Tag4(size_t offset, const char* tag) const { return TagAt(offset, tag, 4); }
+  // The first byte decides most positions of a scan without a call.
+  bool Tag4(size_t offset, const char* tag) const {
+    return Has(offset, 4) && data_[offset] == static_cast<uint8_t>(tag[0]) &&
+           std::memcmp(data_ + offset + 1, tag + 1, 3) == 0;
+  }
 
   bool U8(size_t offset, uint8_t& v) const {
     if (!Has(offset, 1)) return false;
