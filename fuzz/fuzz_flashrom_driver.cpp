@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // request block; the rest: the caller's memory at fuzz::kWindowAddress.
   if (size < 3 + kBlock) return 0;
   // The hold request's lock file stays in the scratch folder.
-  static const bool lockDir = ::setenv("BIOS_TOOLS_LOCK_DIR", fuzz::ScratchDir().c_str(), 1) == 0;
+  static const bool lockDir = ::setenv("BIOS_TOOLS_FLASHROM_LOCK_DIR", fuzz::ScratchDir().c_str(), 1) == 0;
   (void)lockDir;
   const uint32_t code = fuzz::kRequestCodes[data[0] % (sizeof fuzz::kRequestCodes / 4)];
   const size_t chipSize = size_t{frd::kBlock} << (data[1] & 3);

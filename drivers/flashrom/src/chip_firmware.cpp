@@ -8,7 +8,9 @@
 namespace frd {
 
 namespace {
-constexpr const char* kLockDirVariable = "BIOS_TOOLS_LOCK_DIR";
+// Not brimlet's lock folder: two brimlets given different ones must still
+// see each other's hold on the same chip.
+constexpr const char* kLockDirVariable = "BIOS_TOOLS_FLASHROM_LOCK_DIR";
 constexpr const char* kDefaultLockDir = "/run/lock";
 
 std::string Hex(uint64_t v) {

@@ -329,7 +329,7 @@ TEST_F(Handler, FixedAnswersAndTheMessageCutToItsRoom) {
 TEST_F(Handler, HoldIsALockFilePerProgrammerInTheLockFolder) {
   plat::TempDir locks;
   plat::ScopedEnv env;
-  env.Set("BIOS_TOOLS_LOCK_DIR", locks.path());
+  env.Set("BIOS_TOOLS_FLASHROM_LOCK_DIR", locks.path());
   Make(kBlock);
   auto hold = Regs(1, 0);
   ASSERT_EQ(Send(kHold, hold), 0u);

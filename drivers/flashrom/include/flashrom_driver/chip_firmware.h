@@ -24,7 +24,7 @@ class ChipBackend : public drv::Backend {
   ~ChipBackend() override;
 
   bool Available(std::string* why) override;
-  // One lock file per programmer, in brimlet's lock folder.
+  // One lock file per programmer, in /run/lock (BIOS_TOOLS_FLASHROM_LOCK_DIR).
   std::string HoldFile() override;
   std::string LogPrefix() const override { return "flashrom driver"; }
   // The size answers reuse the last probe's geometry.
