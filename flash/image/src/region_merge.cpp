@@ -23,6 +23,34 @@ struct MergeStep {
 const char kNoSuchArea[] = "the new image has no such area";
 const char kOutside[] = "the area does not lie wholly inside both images";
 const char kTagsDiffer[] = "the leading tags of the two areas differ";
+const char kRomAreaNotLocated[] = "the area was not located in the current BIOS";
+
+constexpr MergeStep kTarvexSteps[] = {
+    {kRegionDmi, kKeepDmiData},         {kRegionPassword, kKeepPassword},
+    {kRegionScPassword, kKeepScPassword}, {kRegionBuCode, kKeepBuCodeData},
+    {kRegionInvertEeprom, kKeepInvertEeprom}, {kRegionMasterLogo, kKeepMasterLogo},
+    {kRegionSlaveLogo, kKeepSlaveLogo}};
+constexpr MergeStep kLindarSteps[] = {{kRegionDmi, kKeepDmiData}, {kRegionEscd, kKeepEscdData}};
+constexpr MergeStep kQuorvelSteps[] = {
+    {kRegionMasterLogo, kKeepMasterLogo}, {kRegionSlaveLogo, kKeepSlaveLogo},
+    {kRegionBootBlock, kKeepBootBlock},   {kRegionEscd, kKeepEscdData},
+    {kRegionKbc, kKeepKbc},               {kRegionCharger, kKeepChargerEeprom},
+    {kRegionNvs, kKeepNvs},               {kRegionBbvl, kKeepBbvl},
+    {kRegionNs591, kKeepNs591Kbc},        {kRegionPanel, kKeepPanelTable},
+    {kRegionFingerprint, kKeepFingerprint}, {kRegionPassword, kKeepPassword},
+    {kRegionScPassword, kKeepScPassword}, {kRegionThermal, kKeepThermalTable},
+    {kRegionInvertEeprom, kKeepInvertEeprom}};
+// Every box of the Keep Data page with an area (the boot block is the driver's).
+constexpr MergeStep kEveryKeepBox[] = {
+    {kRegionBbvl, kKeepBbvl},           {kRegionBuCode, kKeepBuCodeData},
+    {kRegionDmi, kKeepDmiData},         {kRegionCharger, kKeepChargerEeprom},
+    {kRegionEscd, kKeepEscdData},       {kRegionFingerprint, kKeepFingerprint},
+    {kRegionInvertEeprom, kKeepInvertEeprom}, {kRegionKbc, kKeepKbc},
+    {kRegionMasterLogo, kKeepMasterLogo}, {kRegionNs591, kKeepNs591Kbc},
+    {kRegionNvs, kKeepNvs},             {kRegionPanel, kKeepPanelTable},
+    {kRegionPassword, kKeepPassword},   {kRegionScPassword, kKeepScPassword},
+    {kRegionSlaveLogo, kKeepSlaveLogo}, {kRegionThermal, kKeepThermalTable},
+    {kRegionPowerEvent, kPowerEventBox}};
 
 bool KeepOn(const MergeStep& step) { return (Settings().settingsWord & step.keepBit) != 0; }
 
@@ -69,12 +97,7 @@ bool SameLeadingText(const RegionPair& a, const RegionPair& b) {
 }
 
 void MergeTarvex(BiosImage& img, const BiosImage& rom, std::vector<UnkeptArea>* unkept) {
-  static constexpr MergeStep kSteps[] = {
-      {kRegionDmi, kKeepDmiData},         {kRegionPassword, kKeepPassword},
-      {kRegionScPassword, kKeepScPassword}, {kRegionBuCode, kKeepBuCodeData},
-      {kRegionInvertEeprom, kKeepInvertEeprom}, {kRegionMasterLogo, kKeepMasterLogo},
-      {kRegionSlaveLogo, kKeepSlaveLogo}};
-  for (const MergeStep& step : kSteps) {
+  for (const MergeStep& step : kTarvexSteps) {
     const RegionPair& dst = img.Region(step.region);
     const RegionPair& src = rom.Region(step.region);
     const bool report = KeepOn(step) && Has(rom, src);
@@ -145,18 +168,9 @@ bool RomAreaOf(const BiosImage& rom, const std::vector<ListedArea>& listed, Regi
 }
 
 void MergeQuorvel(BiosImage& img, const BiosImage& rom, std::vector<UnkeptArea>* unkept) {
-  static constexpr MergeStep kSteps[] = {
-      {kRegionMasterLogo, kKeepMasterLogo}, {kRegionSlaveLogo, kKeepSlaveLogo},
-      {kRegionBootBlock, kKeepBootBlock},   {kRegionEscd, kKeepEscdData},
-      {kRegionKbc, kKeepKbc},               {kRegionCharger, kKeepChargerEeprom},
-      {kRegionNvs, kKeepNvs},               {kRegionBbvl, kKeepBbvl},
-      {kRegionNs591, kKeepNs591Kbc},        {kRegionPanel, kKeepPanelTable},
-      {kRegionFingerprint, kKeepFingerprint}, {kRegionPassword, kKeepPassword},
-      {kRegionScPassword, kKeepScPassword}, {kRegionThermal, kKeepThermalTable},
-      {kRegionInvertEeprom, kKeepInvertEeprom}};
   std::vector<ListedArea> listed;
   if (unkept) listed = QuorvelDirectoryAreas(rom, rom.baseAddress);
-  for (const MergeStep& step : kSteps) {
+  for (const MergeStep& step : kQuorvelSteps) {
     const RegionPair& dst = img.Region(step.region);
     const RegionPair& src = rom.Region(step.region);
     ListedArea own{};
@@ -164,6 +178,10 @@ void MergeQuorvel(BiosImage& img, const BiosImage& rom, std::vector<UnkeptArea>*
                         RomAreaOf(rom, listed, step.region, &own);
     if (!Wanted(step) || !dst.data) {
       if (report) Note(unkept, step.region, kNoSuchArea);
+      continue;
+    }
+    if (!src.data) {
+      if (report) Note(unkept, step.region, kRomAreaNotLocated);
       continue;
     }
     // The ROM pointer is set from the new image's directory; its length is not.
@@ -186,6 +204,26 @@ void MergeQuorvel(BiosImage& img, const BiosImage& rom, std::vector<UnkeptArea>*
   }
 }
 
+template <size_t N>
+bool HasRule(const MergeStep (&steps)[N], RegionId id) {
+  for (const MergeStep& s : steps)
+    if (s.region == id) return true;
+  return false;
+}
+
+// A box the page offered (its area was found) for which this kind of BIOS has
+// no carry-over rule would otherwise be dropped without a word.
+void NoteBoxesWithoutRule(ImageLayout layout, std::vector<UnkeptArea>* unkept) {
+  for (const MergeStep& box : kEveryKeepBox) {
+    if (!KeepOn(box) || !(ImageStatus() & PresenceBitOf(box.region))) continue;
+    const bool rule = layout == ImageLayout::kLindar    ? HasRule(kLindarSteps, box.region)
+                      : layout == ImageLayout::kQuorvel ? HasRule(kQuorvelSteps, box.region)
+                                                        : HasRule(kTarvexSteps, box.region);
+    if (!rule)
+      Note(unkept, box.region, std::string("brimlet carries no such area over for a ") + LayoutName(layout) + " BIOS");
+  }
+}
+
 }  // namespace
 
 const char* AreaName(RegionId id) {
@@ -203,11 +241,13 @@ const char* AreaName(RegionId id) {
 }
 
 int MergeKeptRegions(BiosImage& newImage, BiosImage& currentRom, std::vector<UnkeptArea>* unkept) {
-  switch (LayoutOf(currentRom.flagWord)) {
+  const ImageLayout layout = LayoutOf(currentRom.flagWord);
+  switch (layout) {
     case ImageLayout::kLindar: MergeLindar(newImage, currentRom, unkept); break;
     case ImageLayout::kQuorvel: MergeQuorvel(newImage, currentRom, unkept); break;
     case ImageLayout::kTarvex: MergeTarvex(newImage, currentRom, unkept); break;
   }
+  if (unkept) NoteBoxesWithoutRule(layout, unkept);
   return 1;
 }
 

@@ -108,6 +108,40 @@ TEST_F(Merge, QuorvelAreaPlacedElsewhereInTheNewImageIsNamed) {
             "the bytes at the new place were carried over");
 }
 
+// Boxes that cannot be honoured are named with the reason that holds.
+TEST_F(Merge, QuorvelBoxesItCannotHonourAreNamedWithTheirReason) {
+  struct Case {
+    const char* name;
+    uint32_t word;
+    const char* area;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"power event has no rule", kPowerEventBox, "power event (A!PE)",
+       "brimlet carries no such area over for a Quorvel BIOS"},
+      {"the ROM's A!KA is never located", kKeepInvertEeprom, "inverter EEPROM (A!KA)",
+       "the area was not located in the current BIOS"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    imagegen::QuorvelSpec rom, img;
+    rom.seed = 10;
+    img.seed = 20;
+    rom.invertEepromTags = img.invertEepromTags = {0x90000};
+    rom.directory.push_back({"A!PE", 0xFFF17000, 0x100});
+    img.directory.push_back({"A!PE", 0xFFF17000, 0x100});
+    Settings().imageLoaded = 0;  // the ROM is read before any image is loaded
+    Load(imagegen::BuildQuorvel(rom), imagegen::BuildQuorvel(img), kFlagQuorvel);
+    Settings().settingsWord = c.word;
+    std::vector<UnkeptArea> unkept;
+    MergeKeptRegions(NewImage(), CurrentRomImage(), &unkept);
+    ASSERT_EQ(unkept.size(), 1u);
+    EXPECT_EQ(unkept[0].area, c.area);
+    EXPECT_EQ(unkept[0].reason, c.reason);
+    EXPECT_TRUE(Unchanged());
+  }
+}
+
 TEST_F(Merge, TarvexCopiesDmiWhoseLeadingTextMatches) {
   imagegen::TarvexSpec rom, img;
   rom.seed = 10;
