@@ -1,7 +1,10 @@
 #include "ui/color_list_box.h"
 
-#include <wx/dc.h>
+#include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
 #include <wx/settings.h>
+
+#include <algorithm>
 
 #include "app/bios_text.h"
 
@@ -11,6 +14,7 @@ namespace {
 
 ColorRef RefOf(const wxColour& c) { return Rgb(c.Red(), c.Green(), c.Blue()); }
 wxColour Colour(ColorRef c) { return wxColour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+constexpr int kTextMargin = 1;
 
 }  // namespace
 
@@ -24,14 +28,23 @@ SystemColors ColorListBox::CurrentSystemColors() {
 }
 
 ColorListBox::ColorListBox(wxWindow* parent, int id, const wxPoint& pos, const wxSize& size)
-    : wxVListBox(parent, id, pos, size, wxBORDER_SUNKEN | wxVSCROLL), lines_(CurrentSystemColors()) {
+    : wxScrolledCanvas(parent, id, pos, size, wxBORDER_SUNKEN | wxVSCROLL | wxHSCROLL | wxWANTS_CHARS),
+      lines_(CurrentSystemColors()) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
   SetBackgroundColour(Colour(lines_.System().window));
-  Bind(wxEVT_LISTBOX, &ColorListBox::OnSelected, this);
+  SetScrollRate(GetCharWidth(), LineHeight());
+  ShowScrollbars(wxSHOW_SB_DEFAULT, wxSHOW_SB_ALWAYS);
+  Bind(wxEVT_PAINT, &ColorListBox::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &ColorListBox::OnLeftDown, this);
+  Bind(wxEVT_KEY_DOWN, &ColorListBox::OnKeyDown, this);
 }
 
 void ColorListBox::Changed() {
-  SetItemCount(lines_.LineCount());
-  SetSelection(lines_.Selection());
+  widest_ = 0;
+  wxClientDC dc(this);
+  dc.SetFont(GetFont());
+  for (int i = 0; i < lines_.LineCount(); ++i) widest_ = std::max(widest_, dc.GetTextExtent(LineText(i)).x);
+  SetVirtualSize(widest_ + 2 * kTextMargin, lines_.LineCount() * LineHeight());
   Refresh();
 }
 
@@ -58,41 +71,77 @@ ColorRef ColorListBox::SetHighlightColor(ColorRef color) {
   return previous;
 }
 
+int ColorListBox::FirstVisibleLine() const {
+  int x = 0, y = 0;
+  GetViewStart(&x, &y);
+  return y;
+}
+
+void ColorListBox::ScrollToLine(int index) {
+  if (index < 0) return;
+  const int shown = std::max(1, GetClientSize().y / LineHeight());
+  const int first = FirstVisibleLine();
+  if (index < first)
+    Scroll(-1, index);
+  else if (index >= first + shown)
+    Scroll(-1, index - shown + 1);
+}
+
 void ColorListBox::SelectLine(int index) {
   lines_.Select(index);
-  SetSelection(lines_.Selection());
-  if (lines_.Selection() >= 0) ScrollToRow(lines_.Selection());
+  ScrollToLine(lines_.Selection());
   Refresh();
 }
 
-void ColorListBox::OnSelected(wxCommandEvent& event) {
-  lines_.Select(GetSelection());
+void ColorListBox::OnLeftDown(wxMouseEvent& event) {
+  SetFocus();
+  const wxPoint at = CalcUnscrolledPosition(event.GetPosition());
+  const int line = at.y / LineHeight();
+  if (line >= 0 && line < lines_.LineCount()) SelectLine(line);
   event.Skip();
 }
 
-void ColorListBox::OnDrawBackground(wxDC& dc, const wxRect& rect, size_t n) const {
-  const LineColors c = lines_.Colors(static_cast<int>(n), IsSelected(n));
-  dc.SetBrush(wxBrush(Colour(c.back)));
-  dc.SetPen(*wxTRANSPARENT_PEN);
-  dc.DrawRectangle(rect);
+void ColorListBox::OnKeyDown(wxKeyEvent& event) {
+  const int count = lines_.LineCount(), now = lines_.Selection();
+  const int page = std::max(1, GetClientSize().y / LineHeight());
+  int to;
+  switch (event.GetKeyCode()) {
+    case WXK_UP: to = now - 1; break;
+    case WXK_DOWN: to = now + 1; break;
+    case WXK_PAGEUP: to = now - page; break;
+    case WXK_PAGEDOWN: to = now + page; break;
+    case WXK_HOME: to = 0; break;
+    case WXK_END: to = count - 1; break;
+    default: event.Skip(); return;
+  }
+  if (count > 0) SelectLine(std::clamp(to, 0, count - 1));
 }
 
-void ColorListBox::OnDrawItem(wxDC& dc, const wxRect& rect, size_t n) const {
-  if (n >= static_cast<size_t>(lines_.LineCount())) return;
-  const LineColors c = lines_.Colors(static_cast<int>(n), IsSelected(n));
-  const wxColour previous = dc.GetTextForeground();
-  dc.SetTextForeground(Colour(c.text));
+void ColorListBox::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  DoPrepareDC(dc);
+  const wxSize client = GetClientSize();
+  const wxPoint origin = CalcUnscrolledPosition(wxPoint(0, 0));
+  const int width = std::max(client.x + origin.x, widest_ + 2 * kTextMargin);
+  dc.SetBrush(wxBrush(Colour(lines_.System().window)));
+  dc.SetPen(*wxTRANSPARENT_PEN);
+  dc.DrawRectangle(origin.x, origin.y, client.x, client.y);
+  const int h = LineHeight();
+  const int first = origin.y / h;
+  const int last = std::min(lines_.LineCount(), (origin.y + client.y) / h + 1);
+  dc.SetFont(GetFont());
   dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-  const wxString text = LineText(static_cast<int>(n));
-  const wxCoord h = dc.GetCharHeight();
-  dc.DrawText(text, rect.x + 1, rect.y + (rect.height - h) / 2);
-  dc.SetTextForeground(previous);
+  for (int n = first; n < last; ++n) {
+    const LineColors c = lines_.Colors(n, n == lines_.Selection());
+    dc.SetBrush(wxBrush(Colour(c.back)));
+    dc.DrawRectangle(0, n * h, width, h);
+    dc.SetTextForeground(Colour(c.text));
+    dc.DrawText(LineText(n), kTextMargin, n * h + (h - dc.GetCharHeight()) / 2);
+  }
 }
 
 wxString ColorListBox::LineText(int index) const {
   return wxString::FromUTF8(BiosTextToUtf8(lines_.Text(index)));
 }
-
-wxCoord ColorListBox::OnMeasureItem(size_t) const { return GetCharHeight() + 2; }
 
 }  // namespace brim

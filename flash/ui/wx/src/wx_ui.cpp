@@ -153,7 +153,7 @@ void WxUi::AppendAndSelect(const std::string& line) {
 void WxUi::InsertAtTop(const std::string& line) {
   if (!window_) return;
   ColorListBox* status = window_->General()->Status();
-  status->InsertMessageLine(static_cast<int>(status->GetVisibleRowsBegin()), line);
+  status->InsertMessageLine(status->FirstVisibleLine(), line);
 }
 
 bool WxUi::ChooseImageFile(std::string& path) { return fileName_ && fileName_->Ask(path); }

@@ -437,6 +437,38 @@ TEST_F(MainWindow, ProgrammingDialogShowsPercentAndTimeBesideTheBar) {
   ui->Window()->Hide();
 }
 
+// A long path is read to its end by scrolling sideways; the newest line is
+// scrolled into view and stays selected.
+TEST_F(MainWindow, StatusListScrollsSidewaysToTheEndOfALongLine) {
+  Construct();
+  ui->InitialiseWindow();
+  FlashDialog* w = ui->Window();
+  w->Show();
+  Yield();
+  ColorListBox* status = w->General()->Status();
+  const std::string tail = "/flashed-20261208-134501-Q1.rom";
+  const std::string line = "Backup of the current BIOS: /var/lib/bios-tools/backups/" + std::string(80, 'x') + tail;
+  for (int i = 0; i < 12; ++i) ui->AppendAndSelect("line " + std::to_string(i));
+  ui->AppendAndSelect(line);
+  Yield();
+  const int last = status->LineCount() - 1;
+  EXPECT_EQ(status->Lines().Selection(), last);
+  const int shown = status->GetClientSize().y / (status->GetCharHeight() + 2);
+  EXPECT_GE(status->FirstVisibleLine(), last - shown + 1) << "the newest line is out of view";
+
+  const int textWidth = status->GetTextExtent(status->LineText(last)).x;
+  ASSERT_GT(textWidth, status->GetClientSize().x) << "the line must be wider than the list";
+  EXPECT_GE(status->GetVirtualSize().x, textWidth);
+  status->Scroll(status->GetVirtualSize().x, -1);
+  int x = 0, y = 0;
+  status->GetViewStart(&x, &y);
+  int unitX = 0, unitY = 0;
+  status->GetScrollPixelsPerUnit(&unitX, &unitY);
+  ASSERT_GT(unitX, 0);
+  EXPECT_GE(x * unitX + status->GetClientSize().x, textWidth) << "the end of the line cannot be reached";
+  w->Hide();
+}
+
 TEST_F(MainWindow, SingleByteBiosTextsKeepTheirLabels) {
   std::ofstream(dir / "dmi/bios_version", std::ios::trunc) << "V1.2\xFF" "3\n";
   Construct();
