@@ -123,4 +123,34 @@ recap host1 0
 summary host1 "already at HLB 11/30/07, nothing flashed"
 cmp -s host1.rom host1/machine/rom.bin || fail "the second run changed the ROM"
 [ "$(wc -l <host1/state/bios-tools/history.jsonl)" = "$lines" ] || fail "the second run ran brimlet"
+
+step "brimlet's own release check: its image's release is no failure, an older image is"
+# A copy of brimlet outside the build folder with the release check on, as installed.
+mkdir checked
+cp "$brimlet" "$(dirname "$brimlet")/flash.sys" checked/
+printf '[VERIFY_FUNCTION]\nVERIFYRELEASEDATE=1\n' >checked/setting.ini
+"$imagegen" reference old.rom >/dev/null
+"$imagegen" package old.pkg >/dev/null
+# brimlet mode  image   task    changed same_release rc
+while read -r prog mode image task changed same rc; do
+  [ "$prog" = checked ] && prog=$scratch/checked/brimlet || prog=$brimlet
+  ansible -i inventory.yml host1 -m bios_tools.fleet.brimlet -a "{\"brimlet\": \"$prog\", \"mode\": \"$mode\",
+    \"image\": \"$scratch/$image\", \"reflash\": true, \"romread\": \"$romread\", \"inspect\": \"$inspect\",
+    \"environment\": \"{{ bios_update_environment }}\"}" >adhoc.log 2>&1 || true
+  got=$(python3 -c '
+import json, re, sys
+text = open(sys.argv[1]).read()
+m = re.search(r"^host1 \| (\w+)!? => ", text, re.M)
+r = json.loads(text[m.end():]) if m else {}
+print(m.group(1) if m else "none", str(r.get("changed")).lower(), str(r.get("same_release")).lower(), r.get("rc", "-"))
+' adhoc.log)
+  [ "$got" = "$task $changed $same $rc" ] || { cat adhoc.log; fail "$mode $image: $got, not $task $changed $same $rc"; }
+done <<'EOF'
+checked flash new.rom SUCCESS false true  4
+checked flash old.rom FAILED  false false 4
+built   info  old.pkg SUCCESS false false -
+EOF
+cmp -s host1.rom host1/machine/rom.bin || fail "a refused image changed the ROM"
+[ "$(tail -n +$((lines + 1)) host1/state/bios-tools/history.jsonl | grep -c '"exitStatus":4,')" = 2 ] ||
+  fail "not two refusals in the history: $(tail -n +$((lines + 1)) host1/state/bios-tools/history.jsonl)"
 echo "PASS"

@@ -13,7 +13,7 @@ short_description: Flash a BIOS image with brimlet, or read the current BIOS ide
 version_added: "1.0.0"
 description:
   - Runs C(brimlet) on the target with the given arguments and environment and
-    reports the outcome as brimlet recorded it: the line the run appended to
+    reports the outcome as brimlet recorded it, in the line the run appended to
     the flash history (C(brimlet --history --json)) and the record beside the
     ROM backup it took.
   - Before flashing, reads the current ROM (C(brimlet-romread)) and the image
@@ -25,26 +25,26 @@ description:
     is not a failure when the ROM is at the image's release.
   - In check mode brimlet runs with C(--dry-run), which does every check and
     writes nothing (no backup, no history line).
-  - With O(mode=info) nothing is flashed; the module returns the identity of the
+  - With C(mode=info) nothing is flashed; the module returns the identity of the
     current BIOS and, when an image is known, whether it is at the image's release.
 options:
   mode:
     description:
-      - V(flash) runs brimlet; V(info) only reads the current BIOS and the image.
+      - C(flash) runs brimlet; C(info) only reads the current BIOS and the image.
     type: str
     choices: [flash, info]
     default: flash
   brimlet:
     description:
       - The brimlet program on the target. A package made with C(brimlet-pack)
-        may be named here too; its own image is then flashed when no O(image) is given.
+        may be named here too; its own image is then flashed when no C(image) is given.
     type: path
     default: /usr/bin/brimlet
   image:
     description:
       - The image or package file on the target, passed to brimlet as C(/f:IMAGE).
-      - Without it, an argument C(/f:FILE) in O(args), else the package appended
-        to O(brimlet), is the image.
+      - Without it, an argument C(/f:FILE) in C(args), else the package appended
+        to C(brimlet), is the image.
     type: path
   args:
     description:
@@ -72,17 +72,17 @@ options:
     default: false
   romread:
     description:
-      - C(brimlet-romread) on the target. Default the one beside O(brimlet)
-        (also beside the file the link O(brimlet) leads to), else the one on E(PATH).
+      - C(brimlet-romread) on the target. Default the one beside C(brimlet)
+        (also beside the file the link C(brimlet) leads to), else the one on C(PATH).
     type: path
   inspect:
     description:
-      - C(brimlet-inspect) on the target, looked for as O(romread) is.
+      - C(brimlet-inspect) on the target, looked for as C(romread) is.
     type: path
 notes:
   - brimlet holds a machine-wide lock; a second brimlet on the same machine is
     refused with exit status 22 and the task fails.
-  - Set E(BIOS_TOOLS_NO_POWER_ACTION) in O(environment) to make sure brimlet never
+  - Set C(BIOS_TOOLS_NO_POWER_ACTION) in C(environment) to make sure brimlet never
     restarts or powers off the machine itself (a package's own settings may ask for it).
 author:
   - bios-tools maintainers
@@ -155,9 +155,10 @@ current:
     build_time_number: {description: The build time as brimlet compares it (Quorvel)., type: int}
     flag: {description: The firmware's FLAG word., type: int}
     size: {description: ROM size in bytes., type: int}
+    base: {description: ROM base address (hexadecimal)., type: str}
   sample: {layout: Quorvel, model: HLB, version: V1.20, date: 06/28/07, release_number: 70628}
 image:
-  description: The image's identity, same keys as RV(current) without O(flag) and O(size).
+  description: The image's identity, the keys of C(current) but flag, size and base.
   returned: when an image was known and read
   type: dict
 old:
@@ -254,11 +255,6 @@ def tool_path(module, given, brimlet, name):
     return found
 
 
-def run(module, cmd, env):
-    rc, out, err = module.run_command(cmd, environ_update=env)
-    return rc, out, err
-
-
 def identity_of(inspection):
     return {
         "layout": inspection.get("layout"),
@@ -275,20 +271,23 @@ def inspect_file(module, inspect, path, flag, base, env):
     cmd = [inspect, "--json"]
     if flag is not None:
         cmd += ["--flag", str(flag), "--base", str(base)]
-    rc, out, err = run(module, cmd + [path], env)
+    rc, out, err = module.run_command(cmd + [path], environ_update=env)
     if rc != 0:
         raise BrimletError("brimlet-inspect %s exited %d: %s" % (path, rc, err.strip()))
     try:
-        return json.loads(out)
+        inspection = json.loads(out)
     except ValueError as e:
         raise BrimletError("brimlet-inspect %s printed no JSON: %s" % (path, e))
+    if not isinstance(inspection, dict):
+        raise BrimletError("brimlet-inspect %s printed no JSON object" % path)
+    return inspection
 
 
 def read_current(module, tools, env):
     """The ROM as the driver reads it, identified in the firmware's layout."""
     romread, inspect = tools
     dump = os.path.join(module.tmpdir, "current.rom")
-    rc, out, err = run(module, [romread, dump], env)
+    rc, out, err = module.run_command([romread, dump], environ_update=env)
     if rc != 0:
         raise BrimletError("brimlet-romread exited %d: %s" % (rc, (err or out).strip()))
     flag = re.search(r"^FLAG word: (0x[0-9A-Fa-f]+)", out, re.M)
@@ -318,7 +317,7 @@ def same_release(current, image):
     return True
 
 
-def image_source(module, brimlet, image, args):
+def image_source(brimlet, image, args):
     if image:
         return image
     for arg in args:
@@ -344,7 +343,7 @@ def read_image(module, tools, source, current, env):
 
 
 def history_lines(module, brimlet, env):
-    rc, out, err = run(module, [brimlet, "--history", "--json"], env)
+    rc, out, err = module.run_command([brimlet, "--history", "--json"], environ_update=env)
     if rc != 0:
         raise BrimletError("brimlet --history --json exited %d: %s" % (rc, err.strip()))
     return [line for line in out.splitlines() if line.strip()]
@@ -393,7 +392,7 @@ def main():
 
     if not os.path.isfile(brimlet) or not os.access(brimlet, os.X_OK):
         module.fail_json(msg="brimlet not found or not executable: %s" % brimlet, **result)
-    source = image_source(module, brimlet, p["image"], p["args"])
+    source = image_source(brimlet, p["image"], p["args"])
     if p["image"] and not os.path.isfile(p["image"]):
         module.fail_json(msg="image not found: %s" % p["image"], **result)
 
@@ -420,7 +419,7 @@ def main():
             cmd.append("/f:" + p["image"])
         if dry_run:
             cmd.append("--dry-run")
-        rc, out, err = run(module, cmd, env)
+        rc, out, err = module.run_command(cmd, environ_update=env)
         result.update(rc=rc, cmd=cmd, stdout=out, stderr=err,
                       result=STATUS_MEANING.get(rc, "exit status %d" % rc))
         after = history_lines(module, brimlet, env)
@@ -431,7 +430,10 @@ def main():
         try:
             line = json.loads(after[-1])
         except ValueError as e:
-            module.fail_json(msg="brimlet exited %d; its history line is no JSON: %s" % (rc, e), **result)
+            line = e
+        if not isinstance(line, dict):
+            module.fail_json(msg="brimlet exited %d; its history line is no JSON object: %s" % (rc, after[-1]),
+                             **result)
         result.update(history=line, old=line.get("old"), new=line.get("new"),
                       verify=line.get("verify"), result=line.get("result", result["result"]))
         if line.get("backup"):
@@ -457,7 +459,8 @@ def main():
         except BrimletError as e:
             module.fail_json(msg="brimlet refused the image as not newer; %s" % e, **result)
         if result["same_release"]:
-            module.exit_json(msg="already at this release", **result)
+            # Ansible takes a non-zero rc for a failure unless told otherwise.
+            module.exit_json(msg="already at this release", failed=False, **result)
     module.fail_json(msg="brimlet exited %d (%s): %s" % (rc, result["result"], stderr_messages(err)), **result)
 
 
