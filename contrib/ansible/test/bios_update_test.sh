@@ -101,7 +101,7 @@ while read -r h rom status text; do
   [ "$(last_status "$h")" = "$status" ] || fail "$h: history status $(last_status "$h"), not $status"
   summary "$h" "$text"
   # The backup and its record are on the controller, and the backup is the ROM as it was.
-  rom_copy=$(find "backups/$h" -name '*.rom')
+  rom_copy=$(find "backups/$h" -name '*.rom' 2>/dev/null || true)
   [ -f "$rom_copy" ] && [ -f "${rom_copy%.rom}.json" ] || fail "$h: backup not fetched: $(find backups)"
   cmp -s "$rom_copy" "$h/original.rom" || fail "$h: the fetched backup is not the old ROM"
   grep -q "\"sha256\":\"$(sha256sum "$rom_copy" | cut -d' ' -f1)\"" "${rom_copy%.rom}.json" ||
