@@ -78,6 +78,7 @@ snapshot >before
 play --check || { s=$?; show; fail "ansible-playbook --check exits $s"; }
 snapshot >after
 diff before after || fail "check mode changed the files above"
+[ -z "$(find tmp -name '*.bios_update')" ] || fail "a staging folder was left: $(find tmp -name '*.bios_update')"
 for h in "${hosts[@]}"; do
   recap "$h" 1
   summary "$h" "would flash HLB 06/28/07 -> 11/30/07, 3 block(s) to change"
@@ -131,11 +132,11 @@ cp "$brimlet" "$(dirname "$brimlet")/flash.sys" checked/
 printf '[VERIFY_FUNCTION]\nVERIFYRELEASEDATE=1\n' >checked/setting.ini
 "$imagegen" reference old.rom >/dev/null
 "$imagegen" package old.pkg >/dev/null
-# brimlet mode  image   task    changed same_release rc
-while read -r prog mode image task changed same rc; do
+# brimlet mode  dry_run image   task    changed same_release rc
+while read -r prog mode dry image task changed same rc; do
   [ "$prog" = checked ] && prog=$scratch/checked/brimlet || prog=$brimlet
   ansible -i inventory.yml host1 -m bios_tools.fleet.brimlet -a "{\"brimlet\": \"$prog\", \"mode\": \"$mode\",
-    \"image\": \"$scratch/$image\", \"reflash\": true, \"romread\": \"$romread\", \"inspect\": \"$inspect\",
+    \"dry_run\": $dry, \"image\": \"$scratch/$image\", \"reflash\": true, \"romread\": \"$romread\", \"inspect\": \"$inspect\",
     \"environment\": \"{{ bios_update_environment }}\"}" >adhoc.log 2>&1 || true
   got=$(python3 -c '
 import json, re, sys
@@ -144,11 +145,12 @@ m = re.search(r"^host1 \| (\w+)!? => ", text, re.M)
 r = json.loads(text[m.end():]) if m else {}
 print(m.group(1) if m else "none", str(r.get("changed")).lower(), str(r.get("same_release")).lower(), r.get("rc", "-"))
 ' adhoc.log)
-  [ "$got" = "$task $changed $same $rc" ] || { cat adhoc.log; fail "$mode $image: $got, not $task $changed $same $rc"; }
+  [ "$got" = "$task $changed $same $rc" ] || { cat adhoc.log; fail "$mode $image (dry run $dry): $got, not $task $changed $same $rc"; }
 done <<'EOF'
-checked flash new.rom SUCCESS false true  4
-checked flash old.rom FAILED  false false 4
-built   info  old.pkg SUCCESS false false -
+checked flash false new.rom SUCCESS false true  4
+checked flash true  old.rom FAILED  false false 4
+checked flash false old.rom FAILED  false false 4
+built   info  false old.pkg SUCCESS false false -
 EOF
 cmp -s host1.rom host1/machine/rom.bin || fail "a refused image changed the ROM"
 [ "$(tail -n +$((lines + 1)) host1/state/bios-tools/history.jsonl | grep -c '"exitStatus":4,')" = 2 ] ||
