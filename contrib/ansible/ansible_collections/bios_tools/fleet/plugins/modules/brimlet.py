@@ -365,7 +365,7 @@ def backup_outcome(module, backup):
 
 
 def stderr_messages(err):
-    lines = [l.strip() for l in err.splitlines() if l.strip()]
+    lines = [line.strip() for line in err.splitlines() if line.strip()]
     return "; ".join(lines)
 
 
