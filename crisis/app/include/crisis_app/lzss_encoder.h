@@ -5,7 +5,8 @@
 // The coder keeps the trees exactly as a plain one-step-at-a-time coder
 // would, so it reports the same match at every position; it only gets there
 // faster: word compares, branch-free steps, two insertions into different
-// trees walked side by side, and runs of one byte replaced without a descent.
+// trees walked side by side, and runs of one byte replaced without a descent
+// (a long run's node moved once per match).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -73,7 +74,6 @@ class LzssEncoder {
   template <bool kMayBeRun>
   void Begin(Search& q, unsigned r);
   void Step(Search& q);
-  void StepBeside(Search& q);
   // Compares bytes 9..17 of r's and p's strings once bytes 1..8 are equal:
   // sets the words that decide the side and the match's rank, or, when the
   // whole strings are equal, ends q's descent at p and returns false.
@@ -90,6 +90,9 @@ class LzssEncoder {
   // A step that continues a run of one byte, when it is one; false (nothing
   // done) otherwise.
   bool AdvanceInRun(uint8_t c);
+  // n steps inside a run of one byte, the current string being the run's
+  // node and the next n bytes the run's byte.
+  void AdvanceRun(int n);
   void Record(unsigned r) {
     resultPos_[r & 3] = matchPosition_;
     resultLen_[r & 3] = matchLength_;
