@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "crisis_app/byte_stream.h"
@@ -78,18 +80,46 @@ Bytes RunHeavy(std::mt19937& rng, size_t size) {
   return img;
 }
 
-TEST(LzssSpeedPaths, EdgeSizesOfRunsAndOfRandomData) {
+// Every kind of input at sizes around the look-ahead, the ring and the read
+// buffer (64 KiB): runs (a run's node moves once per match, as far as the run
+// and the buffer reach), runs cut short near the match length, random bytes
+// (all literals), periodic bytes (many candidates as long as the best, so the
+// tree's tie rule decides) and words.
+TEST(LzssSpeedPaths, EveryKindOfInputAtEdgeSizes) {
   Coders c;
   std::mt19937 rng(61);
-  const size_t sizes[] = {1, 2, 3, 17, 18, 19, 35, 36, 37, 4077, 4078, 4079, 4095, 4096, 4097, 4114, 8192, 12000};
-  for (size_t size : sizes) {
-    for (uint8_t b : {0x00, 0x20, 0xFF}) c.ExpectSame(Bytes(size, b), "run of one byte", size);
-    Bytes random(size);
-    for (auto& x : random) x = static_cast<uint8_t>(rng());
-    c.ExpectSame(random, "random", size);
-    Bytes twoRuns(size, 0xFF);
-    for (size_t i = size / 2; i < size; ++i) twoRuns[i] = 0x00;
-    c.ExpectSame(twoRuns, "two runs", size);
+  Bytes pattern(4095);
+  for (auto& x : pattern) x = static_cast<uint8_t>(rng() % 4);
+  static const char* const words[] = {"the ", "rom ", "image ", "is ", "read ", "back\n", "then ", "written "};
+  const struct {
+    const char* name;
+    std::function<uint8_t(size_t)> byte;
+  } kinds[] = {
+      {"run of 0x00", [](size_t) { return uint8_t{0x00}; }},
+      {"run of the fill byte", [](size_t) { return kLzssFill; }},
+      {"run of 0xFF", [](size_t) { return uint8_t{0xFF}; }},
+      {"random", [&](size_t) { return static_cast<uint8_t>(rng()); }},
+      {"0xFF then 0x00", [&](size_t i) { return uint8_t(i < 30000 ? 0xFF : 0x00); }},
+      {"runs of 18 cut by a byte", [&](size_t i) { return uint8_t(i % 19 == 18 ? rng() : 0xFF); }},
+      {"runs of 40 cut by a byte", [&](size_t i) { return uint8_t(i % 41 == 40 ? 0x00 : 0xFF); }},
+      {"period 3", [&](size_t i) { return pattern[i % 3]; }},
+      {"period 19", [&](size_t i) { return pattern[i % 19]; }},
+      {"period 4095", [&](size_t i) { return pattern[i % 4095]; }},
+      {"words", [&, w = std::string()](size_t) mutable {
+         if (w.empty()) w = words[rng() % 8];
+         const uint8_t b = static_cast<uint8_t>(w[0]);
+         w.erase(0, 1);
+         return b;
+       }},
+  };
+  const size_t sizes[] = {1,    2,    3,    17,   18,   19,    35,    36,    37,    4077,  4078,
+                          4079, 4095, 4096, 4097, 4114, 12000, 65535, 65536, 65537, 140000};
+  for (const auto& kind : kinds) {
+    for (size_t size : sizes) {
+      Bytes img(size);
+      for (size_t i = 0; i < size; ++i) img[i] = kind.byte(i);
+      c.ExpectSame(img, kind.name, size);
+    }
   }
 }
 
