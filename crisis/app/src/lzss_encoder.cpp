@@ -103,13 +103,12 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   if (q.isRun && runShortcut_ && runNode_[key[0]] != NIL) {
     // The descent would end at the one node holding the same run.
     q.equal = q.bestPos = runNode_[key[0]];
-    q.slot = 0;
     q.bestRank = Rank(F);
     q.p = NIL;
     return;
   }
-  q.slot = 2 * (N + 1 + key[0]) + 1;  // the root's right link: the first step goes right
-  q.p = links_[q.slot];
+  q.last = N + 1 + key[0];
+  q.p = links_[2 * q.last + 1];  // the root's right link: the first step goes right
 }
 
 LZSS_INLINE bool LzssEncoder::CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank) {
@@ -146,22 +145,33 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   // The step goes right when the key's word k is above the candidate's word c.
   int rank;
   uint64_t k = q.key1, c = c1;
-  if (q.key1 != c1) {
+  if (__builtin_expect(q.key1 != c1, 1)) {
     rank = WordRank(q.key1 ^ c1);
   } else if (!CompareTail(q, p, k, c, rank)) {
     return;
   }
   KeepLonger(rank, p, q.bestRank, q.bestPos);
-  q.slot = 2 * p + (k > c);
+  // The side is found again at the end, once, rather than kept at each step.
+  q.last = p;
   q.p = ChildOf(kids, k, c);
+}
+
+LZSS_INLINE bool LzssEncoder::Above(unsigned r, unsigned p) const {
+  const uint64_t k1 = BigEndian64(&ring_[r + 1]), c1 = BigEndian64(&ring_[p + 1]);
+  if (k1 != c1) return k1 > c1;
+  const uint64_t k9 = BigEndian64(&ring_[r + 9]), c9 = BigEndian64(&ring_[p + 9]);
+  if (k9 != c9) return k9 > c9;
+  return ring_[r + 17] > ring_[p + 17];
 }
 
 LZSS_INLINE void LzssEncoder::End(Search& q) {
   if (q.equal != NIL) {
     Replace(q.equal, q.r);
   } else {
-    links_[q.slot] = static_cast<uint16_t>(q.r);
-    slot_[q.r] = static_cast<uint16_t>(q.slot);
+    // Below a root, r always hangs on the right link.
+    const unsigned slot = 2 * q.last + (q.last > N || Above(q.r, q.last));
+    links_[slot] = static_cast<uint16_t>(q.r);
+    slot_[q.r] = static_cast<uint16_t>(slot);
   }
   if (q.isRun) runNode_[ring_[q.r]] = static_cast<uint16_t>(q.r);
 }

@@ -64,7 +64,8 @@ class LzssEncoder {
     // Unsigned, so indices need no sign extension in the hot loops.
     unsigned r;
     unsigned p;      // node to compare with next; NIL when the descent is over
-    unsigned slot;   // the link that r hangs on if no equal string turns up
+    unsigned last;   // the node compared last (at first the tree's root): r hangs
+                     // below it if no equal string turns up
     unsigned equal;  // node whose string equals r's (r replaces it), or NIL
     unsigned bestPos;
     int bestRank;  // 8 less the best match's length: lower is longer
@@ -78,6 +79,8 @@ class LzssEncoder {
   // sets the words that decide the side and the match's rank, or, when the
   // whole strings are equal, ends q's descent at p and returns false.
   bool CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank);
+  // Whether r's string sorts after p's, the two being different.
+  bool Above(unsigned r, unsigned p) const;
   void End(Search& q);
   // Insertions of the positions after two deletions, as if each ran alone
   // in order; the caller makes sure the trees involved are distinct.
