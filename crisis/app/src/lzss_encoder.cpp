@@ -100,6 +100,7 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   q.bestPos = matchPosition_;
   q.bestRank = Rank(0);
   q.equal = NIL;
+  q.last = N + 1 + key[0];  // the tree's root
   if (q.isRun && runShortcut_ && runNode_[key[0]] != NIL) {
     // The descent would end at the one node holding the same run.
     q.equal = q.bestPos = runNode_[key[0]];
@@ -107,7 +108,6 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
     q.p = NIL;
     return;
   }
-  q.last = N + 1 + key[0];
   q.p = links_[2 * q.last + 1];  // the root's right link: the first step goes right
 }
 
