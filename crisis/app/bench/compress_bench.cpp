@@ -2,8 +2,10 @@
 // on BIOS-like data, text, random bytes and erased flash, 8 MiB each.
 // Usage: compress_bench [REPEATS [FILE...]]   (FILEs are measured as well)
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <random>
@@ -163,17 +165,18 @@ bool Compare(const char* name, const Bytes& in, int repeats) {
 int main(int argc, char** argv) {
   int repeats = argc > 1 ? std::atoi(argv[1]) : 5;
   if (repeats < 1) repeats = 1;
+  std::vector<Bytes> files(static_cast<size_t>(std::max(argc - 2, 0)));
+  for (int i = 2; i < argc; ++i) {  // read first, so a bad name fails at once
+    errno = 0;
+    if (!plat::ReadWholeFile(argv[i], files[static_cast<size_t>(i - 2)])) {
+      std::fprintf(stderr, "%s: cannot be read: %s\n", argv[i], errno ? std::strerror(errno) : "read error");
+      return 1;
+    }
+  }
   bool same = Compare("BIOS-like", BiosLike(kSize, 2), repeats);
   same = Compare("text", Text(kSize, 4), repeats) && same;
   same = Compare("random", Random(kSize, 3), repeats) && same;
   same = Compare("0xFF", Bytes(kSize, 0xFF), repeats) && same;
-  for (int i = 2; i < argc; ++i) {
-    Bytes data;
-    if (!plat::ReadWholeFile(argv[i], data)) {
-      std::fprintf(stderr, "%s: cannot be read\n", argv[i]);
-      return 1;
-    }
-    same = Compare(argv[i], data, repeats) && same;
-  }
+  for (int i = 2; i < argc; ++i) same = Compare(argv[i], files[static_cast<size_t>(i - 2)], repeats) && same;
   return same ? 0 : 1;
 }
