@@ -100,16 +100,15 @@ LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   q.bestPos = matchPosition_;
   q.bestRank = Rank(0);
   q.equal = NIL;
+  q.last = N + 1 + key[0];  // the tree's root
   if (q.isRun && runShortcut_ && runNode_[key[0]] != NIL) {
     // The descent would end at the one node holding the same run.
     q.equal = q.bestPos = runNode_[key[0]];
-    q.slot = 0;
     q.bestRank = Rank(F);
     q.p = NIL;
     return;
   }
-  q.slot = 2 * (N + 1 + key[0]) + 1;  // the root's right link: the first step goes right
-  q.p = links_[q.slot];
+  q.p = links_[2 * q.last + 1];  // the root's right link: the first step goes right
 }
 
 LZSS_INLINE bool LzssEncoder::CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank) {
@@ -146,45 +145,33 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   // The step goes right when the key's word k is above the candidate's word c.
   int rank;
   uint64_t k = q.key1, c = c1;
-  if (q.key1 != c1) {
+  if (__builtin_expect(q.key1 != c1, 1)) {
     rank = WordRank(q.key1 ^ c1);
   } else if (!CompareTail(q, p, k, c, rank)) {
     return;
   }
   KeepLonger(rank, p, q.bestRank, q.bestPos);
-  q.slot = 2 * p + (k > c);
+  // The side is found again at the end, once, rather than kept at each step.
+  q.last = p;
   q.p = ChildOf(kids, k, c);
 }
 
-// Step for a descent that runs beside another: once over (p is NIL) it keeps
-// stepping on the "none" node, whose links lead back to it, without changing
-// its result, so the pair's loop ends at one branch instead of one each.
-LZSS_INLINE void LzssEncoder::StepBeside(Search& q) {
-  const unsigned p = q.p;
-  const bool active = p != NIL;
-  uint32_t kids;
-  std::memcpy(&kids, &links_[2 * p], sizeof kids);
-  const uint64_t c1 = BigEndian64(&ring_[p + 1]);
-  int rank;
-  uint64_t k = q.key1, c = c1;
-  if (__builtin_expect(q.key1 != c1 || !active, 1)) {
-    rank = WordRank((q.key1 ^ c1) | 1);
-  } else if (!CompareTail(q, p, k, c, rank)) {
-    return;
-  }
-  unsigned rankHere = Rank(0);
-  MoveIfNode<NIL>(p, static_cast<unsigned>(rank), rankHere);
-  KeepLonger(static_cast<int>(rankHere), p, q.bestRank, q.bestPos);
-  MoveIfNode<NIL>(p, 2 * p + (k > c), q.slot);
-  q.p = ChildOf(kids, k, c);
+LZSS_INLINE bool LzssEncoder::Above(unsigned r, unsigned p) const {
+  const uint64_t k1 = BigEndian64(&ring_[r + 1]), c1 = BigEndian64(&ring_[p + 1]);
+  if (k1 != c1) return k1 > c1;
+  const uint64_t k9 = BigEndian64(&ring_[r + 9]), c9 = BigEndian64(&ring_[p + 9]);
+  if (k9 != c9) return k9 > c9;
+  return ring_[r + 17] > ring_[p + 17];
 }
 
 LZSS_INLINE void LzssEncoder::End(Search& q) {
   if (q.equal != NIL) {
     Replace(q.equal, q.r);
   } else {
-    links_[q.slot] = static_cast<uint16_t>(q.r);
-    slot_[q.r] = static_cast<uint16_t>(q.slot);
+    // Below a root, r always hangs on the right link.
+    const unsigned slot = 2 * q.last + (q.last > N || Above(q.r, q.last));
+    links_[slot] = static_cast<uint16_t>(q.r);
+    slot_[q.r] = static_cast<uint16_t>(slot);
   }
   if (q.isRun) runNode_[ring_[q.r]] = static_cast<uint16_t>(q.r);
 }
@@ -205,11 +192,14 @@ LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
   Begin<false>(a, r1);
   Begin<true>(b, r2);
   // The two descents don't depend on each other: stepping them in turn lets
-  // the processor overlap their memory loads.
-  while (a.p != NIL || b.p != NIL) {
-    StepBeside(a);
-    StepBeside(b);
+  // the processor overlap their memory loads. The longer one finishes alone,
+  // which costs less than stepping a finished one along without effect.
+  while (a.p != NIL && b.p != NIL) {
+    Step(a);
+    Step(b);
   }
+  while (a.p != NIL) Step(a);
+  while (b.p != NIL) Step(b);
   End(a);
   End(b);
   resultPos_[r1 & 3] = a.bestPos;
@@ -323,6 +313,27 @@ LZSS_INLINE bool LzssEncoder::AdvanceInRun(uint8_t c) {
   return true;
 }
 
+void LzssEncoder::AdvanceRun(int n) {
+  // Each step would move the run's node one place on (its descent ends
+  // there); nothing looks at it in between, as the strings removed meanwhile
+  // are the oldest, so it moves once, n places.
+  const uint8_t b = ring_[r_];
+  const unsigned previous = r_;
+  for (int i = 0; i < n; ++i) {
+    Unlink(s_);
+    ring_[s_] = b;
+    if (s_ < F - 1) ring_[s_ + N] = b;
+    s_ = (s_ + 1) & (N - 1);
+  }
+  r_ = (r_ + static_cast<unsigned>(n)) & (N - 1);
+  links_[2 * r_] = links_[2 * r_ + 1] = NIL;
+  Replace(previous, r_);
+  runNode_[b] = static_cast<uint16_t>(r_);
+  matchPosition_ = (r_ - 1) & (N - 1);
+  matchLength_ = F;
+  Record(r_);
+}
+
 LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
   const unsigned s2 = (s_ + 1) & (N - 1);
   const unsigned r1 = (r_ + 1) & (N - 1);
@@ -403,6 +414,17 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
       mask = 1;
     }
     int need = matchLength - ahead;
+    if (need > 1 && runShortcut_ && runNode_[ring_[r_]] == r_ && inLen_ - inPos_ >= static_cast<size_t>(need)) {
+      // Inside a run of one byte that goes on for all the steps to take.
+      const uint8_t b = ring_[r_];
+      bool same = true;
+      for (int i = 0; i < need; ++i) same &= inBuf_[inPos_ + static_cast<size_t>(i)] == b;
+      if (same) {
+        inPos_ += static_cast<size_t>(need);
+        AdvanceRun(need);
+        need = 0;
+      }
+    }
     while (need > 0) {
       uint8_t c1, c2;
       if (!NextByte(in, c1)) {

@@ -5,7 +5,8 @@
 // The coder keeps the trees exactly as a plain one-step-at-a-time coder
 // would, so it reports the same match at every position; it only gets there
 // faster: word compares, branch-free steps, two insertions into different
-// trees walked side by side, and runs of one byte replaced without a descent.
+// trees walked side by side, and runs of one byte replaced without a descent
+// (a long run's node moved once per match).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -63,7 +64,8 @@ class LzssEncoder {
     // Unsigned, so indices need no sign extension in the hot loops.
     unsigned r;
     unsigned p;      // node to compare with next; NIL when the descent is over
-    unsigned slot;   // the link that r hangs on if no equal string turns up
+    unsigned last;   // the node compared last (at first the tree's root): r hangs
+                     // below it if no equal string turns up
     unsigned equal;  // node whose string equals r's (r replaces it), or NIL
     unsigned bestPos;
     int bestRank;  // 8 less the best match's length: lower is longer
@@ -73,11 +75,12 @@ class LzssEncoder {
   template <bool kMayBeRun>
   void Begin(Search& q, unsigned r);
   void Step(Search& q);
-  void StepBeside(Search& q);
   // Compares bytes 9..17 of r's and p's strings once bytes 1..8 are equal:
   // sets the words that decide the side and the match's rank, or, when the
   // whole strings are equal, ends q's descent at p and returns false.
   bool CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank);
+  // Whether r's string sorts after p's, the two being different.
+  bool Above(unsigned r, unsigned p) const;
   void End(Search& q);
   // Insertions of the positions after two deletions, as if each ran alone
   // in order; the caller makes sure the trees involved are distinct.
@@ -90,6 +93,9 @@ class LzssEncoder {
   // A step that continues a run of one byte, when it is one; false (nothing
   // done) otherwise.
   bool AdvanceInRun(uint8_t c);
+  // n steps inside a run of one byte, the current string being the run's
+  // node and the next n bytes the run's byte.
+  void AdvanceRun(int n);
   void Record(unsigned r) {
     resultPos_[r & 3] = matchPosition_;
     resultLen_[r & 3] = matchLength_;
