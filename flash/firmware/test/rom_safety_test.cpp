@@ -66,6 +66,7 @@ class Backup : public ::testing::Test {
   void SetUp() override {
     BiosImage& rom = CurrentRomImage();
     AllocateImageBuffer(rom, 2 * kRomBlock);
+    std::memset(rom.bytes, 0, 2 * kRomBlock);
     rom.size = 2 * kRomBlock;
     const std::vector<uint8_t> bytes = Pattern(rom.size, 5);
     std::memcpy(rom.bytes, bytes.data(), rom.size);
@@ -198,6 +199,7 @@ TEST_F(Backup, FolderThatCannotBeMadeRefusesWithTheReason) {
 TEST_F(Backup, RomWithoutModuleCarriesThePackagesModuleBlock) {
   BiosImage& image = NewImage();
   AllocateImageBuffer(image, 3 * kRomBlock);
+  std::memset(image.bytes, 0, 3 * kRomBlock);
   image.size = 3 * kRomBlock - 0x100;
   std::memcpy(image.bytes + 2 * kRomBlock, "A!FR", 4);
   image.flashModule = image.bytes + 2 * kRomBlock;
@@ -239,9 +241,11 @@ TEST(ModuleChoice, RomWithoutModuleIsProgrammedWithTheImagesModule) {
   TempEnvironment env;
   BiosImage& rom = CurrentRomImage();
   AllocateImageBuffer(rom, 0x10000);
+  std::memset(rom.bytes, 0, 0x10000);
   rom.size = 0x10000;
   BiosImage& image = NewImage();
   AllocateImageBuffer(image, 0x10000);
+  std::memset(image.bytes, 0, 0x10000);
   image.size = 0x10000;
   image.flashModule = image.bytes + 0x80;
   Settings().settingsWord = kKeepBootBlock;  // EXECUTEFROMNEWBIOS off
