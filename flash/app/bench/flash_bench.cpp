@@ -5,6 +5,10 @@
 // fixed cost, against a reference in the same run (reading the ROM file,
 // writing it to a new file and syncing it: the least a flash must do), and
 // the CPU time the user-interface thread spends while the worker programs.
+// The bench itself never holds a ROM-sized buffer: a process's peak
+// resident memory survives exec, so a child started by a big parent would
+// report the parent's. Images are made and the reference is run in forked
+// children.
 // Usage: brimlet_flash_bench [RUNS [LABEL=OTHER_BRIMLET ...]]
 // Other brimlet programs (flash.sys beside each) run alternately with this
 // build's, e.g. the main branch's for a before/after comparison.
@@ -49,16 +53,37 @@ imagegen::Bytes ReadBytes(const fs::path& path) {
   return imagegen::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool SameFile(const fs::path& path, const imagegen::Bytes& b) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> piece(kMiB);
-  for (size_t at = 0; at < b.size(); at += piece.size()) {
-    const size_t n = std::min(piece.size(), b.size() - at);
-    if (!in.read(piece.data(), static_cast<std::streamsize>(n)) ||
-        std::memcmp(piece.data(), b.data() + at, n) != 0)
+bool SameFiles(const fs::path& a, const fs::path& b) {
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  std::vector<char> p(kMiB), q(kMiB);
+  while (x && y) {
+    x.read(p.data(), static_cast<std::streamsize>(p.size()));
+    y.read(q.data(), static_cast<std::streamsize>(q.size()));
+    if (x.gcount() != y.gcount() || std::memcmp(p.data(), q.data(), static_cast<size_t>(x.gcount())) != 0)
       return false;
   }
-  return in.peek() == EOF;
+  return !x && !y;
+}
+
+// A fresh copy of the old ROM as the machine's, on the disk before the
+// clock starts: its dirty pages would otherwise be written out by the
+// next fsync of the same file system and counted against whoever calls it.
+bool FreshRom(const fs::path& from, const fs::path& to) {
+  if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing)) return false;
+  const int fd = ::open(to.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool ok = fd >= 0 && ::fsync(fd) == 0;
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
+// Runs `work` in a forked child; its exit status 0 is success.
+template <class Work>
+bool InChild(Work work) {
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) _exit(work() ? 0 : 1);
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 imagegen::Bytes Image(uint32_t size, const std::string& date) {
@@ -94,29 +119,35 @@ class Setup {
       : size_(size), dir_(fs::temp_directory_path() / ("brimlet-bench-" + std::to_string(size >> 20))) {
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "machine");
-    oldRom_ = Image(size, "06/28/07");
-    image_ = Image(size, "07/15/07");
     std::ofstream(dir_ / "machine/machine.ini")
         << "[MACHINE]\nBASE=" << (0u - size) << "\nFLAG=16\nBLOCKTIME=0\n";
-    const imagegen::Bytes package = imagegen::BuildPackage(image_, "0000000000000000000000000001000000");
-    for (size_t i = 0; i < programs.size(); ++i) {
-      const fs::path prog = dir_ / ("prog" + std::to_string(i));
-      fs::create_directories(prog);
-      imagegen::Bytes program = ReadBytes(programs[i].exe);
-      program.insert(program.end(), package.begin(), package.end());
-      WriteBytes(prog / "brimlet", program);
-      fs::permissions(prog / "brimlet", fs::perms::owner_all);
-      fs::copy_file(programs[i].exe.parent_path() / "flash.sys", prog / "flash.sys");
-    }
+    ok_ = InChild([&] {
+      const imagegen::Bytes image = Image(size, "07/15/07");
+      if (!WriteBytes(dir_ / "old.rom", Image(size, "06/28/07")) || !WriteBytes(dir_ / "new.rom", image))
+        return false;
+      const imagegen::Bytes package = imagegen::BuildPackage(image, "0000000000000000000000000001000000");
+      for (size_t i = 0; i < programs.size(); ++i) {
+        const fs::path prog = dir_ / ("prog" + std::to_string(i));
+        fs::create_directories(prog);
+        imagegen::Bytes program = ReadBytes(programs[i].exe);
+        program.insert(program.end(), package.begin(), package.end());
+        if (!WriteBytes(prog / "brimlet", program)) return false;
+        fs::permissions(prog / "brimlet", fs::perms::owner_all);
+        fs::copy_file(programs[i].exe.parent_path() / "flash.sys", prog / "flash.sys");
+      }
+      return true;
+    });
   }
   ~Setup() { fs::remove_all(dir_); }
+  bool ok() const { return ok_; }
 
   Sample Flash(size_t program) {
     Sample s;
     const fs::path state = dir_ / "state";
     fs::remove_all(state);
     fs::create_directories(state);
-    if (!WriteBytes(dir_ / "machine/rom.bin", oldRom_)) return s;
+    const fs::path rom = dir_ / "machine/rom.bin";
+    if (!FreshRom(dir_ / "old.rom", rom)) return s;
     setenv("BRIMLET_MACHINE", (dir_ / "machine").c_str(), 1);
     for (const char* var : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR",
                             "BIOS_TOOLS_LOCK_DIR"})
@@ -125,9 +156,14 @@ class Setup {
     const std::string exe = (dir_ / ("prog" + std::to_string(program)) / "brimlet").string();
     char* argv[] = {const_cast<char*>(exe.c_str()), const_cast<char*>("/silent"),
                     const_cast<char*>("/wb"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto start = Clock::now();
     pid_t pid;
-    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, environ) != 0) return s;
+    const int spawned = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return s;
     int status = 0;
     rusage usage{};
     if (wait4(pid, &status, 0, &usage) != pid) return s;
@@ -136,7 +172,7 @@ class Setup {
       std::fprintf(stderr, "%s: %u MiB flash ended with status %d\n", exe.c_str(), size_ >> 20, status);
       return s;
     }
-    if (!SameFile(dir_ / "machine/rom.bin", image_)) {
+    if (!SameFiles(rom, dir_ / "new.rom")) {
       std::fprintf(stderr, "%s: %u MiB flash left an unexpected ROM\n", exe.c_str(), size_ >> 20);
       return s;
     }
@@ -145,37 +181,49 @@ class Setup {
     return s;
   }
 
-  // The ROM file read into fresh memory, written to a new file and synced.
-  double Reference() {
-    if (!WriteBytes(dir_ / "machine/rom.bin", oldRom_)) return -1;
+  // The ROM file read into fresh memory, written to a new file and synced,
+  // in a child of its own.
+  Sample Reference() {
+    Sample s;
+    const fs::path rom = dir_ / "machine/rom.bin";
     const fs::path copy = dir_ / "copy.bin";
+    if (!FreshRom(dir_ / "old.rom", rom)) return s;
     const auto start = Clock::now();
-    const int in = ::open((dir_ / "machine/rom.bin").c_str(), O_RDONLY | O_CLOEXEC);
-    const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::unique_ptr<uint8_t[]> bytes(new uint8_t[size_]);
-    bool ok = in >= 0 && out >= 0;
-    for (size_t done = 0; ok && done < size_;) {
-      const ssize_t n = ::read(in, bytes.get() + done, size_ - done);
-      ok = n > 0;
-      done += ok ? size_t(n) : 0;
+    const pid_t pid = fork();
+    if (pid < 0) return s;
+    if (pid == 0) {
+      const int in = ::open(rom.c_str(), O_RDONLY | O_CLOEXEC);
+      const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      std::unique_ptr<uint8_t[]> bytes(new uint8_t[size_]);
+      bool ok = in >= 0 && out >= 0;
+      for (size_t done = 0; ok && done < size_;) {
+        const ssize_t n = ::read(in, bytes.get() + done, size_ - done);
+        ok = n > 0;
+        done += ok ? size_t(n) : 0;
+      }
+      for (size_t done = 0; ok && done < size_;) {
+        const ssize_t n = ::write(out, bytes.get() + done, size_ - done);
+        ok = n > 0;
+        done += ok ? size_t(n) : 0;
+      }
+      ok = ok && ::fsync(out) == 0 && ::close(out) == 0;
+      _exit(ok ? 0 : 1);
     }
-    for (size_t done = 0; ok && done < size_;) {
-      const ssize_t n = ::write(out, bytes.get() + done, size_ - done);
-      ok = n > 0;
-      done += ok ? size_t(n) : 0;
-    }
-    ok = ok && ::fsync(out) == 0;
-    if (in >= 0) ::close(in);
-    if (out >= 0) ok = ::close(out) == 0 && ok;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return s;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     fs::remove(copy);
-    return ok ? seconds : -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return s;
+    s.seconds = seconds;
+    s.peakKiB = usage.ru_maxrss;
+    return s;
   }
 
  private:
   uint32_t size_;
   fs::path dir_;
-  imagegen::Bytes oldRom_, image_;
+  bool ok_ = false;
 };
 
 // Least-squares line through (MiB, seconds): slope in ms per MiB, fixed cost in ms.
@@ -236,7 +284,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "usage: %s [RUNS [LABEL=BRIMLET ...]]\n", argv[0]);
       return 2;
     }
-    programs.push_back({std::string(argv[i], eq), fs::absolute(eq + 1)});
+    programs.push_back({std::string(argv[i], static_cast<size_t>(eq - argv[i])), fs::absolute(eq + 1)});
   }
   const std::vector<uint32_t> sizes = {16 * kMiB, 64 * kMiB, 128 * kMiB, 256 * kMiB};
   std::vector<double> mib;
@@ -247,6 +295,10 @@ int main(int argc, char** argv) {
   for (size_t k = 0; k < sizes.size(); ++k) {
     mib.push_back(sizes[k] / double(kMiB));
     Setup setup(sizes[k], programs);
+    if (!setup.ok()) {
+      std::fprintf(stderr, "the %u MiB images could not be made\n", sizes[k] >> 20);
+      return 1;
+    }
     // Alternating: each round runs every program and the reference once.
     for (int r = 0; r < runs; ++r) {
       for (size_t p = 0; p < programs.size(); ++p) {
@@ -255,12 +307,13 @@ int main(int argc, char** argv) {
         times[p][k].push_back(s.seconds);
         peaks[p][k].push_back(s.peakKiB / 1024.0);
       }
-      const double ref = setup.Reference();
-      if (ref < 0) {
+      const Sample ref = setup.Reference();
+      if (ref.seconds < 0) {
         std::fprintf(stderr, "the reference copy of %u MiB failed\n", sizes[k] >> 20);
         return 1;
       }
-      times[programs.size()][k].push_back(ref);
+      times[programs.size()][k].push_back(ref.seconds);
+      peaks[programs.size()][k].push_back(ref.peakKiB / 1024.0);
     }
   }
 
@@ -285,8 +338,7 @@ int main(int argc, char** argv) {
     std::printf("  %12.2f  %8.0f", slope, fixed);
     if (!ref) std::printf("  (slope %.2f x reference, %.2f ms/MiB above it)", slope / refSlope, slope - refSlope);
     std::printf("\n");
-    if (ref) continue;
-    std::printf("%-28s", (programs[p].label + " peak RSS MiB").c_str());
+    std::printf("%-28s", ref ? "reference peak RSS MiB" : (programs[p].label + " peak RSS MiB").c_str());
     for (size_t k = 0; k < sizes.size(); ++k) std::printf(" %13.0f", Median(peaks[p][k]));
     std::printf("\n");
   }
