@@ -5,7 +5,11 @@
 // alternating in one run: wall time and peak resident memory of each
 // process. flashrom verifies after writing; brimlet's verify is its
 // read-back of the chip, a session per piece.
-// Usage: flashrom_flash_bench [RUNS]
+// The bench never holds a chip-sized buffer itself (a child's peak resident
+// memory would include its parent's, as it survives exec): the images are
+// made in a forked child and compared from their files.
+// Usage: flashrom_flash_bench [RUNS [BRIMLET FLASH_SYS]] (another brimlet
+// and its flashrom module, e.g. the main branch's, instead of this build's)
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -16,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -88,6 +93,18 @@ double Run(const std::vector<std::string>& args, const fs::path& cwd, const fs::
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
+bool SameFiles(const fs::path& a, const fs::path& b) {
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  std::vector<char> p(1 << 20), q(1 << 20);
+  while (x && y) {
+    x.read(p.data(), static_cast<std::streamsize>(p.size()));
+    y.read(q.data(), static_cast<std::streamsize>(q.size()));
+    if (x.gcount() != y.gcount() || std::memcmp(p.data(), q.data(), static_cast<size_t>(x.gcount())) != 0)
+      return false;
+  }
+  return !x && !y;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -100,31 +117,35 @@ struct Chip {
 };
 
 // Alternating runs of both programs on one chip; false when one failed.
-bool Compare(const Chip& chip, int runs) {
+bool Compare(const Chip& chip, int runs, const fs::path& brimletExe, const fs::path& module) {
   const fs::path dir = fs::temp_directory_path() / "flashrom-bench";
   fs::remove_all(dir);
   fs::create_directories(dir / "prog");
   fs::create_directories(dir / "state");
   const fs::path file = dir / "chip.bin";
-  const imagegen::Bytes oldRom = Image(chip.size, "06/28/07", 1);
-  const imagegen::Bytes image = Image(chip.size, "07/15/07", 2);
-
-  imagegen::Bytes program = ReadBytes(BRIMLET_EXE);
-  const imagegen::Bytes package = imagegen::BuildPackage(image, "0000000000000000000000000001000000");
-  program.insert(program.end(), package.begin(), package.end());
-  WriteBytes(dir / "prog/brimlet", program);
-  fs::permissions(dir / "prog/brimlet", fs::perms::owner_all);
-  fs::copy_file(FLASHROM_SYS_PATH, dir / "prog/flash.sys");
   const std::string programmer = "dummy:emulate=" + chip.emulate + ",image=" + file.string();
   std::ofstream(dir / "prog/flashrom.ini") << "[FLASHROM]\nPROGRAMMER=" << programmer << "\nFLAG=0x10\n";
-  WriteBytes(dir / "final.rom", image);
-  int unchanged = 0;
-  for (size_t block = 0; block < chip.size; block += 0x10000)
-    unchanged += std::equal(oldRom.begin() + block, oldRom.begin() + block + 0x10000, image.begin() + block);
-  if (unchanged) {
-    std::fprintf(stderr, "%d blocks are alike in the two images\n", unchanged);
-    return false;
+  fs::copy_file(module, dir / "prog/flash.sys");
+  const pid_t maker = fork();
+  if (maker < 0) return false;
+  if (maker == 0) {
+    const imagegen::Bytes oldRom = Image(chip.size, "06/28/07", 1);
+    const imagegen::Bytes image = Image(chip.size, "07/15/07", 2);
+    imagegen::Bytes program = ReadBytes(brimletExe);
+    const imagegen::Bytes package = imagegen::BuildPackage(image, "0000000000000000000000000001000000");
+    program.insert(program.end(), package.begin(), package.end());
+    WriteBytes(dir / "prog/brimlet", program);
+    WriteBytes(dir / "old.rom", oldRom);
+    WriteBytes(dir / "final.rom", image);
+    int unchanged = 0;
+    for (size_t block = 0; block < chip.size; block += 0x10000)
+      unchanged += std::equal(oldRom.begin() + block, oldRom.begin() + block + 0x10000, image.begin() + block);
+    if (unchanged) std::fprintf(stderr, "%d blocks are alike in the two images\n", unchanged);
+    _exit(unchanged ? 1 : 0);
   }
+  int made = 0;
+  if (waitpid(maker, &made, 0) != maker || !WIFEXITED(made) || WEXITSTATUS(made) != 0) return false;
+  fs::permissions(dir / "prog/brimlet", fs::perms::owner_all);
 
   for (const char* var : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
     setenv(var, (dir / "state").c_str(), 1);
@@ -135,11 +156,11 @@ bool Compare(const Chip& chip, int runs) {
   std::vector<double> brimlet, flashrom, brimletPeak, flashromPeak;
   for (int i = 0; i < runs; ++i) {
     double peak = 0;
-    WriteBytes(file, oldRom);
+    fs::copy_file(dir / "old.rom", file, fs::copy_options::overwrite_existing);
     fs::remove_all(dir / "state");
     fs::create_directories(dir / "state");
     double t = Run({(dir / "prog/brimlet").string(), "/silent", "/wb"}, dir / "prog", dir / "brimlet.log", &peak);
-    if (t < 0 || ReadBytes(file) != image) {
+    if (t < 0 || !SameFiles(file, dir / "final.rom")) {
       std::fprintf(stderr, "brimlet run %d failed or left another chip (see %s)\n", i,
                    (dir / "brimlet.log").c_str());
       return false;
@@ -147,9 +168,9 @@ bool Compare(const Chip& chip, int runs) {
     brimlet.push_back(t);
     brimletPeak.push_back(peak);
 
-    WriteBytes(file, oldRom);
+    fs::copy_file(dir / "old.rom", file, fs::copy_options::overwrite_existing);
     t = Run({"flashrom", "-p", programmer, "-w", (dir / "final.rom").string()}, dir, dir / "flashrom.log", &peak);
-    if (t < 0 || ReadBytes(file) != image) {
+    if (t < 0 || !SameFiles(file, dir / "final.rom")) {
       std::fprintf(stderr, "flashrom run %d failed or left another chip (see %s)\n", i,
                    (dir / "flashrom.log").c_str());
       return false;
@@ -179,7 +200,9 @@ int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const Chip chips[] = {{"W25Q128FV", "W25Q128FV", 0x1000000},
                         {"VARIABLE_SIZE", "VARIABLE_SIZE,size=67108864", 0x4000000}};
+  const fs::path brimletExe = argc > 3 ? fs::absolute(argv[2]) : fs::path(BRIMLET_EXE);
+  const fs::path module = argc > 3 ? fs::absolute(argv[3]) : fs::path(FLASHROM_SYS_PATH);
   for (const Chip& chip : chips)
-    if (!Compare(chip, runs)) return 1;
+    if (!Compare(chip, runs, brimletExe, module)) return 1;
   return 0;
 }
