@@ -104,8 +104,13 @@ struct Program {
 
 struct Sample {
   double seconds = -1;
+  double cpu = 0;  // user and system time of the process
   long peakKiB = 0;
 };
+
+double CpuSeconds(const rusage& u) {
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -177,6 +182,7 @@ class Setup {
       return s;
     }
     s.seconds = seconds;
+    s.cpu = CpuSeconds(usage);
     s.peakKiB = usage.ru_maxrss;
     return s;
   }
@@ -216,6 +222,7 @@ class Setup {
     fs::remove(copy);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return s;
     s.seconds = seconds;
+    s.cpu = CpuSeconds(usage);
     s.peakKiB = usage.ru_maxrss;
     return s;
   }
@@ -291,7 +298,7 @@ int main(int argc, char** argv) {
   // [program][size] samples; the reference is the last "program".
   std::vector<std::vector<std::vector<double>>> times(programs.size() + 1,
                                                       std::vector<std::vector<double>>(sizes.size()));
-  std::vector<std::vector<std::vector<double>>> peaks = times;
+  std::vector<std::vector<std::vector<double>>> peaks = times, cpus = times;
   for (size_t k = 0; k < sizes.size(); ++k) {
     mib.push_back(sizes[k] / double(kMiB));
     Setup setup(sizes[k], programs);
@@ -305,6 +312,7 @@ int main(int argc, char** argv) {
         const Sample s = setup.Flash(p);
         if (s.seconds < 0) return 1;
         times[p][k].push_back(s.seconds);
+        cpus[p][k].push_back(s.cpu);
         peaks[p][k].push_back(s.peakKiB / 1024.0);
       }
       const Sample ref = setup.Reference();
@@ -313,6 +321,7 @@ int main(int argc, char** argv) {
         return 1;
       }
       times[programs.size()][k].push_back(ref.seconds);
+      cpus[programs.size()][k].push_back(ref.cpu);
       peaks[programs.size()][k].push_back(ref.peakKiB / 1024.0);
     }
   }
@@ -338,6 +347,16 @@ int main(int argc, char** argv) {
     std::printf("  %12.2f  %8.0f", slope, fixed);
     if (!ref) std::printf("  (slope %.2f x reference, %.2f ms/MiB above it)", slope / refSlope, slope - refSlope);
     std::printf("\n");
+    // CPU time is far less disturbed than wall time by a disk and cores
+    // that others share.
+    std::vector<double> cpuMedians;
+    std::printf("%-28s", ref ? "reference CPU s" : (programs[p].label + " CPU s").c_str());
+    for (size_t k = 0; k < sizes.size(); ++k) {
+      cpuMedians.push_back(Median(cpus[p][k]));
+      std::printf(" %13.3f", cpuMedians.back());
+    }
+    Fit(mib, cpuMedians, &slope, &fixed);
+    std::printf("  %12.2f  %8.0f\n", slope, fixed);
     std::printf("%-28s", ref ? "reference peak RSS MiB" : (programs[p].label + " peak RSS MiB").c_str());
     for (size_t k = 0; k < sizes.size(); ++k) std::printf(" %13.0f", Median(peaks[p][k]));
     std::printf("\n");
