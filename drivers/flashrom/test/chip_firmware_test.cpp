@@ -235,6 +235,27 @@ TEST_F(Handler, RomDataIsTheChipsSliceAtItsPhysicalAddress) {
   EXPECT_EQ(At(read, 0), 0xFFFFFFFFu);
 }
 
+// A read longer than the handler's 1 MiB piece arrives whole and in order,
+// each piece read from the chip, all in one session.
+TEST_F(Handler, LongReadIsOneSessionOfPieces) {
+  Make(40 * kBlock);  // two whole pieces and a half
+  std::vector<uint8_t> out(chip->bytes.size());
+  plat::MappedBuffer map(static_cast<void*>(out.data()), static_cast<uint32_t>(out.size()));
+  auto read = Regs(0, 0);
+  Set(read, 44, BaseOf(40 * kBlock));
+  Set(read, 56, map.address());
+  Set(read, 60, static_cast<uint32_t>(out.size()));
+  ASSERT_EQ(Send(kGetRomData, read), 0u);  // the first also probes for the size
+  const int opens = chip->opens, reads = chip->reads;
+  std::fill(out.begin(), out.end(), 0);
+  ASSERT_EQ(Send(kGetRomData, read), 0u);
+  EXPECT_EQ(At(read, 0), 0u);
+  EXPECT_EQ(out, chip->bytes);
+  EXPECT_EQ(chip->opens - opens, 1);
+  EXPECT_EQ(chip->reads - reads, 3);
+  EXPECT_EQ(chip->opens, chip->closes);
+}
+
 TEST_F(Handler, ProgrammingLeavesTheBootBlockOutUnlessAsked) {
   Make(16 * kBlock);
   std::vector<uint8_t> image(16 * kBlock, 0xA5);
