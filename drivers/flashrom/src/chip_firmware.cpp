@@ -115,7 +115,7 @@ bool ChipBackend::ReadPieces(uint32_t offset, uint32_t length, uint8_t* piece, u
   Geometry g;
   if (!Probe(&g, why)) return false;
   std::string error;
-  bool ok = uint64_t(offset) + length <= g.size && room > 0;
+  bool ok = uint64_t(offset) + length <= g.size && (room > 0 || length == 0);
   if (!ok)
     *why = "read of " + Hex(length) + " bytes at ROM offset " + Hex(offset) +
            " lies outside flash chip " + g.name;

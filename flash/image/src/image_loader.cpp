@@ -96,9 +96,9 @@ std::FILE* OpenNamed(const std::string& path, std::string& why) {
   return f;
 }
 
-// The last package header of the rest of the file, read from `from` on a
-// piece at a time, exactly as FindPackageHeader would find it over the
-// whole file held at once; the settings texts of every header in file order.
+// The file's last package header, read a piece at a time, found exactly as
+// FindPackageHeader finds it in the whole file held at once; the settings
+// texts of every header in file order.
 struct FileScan {
   bool ok = false;
   uint64_t size = 0;  // bytes in the file
