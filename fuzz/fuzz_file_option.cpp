@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rom.flagWord = kFlags[data[0] & 3];
   // The buffer is kept between inputs, as it is between loads in brimlet.
   brim::BiosImage& img = brim::NewImage();
-  std::vector<uint8_t> buffer = std::move(img.buffer);
+  brim::ImageBytes buffer = std::move(img.buffer);
   img = brim::BiosImage{};
   img.buffer = std::move(buffer);
   img.flagWord = rom.flagWord;

@@ -1,6 +1,7 @@
 // brimlet's entry point. It links no window library: with a display and a
 // window wanted it loads the window module (brimlet-gui.so); silent mode
 // loads it only for the setup password dialog; everything else is the terminal.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -76,6 +77,11 @@ int RunInTerminal(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Blocks of 4 MiB and more come from the system and go back when freed.
+  // glibc would otherwise raise this bound after the first such free and
+  // keep later chip-sized blocks (libflashrom's, its dummy chip's) in the
+  // heap, resident after their free; piece buffers stay below it.
+  mallopt(M_MMAP_THRESHOLD, 4 << 20);
   // Linux adaptation: --help, -h, --version and unknown '-' options are
   // answered before the window, the lock or the driver are touched.
   const brim::LinuxOptionCheck linuxOption = brim::CheckLinuxOptions(argc, argv);

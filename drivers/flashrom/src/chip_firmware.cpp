@@ -106,22 +106,30 @@ uint8_t ChipBackend::Describe(drv::ChipDescription* d, std::string* why) {
 
 bool ChipBackend::Read(uint32_t offset, uint32_t length, uint8_t* to, drv::Progress& progress,
                        std::string* why) {
+  const auto take = [](uint32_t, const uint8_t*, uint32_t) { return true; };
+  return ReadPieces(offset, length, to, length, take, progress, why);
+}
+
+bool ChipBackend::ReadPieces(uint32_t offset, uint32_t length, uint8_t* piece, uint32_t room,
+                             const PieceTaker& take, drv::Progress& progress, std::string* why) {
   Geometry g;
   if (!Probe(&g, why)) return false;
   std::string error;
-  bool ok = uint64_t(offset) + length <= g.size;
-  if (!ok) {
+  bool ok = uint64_t(offset) + length <= g.size && (room > 0 || length == 0);
+  if (!ok)
     *why = "read of " + Hex(length) + " bytes at ROM offset " + Hex(offset) +
            " lies outside flash chip " + g.name;
-  } else if (offset == 0 && length == g.size) {
-    ok = chip_->Read(to, length, &error);
-  } else {
-    std::vector<uint8_t> whole(g.size);
-    ok = chip_->Read(whole.data(), whole.size(), &error);
-    if (ok) std::copy(whole.begin() + offset, whole.begin() + offset + length, to);
+  for (uint32_t done = 0; ok && done < length;) {
+    const uint32_t n = std::min(length - done, room);
+    ok = chip_->Read(offset + done, piece, n, &error);
+    if (!ok) {
+      *why = "reading flash chip " + g.name + " failed: " + error;
+      break;
+    }
+    progress.Add(n);
+    ok = take(done, piece, n);
+    done += n;
   }
-  if (!ok && !error.empty()) *why = "reading flash chip " + g.name + " failed: " + error;
-  if (ok) progress.Add(length);
   return CloseChip(why) && ok;
 }
 
@@ -143,16 +151,20 @@ bool ChipBackend::Program(const drv::ProgramJob& job, drv::Progress& progress, u
            " bytes, not the " + std::to_string(job.size) + " it was asked about";
     return false;
   }
-  std::vector<uint8_t> image(job.size);
-  if (!job.readImage(0, job.size, image.data())) {
+  // The image is taken from the caller a piece at a time, as it is written.
+  bool taken = true;
+  const auto image = [&](uint32_t offset, uint32_t length, uint8_t* to) {
+    taken = job.readImage(offset, length, to);
+    return taken;
+  };
+  const bool written = chip_->Write(job.size, job.spans, image,
+                                    [&progress](uint32_t bytes) { progress.Add(bytes); }, &error);
+  if (!taken) {
     CloseChip(&error);
     *ah = drv::kAhBadRequest;
     *why = "the image could not be read from the caller";
     return false;
   }
-  const bool written =
-      chip_->Write(image.data(), image.size(), job.spans,
-                   [&progress](uint32_t bytes) { progress.Add(bytes); }, &error);
   if (!written) *why = "programming flash chip " + g.name + " failed: " + error;
   // The session must end for the chip's new contents to count as stored.
   std::string closing;

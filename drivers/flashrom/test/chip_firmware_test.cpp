@@ -31,12 +31,13 @@ class MemoryChip : public FlashChip {
   }
   uint64_t Size() const override { return bytes.size(); }
   std::string Name() const override { return "MEM25Q"; }
-  bool Read(uint8_t* buffer, size_t size, std::string*) override {
+  bool Read(uint32_t offset, uint8_t* buffer, size_t length, std::string*) override {
     EXPECT_TRUE(open);
-    std::memcpy(buffer, bytes.data(), size);
+    std::memcpy(buffer, bytes.data() + offset, length);
+    ++reads;
     return true;
   }
-  bool Write(const uint8_t* image, size_t, const std::vector<ChipSpan>& s, const Written& written,
+  bool Write(size_t, const std::vector<ChipSpan>& s, const ImageSource& image, const Written& written,
              std::string* error) override {
     EXPECT_TRUE(open);
     if (failWrite) {
@@ -45,7 +46,7 @@ class MemoryChip : public FlashChip {
     }
     spans = s;
     for (const ChipSpan& span : s) {
-      std::memcpy(&bytes[span.first], image + span.first, span.last - span.first + 1);
+      if (!image(span.first, span.last - span.first + 1, &bytes[span.first])) return false;
       written(span.last - span.first + 1);
     }
     return true;
@@ -59,7 +60,7 @@ class MemoryChip : public FlashChip {
   std::vector<uint8_t> bytes;
   std::vector<ChipSpan> spans;
   bool failOpen = false, failWrite = false, open = false;
-  int opens = 0, closes = 0;
+  int opens = 0, closes = 0, reads = 0;
 };
 
 std::vector<uint8_t> Regs(uint32_t eax, uint32_t ebx, uint32_t ecx = 0, uint32_t esi = 0, uint32_t edi = 0) {
@@ -232,6 +233,27 @@ TEST_F(Handler, RomDataIsTheChipsSliceAtItsPhysicalAddress) {
   Set(read, 44, 0xFFFFFF80);  // runs past 4 GiB
   ASSERT_EQ(Send(kGetRomData, read), 0u);
   EXPECT_EQ(At(read, 0), 0xFFFFFFFFu);
+}
+
+// A read longer than the handler's 1 MiB piece arrives whole and in order,
+// each piece read from the chip, all in one session.
+TEST_F(Handler, LongReadIsOneSessionOfPieces) {
+  Make(40 * kBlock);  // two whole pieces and a half
+  std::vector<uint8_t> out(chip->bytes.size());
+  plat::MappedBuffer map(static_cast<void*>(out.data()), static_cast<uint32_t>(out.size()));
+  auto read = Regs(0, 0);
+  Set(read, 44, BaseOf(40 * kBlock));
+  Set(read, 56, map.address());
+  Set(read, 60, static_cast<uint32_t>(out.size()));
+  ASSERT_EQ(Send(kGetRomData, read), 0u);  // the first also probes for the size
+  const int opens = chip->opens, reads = chip->reads;
+  std::fill(out.begin(), out.end(), 0);
+  ASSERT_EQ(Send(kGetRomData, read), 0u);
+  EXPECT_EQ(At(read, 0), 0u);
+  EXPECT_EQ(out, chip->bytes);
+  EXPECT_EQ(chip->opens - opens, 1);
+  EXPECT_EQ(chip->reads - reads, 3);
+  EXPECT_EQ(chip->opens, chip->closes);
 }
 
 TEST_F(Handler, ProgrammingLeavesTheBootBlockOutUnlessAsked) {

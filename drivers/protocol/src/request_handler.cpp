@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "platform/device.h"
 #include "platform/le_bytes.h"
@@ -28,6 +29,8 @@ std::string Hex(uint64_t v) {
 }
 
 bool IsVxd(uint32_t code) { return code >= kVxdCallBios; }
+
+constexpr uint32_t kReadPiece = 0x100000;
 }  // namespace
 
 RequestHandler::RequestHandler(std::unique_ptr<Backend> backend) : backend_(std::move(backend)) {}
@@ -216,13 +219,20 @@ bool RequestHandler::ReadRom(uint32_t physical, uint32_t length, uint32_t buffer
                 " lies outside the ROM (" + Hex(d.base) + ", " + Hex(d.size) + " bytes)");
   if (!Check(mem, buffer, length, true))
     return Fail("the read buffer is not writable for " + Hex(length) + " bytes");
-  // Filled by the read itself: no zeros written first.
-  std::unique_ptr<uint8_t[]> bytes(new uint8_t[length]);
+  // Handed over a piece at a time: a whole ROM's copy here would be a third
+  // ROM-sized buffer beside the caller's two. Filled by the read itself.
+  const uint32_t room = std::min(length, kReadPiece);
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[room]);
+  if (!bytes) return Fail("no memory for a read of " + Hex(room) + " bytes");
   std::string why;
+  bool handed = true;
   progress_.Start(kPhaseReading, length);
-  if (!backend_->Read(physical - d.base, length, bytes.get(), progress_, &why)) return Fail(why);
-  if (!mem.write(mem.context, buffer, bytes.get(), length))
-    return Fail("the ROM bytes could not be handed to the caller");
+  const auto take = [&](uint32_t done, const uint8_t* piece, uint32_t n) {
+    handed = mem.write(mem.context, buffer + done, piece, n) != 0;
+    return handed;
+  };
+  if (!backend_->ReadPieces(physical - d.base, length, bytes.get(), room, take, progress_, &why))
+    return Fail(handed ? why : "the ROM bytes could not be handed to the caller");
   *ebx = d.mappedRom ? d.mappedRom : physical;
   return true;
 }

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "core/exit_status.h"
@@ -110,6 +111,7 @@ int ReadCurrentRom() {
   if (GetROMData(rom.baseAddress, rom.size, rom.bytes)) {
     ImageStatus() &= ~kStatusRomReadFailed;
   } else {
+    if (rom.bytes) std::memset(rom.bytes, 0, rom.size);  // a failed read may have filled part
     AppendListLine("Read ROM Fail ! Flash is disabled.");
   }
   CloseFlashDevice();

@@ -8,6 +8,11 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace brim {
 
 namespace {
@@ -22,12 +27,8 @@ constexpr uint32_t kRounds[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
 uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-}  // namespace
 
-Sha256::Sha256()
-    : h_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::Block(const uint8_t* p) {
+void PortableBlock(uint32_t* h_, const uint8_t* p) {
   uint32_t w[64];
   for (int i = 0; i < 16; ++i)
     w[i] = uint32_t(p[i * 4]) << 24 | uint32_t(p[i * 4 + 1]) << 16 | uint32_t(p[i * 4 + 2]) << 8 | p[i * 4 + 3];
@@ -52,13 +53,88 @@ void Sha256::Block(const uint8_t* p) {
   h_[0] += a, h_[1] += b, h_[2] += c, h_[3] += d, h_[4] += e, h_[5] += f, h_[6] += g, h_[7] += h;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+bool CpuHasShaInstructions() {
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  const bool ssse3 = c & (1u << 9), sse41 = c & (1u << 19);
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return ssse3 && sse41 && (b & (1u << 29));
+}
+
+// The state is kept as ABEF and CDGH halves, the order the instructions use.
+__attribute__((target("sha,ssse3,sse4.1"))) void ShaInstructionBlocks(uint32_t* h, const uint8_t* data,
+                                                                     size_t count) {
+  const __m128i swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h));
+  __m128i state1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + 4));
+  t = _mm_shuffle_epi32(t, 0xB1);
+  state1 = _mm_shuffle_epi32(state1, 0x1B);
+  __m128i state0 = _mm_alignr_epi8(t, state1, 8);
+  state1 = _mm_blend_epi16(state1, t, 0xF0);
+  for (; count > 0; --count, data += 64) {
+    const __m128i abef = state0, cdgh = state1;
+    __m128i w[4];
+#pragma GCC unroll 16
+    for (int g = 0; g < 16; ++g) {
+      __m128i& m = w[g % 4];
+      if (g < 4) m = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), swap);
+      __m128i k = _mm_add_epi32(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRounds + 4 * g)));
+      state1 = _mm_sha256rnds2_epu32(state1, state0, k);
+      if (g >= 3 && g <= 14) {
+        __m128i& next = w[(g + 1) % 4];
+        next = _mm_add_epi32(next, _mm_alignr_epi8(m, w[(g + 3) % 4], 4));
+        next = _mm_sha256msg2_epu32(next, m);
+      }
+      k = _mm_shuffle_epi32(k, 0x0E);
+      state0 = _mm_sha256rnds2_epu32(state0, state1, k);
+      if (g >= 1 && g <= 12) w[(g + 3) % 4] = _mm_sha256msg1_epu32(w[(g + 3) % 4], m);
+    }
+    state0 = _mm_add_epi32(state0, abef);
+    state1 = _mm_add_epi32(state1, cdgh);
+  }
+  t = _mm_shuffle_epi32(state0, 0x1B);
+  state1 = _mm_shuffle_epi32(state1, 0xB1);
+  state0 = _mm_blend_epi16(t, state1, 0xF0);
+  state1 = _mm_alignr_epi8(state1, t, 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h), state0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(h + 4), state1);
+}
+#else
+bool CpuHasShaInstructions() { return false; }
+void ShaInstructionBlocks(uint32_t*, const uint8_t*, size_t) {}
+#endif
+
+bool ShaInstructionsPresent() {
+  static const bool present = CpuHasShaInstructions();
+  return present;
+}
+}  // namespace
+
+bool Sha256EngineAvailable(Sha256Engine engine) {
+  return engine != Sha256Engine::kShaInstructions || ShaInstructionsPresent();
+}
+
+Sha256::Sha256(Sha256Engine engine)
+    : shaInstructions_(engine != Sha256Engine::kPortable && ShaInstructionsPresent()),
+      h_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+
+void Sha256::Blocks(const uint8_t* blocks, size_t count) {
+  if (shaInstructions_) {
+    ShaInstructionBlocks(h_, blocks, count);
+    return;
+  }
+  for (size_t i = 0; i < count; ++i) PortableBlock(h_, blocks + 64 * i);
+}
+
 void Sha256::Add(const uint8_t* data, size_t length) {
   totalLength_ += length;
   while (length > 0) {
     if (pendingLength_ == 0 && length >= 64) {
-      Block(data);
-      data += 64;
-      length -= 64;
+      const size_t count = length / 64;
+      Blocks(data, count);
+      data += 64 * count;
+      length -= 64 * count;
       continue;
     }
     const size_t n = std::min(length, 64 - pendingLength_);
@@ -67,7 +143,7 @@ void Sha256::Add(const uint8_t* data, size_t length) {
     data += n;
     length -= n;
     if (pendingLength_ == 64) {
-      Block(pending_);
+      Blocks(pending_, 1);
       pendingLength_ = 0;
     }
   }

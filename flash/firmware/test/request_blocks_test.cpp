@@ -1,6 +1,8 @@
 // Golden bytes of every request block the firmware layer sends.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/settings_word.h"
 #include "firmware/firmware_queries.h"
 #include "firmware/lock_bit_table.h"
@@ -178,6 +180,7 @@ TEST(RequestBlocks, GetRomDataNamesAddressBufferAndLength) {
 void PrepareImages() {
   BiosImage& rom = CurrentRomImage();
   AllocateImageBuffer(rom, 0x10000);
+  std::memset(rom.bytes, 0, 0x10000);
   rom.size = 0x10000;
   rom.baseAddress = 0xFFFF0000;
   rom.flagWord = 0x10;
@@ -186,6 +189,7 @@ void PrepareImages() {
   rom.flashModule = rom.bytes + 0x100;
   BiosImage& image = NewImage();
   AllocateImageBuffer(image, 0x10000);
+  std::memset(image.bytes, 0, 0x10000);
   image.size = 0x10000;
   image.flashModule = image.bytes + 0x200;
 }

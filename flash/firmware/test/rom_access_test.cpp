@@ -2,6 +2,8 @@
 // and the messages.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/settings_word.h"
 #include "firmware/firmware_queries.h"
 #include "firmware/lock_bit_table.h"
@@ -208,6 +210,8 @@ TEST(RomRead, FailedReadIsRecordedSoNothingIsFlashedFromZeros) {
   EXPECT_FALSE(FlashDeviceIsOpen());
 
   AllocateImageBuffer(NewImage(), 0x20000);
+
+  std::memset(NewImage().bytes, 0, 0x20000);
   NewImage().size = 0x20000;
   std::memcpy(NewImage().bytes, "A!FR", 4);
   NewImage().flashModule = NewImage().bytes;
@@ -254,10 +258,12 @@ TEST(RomRead, OpenAndInformationFailuresSetTheirBits) {
 void Images(bool romModule, bool imageModule) {
   BiosImage& rom = CurrentRomImage();
   AllocateImageBuffer(rom, 0x10000);
+  std::memset(rom.bytes, 0, 0x10000);
   rom.size = 0x10000;
   rom.flashModule = romModule ? rom.bytes + 0x40 : nullptr;
   BiosImage& image = NewImage();
   AllocateImageBuffer(image, 0x10000);
+  std::memset(image.bytes, 0, 0x10000);
   image.size = 0x10000;
   image.flashModule = imageModule ? image.bytes + 0x80 : nullptr;
 }

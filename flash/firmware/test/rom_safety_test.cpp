@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <fstream>
@@ -66,6 +67,7 @@ class Backup : public ::testing::Test {
   void SetUp() override {
     BiosImage& rom = CurrentRomImage();
     AllocateImageBuffer(rom, 2 * kRomBlock);
+    std::memset(rom.bytes, 0, 2 * kRomBlock);
     rom.size = 2 * kRomBlock;
     const std::vector<uint8_t> bytes = Pattern(rom.size, 5);
     std::memcpy(rom.bytes, bytes.data(), rom.size);
@@ -99,6 +101,22 @@ TEST(Sha256, KnownDigests) {
   EXPECT_EQ(Sha256Hex(reinterpret_cast<const uint8_t*>(million.data()), million.size()),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
   EXPECT_EQ(Sha256Hex(nullptr, 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
+
+// The processor's SHA instructions give the portable code's digest for every
+// length and every way of feeding the bytes.
+TEST(Sha256, ShaInstructionsAgreeWithThePortableCode) {
+  if (!Sha256EngineAvailable(Sha256Engine::kShaInstructions)) GTEST_SKIP() << "no SHA instructions";
+  const std::vector<uint8_t> bytes = Pattern(4 * 64 + 9, 3);
+  auto digest = [&](Sha256Engine engine, size_t length, size_t step) {
+    Sha256 hash(engine);
+    for (size_t at = 0; at < length; at += step) hash.Add(bytes.data() + at, std::min(step, length - at));
+    return hash.HexDigest();
+  };
+  for (size_t length = 0; length <= bytes.size(); ++length)
+    for (size_t step : {size_t{1}, size_t{7}, size_t{64}, size_t{200}})
+      EXPECT_EQ(digest(Sha256Engine::kShaInstructions, length, step), digest(Sha256Engine::kPortable, length, 64))
+          << length << " bytes fed " << step << " at a time";
 }
 
 // A backup is restored only when its record, its bytes, its size and the
@@ -198,6 +216,7 @@ TEST_F(Backup, FolderThatCannotBeMadeRefusesWithTheReason) {
 TEST_F(Backup, RomWithoutModuleCarriesThePackagesModuleBlock) {
   BiosImage& image = NewImage();
   AllocateImageBuffer(image, 3 * kRomBlock);
+  std::memset(image.bytes, 0, 3 * kRomBlock);
   image.size = 3 * kRomBlock - 0x100;
   std::memcpy(image.bytes + 2 * kRomBlock, "A!FR", 4);
   image.flashModule = image.bytes + 2 * kRomBlock;
@@ -239,9 +258,11 @@ TEST(ModuleChoice, RomWithoutModuleIsProgrammedWithTheImagesModule) {
   TempEnvironment env;
   BiosImage& rom = CurrentRomImage();
   AllocateImageBuffer(rom, 0x10000);
+  std::memset(rom.bytes, 0, 0x10000);
   rom.size = 0x10000;
   BiosImage& image = NewImage();
   AllocateImageBuffer(image, 0x10000);
+  std::memset(image.bytes, 0, 0x10000);
   image.size = 0x10000;
   image.flashModule = image.bytes + 0x80;
   Settings().settingsWord = kKeepBootBlock;  // EXECUTEFROMNEWBIOS off

@@ -47,7 +47,7 @@ uint32_t FlagOf(brim::ImageLayout layout) {
 
 void Adopt(brim::BiosImage& image, imagegen::Bytes bytes, uint32_t flag, uint32_t base) {
   image = brim::BiosImage{};
-  image.buffer = std::move(bytes);
+  image.buffer.assign(bytes.begin(), bytes.end());
   image.bytes = image.buffer.data();
   image.size = static_cast<uint32_t>(image.buffer.size());
   image.flagWord = flag;

@@ -28,11 +28,11 @@ void ClearPointers(BiosImage& image) {
 
 bool AllocateImageBuffer(BiosImage& image, size_t size) {
   ClearPointers(image);
-  std::vector<uint8_t>().swap(image.buffer);
+  ImageBytes().swap(image.buffer);
   try {
-    image.buffer.assign(size, 0);
+    image.buffer.resize(size);
   } catch (const std::exception&) {  // a size from a ROM or INI value can be absurd
-    std::vector<uint8_t>().swap(image.buffer);
+    ImageBytes().swap(image.buffer);
     return false;
   }
   image.bytes = image.buffer.data();
@@ -41,7 +41,7 @@ bool AllocateImageBuffer(BiosImage& image, size_t size) {
 
 void FreeImageBuffer(BiosImage& image) {
   ClearPointers(image);
-  std::vector<uint8_t>().swap(image.buffer);
+  ImageBytes().swap(image.buffer);
 }
 
 bool RangeInImage(const BiosImage& image, const uint8_t* p, size_t length) {

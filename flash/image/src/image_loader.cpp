@@ -96,19 +96,96 @@ std::FILE* OpenNamed(const std::string& path, std::string& why) {
   return f;
 }
 
+// The file's last package header, read a piece at a time, found exactly as
+// FindPackageHeader finds it in the whole file held at once; the settings
+// texts of every header in file order.
+struct FileScan {
+  bool ok = false;
+  uint64_t size = 0;  // bytes in the file
+  bool found = false;
+  uint64_t headerOffset = 0;
+  std::vector<std::string> settingsTexts;
+};
+
+FileScan ScanFile(std::FILE* f, std::string& why) {
+  FileScan scan;
+  constexpr size_t kPiece = 1 << 20;
+  std::vector<uint8_t> window(kPiece + kPackageHeaderSize);
+  uint64_t start = 0;  // file offset of window[0]
+  size_t held = 0;
+  bool end = false;
+  uint64_t p = 0;
+  errno = 0;
+  if (std::fseek(f, 0, SEEK_SET) != 0) {
+    why = std::strerror(errno);
+    return scan;
+  }
+  auto has = [&](uint64_t at, uint64_t n) { return at + n <= start + held; };
+  auto tag = [&](uint64_t at, const char* t) {
+    return has(at, 4) && std::memcmp(window.data() + (at - start), t, 4) == 0;
+  };
+  for (;;) {
+    // A header is judged only with all its bytes at hand or at the file's end.
+    if (!end && !has(p, kPackageHeaderSize)) {
+      const size_t keep = p < start + held ? static_cast<size_t>(start + held - p) : 0;
+      std::memmove(window.data(), window.data() + (held - keep), keep);
+      start += held - keep;
+      held = keep;
+      bool ok = true;
+      const size_t n = ReadInto(f, window.data() + held, window.size() - held, ok, why);
+      if (!ok) return scan;
+      held += n;
+      end = held < window.size();
+      continue;
+    }
+    if (p >= start + held) break;
+    const void* hit = std::memchr(window.data() + (p - start), 'H', static_cast<size_t>(start + held - p));
+    if (!hit) {
+      p = start + held;
+      if (end) break;
+      continue;
+    }
+    p = start + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - window.data());
+    if (!end && !has(p, kPackageHeaderSize)) continue;
+    if (!tag(p, "HOLB")) {
+      p += 1;
+      continue;
+    }
+    if (!tag(p + 4, "RIKE")) {
+      p += 5;
+      continue;
+    }
+    scan.found = true;
+    scan.headerOffset = p;
+    if (tag(p + 10, "W!SH") && has(p, kPackageHeaderSize))
+      scan.settingsTexts.emplace_back(reinterpret_cast<const char*>(window.data() + (p + 14 - start)),
+                                      kPackageSettingsCount);
+    p += 11;
+  }
+  scan.ok = true;
+  scan.size = start + held;
+  return scan;
+}
+
 // Reads at most the buffer's size from the file. Only brimlet's own program
 // file (larger than the buffer on Linux) is searched whole, and streamed: the
 // buffer receives the bytes from its last package header on.
-ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, bool wholeFileSearch) {
+ReadResult ReadSource(const std::string& path, ImageBytes& buffer, bool wholeFileSearch) {
   ReadResult result;
   std::FILE* f = OpenNamed(path, result.why);
   if (!f) return result;
   result.opened = true;
   bool ok = true;
-  size_t n = ReadInto(f, buffer.data(), buffer.size(), ok, result.why);
+  struct stat st;
+  const bool larger = wholeFileSearch && ::fstat(::fileno(f), &st) == 0 &&
+                      static_cast<uint64_t>(st.st_size) > buffer.size();
+  size_t n = 0;
   int extra = EOF;
-  if (wholeFileSearch && ok && n == buffer.size()) extra = std::fgetc(f);
-  if (extra == EOF) {
+  if (!larger) {
+    n = ReadInto(f, buffer.data(), buffer.size(), ok, result.why);
+    if (wholeFileSearch && ok && n == buffer.size()) extra = std::fgetc(f);
+  }
+  if (!larger && extra == EOF) {
     std::fclose(f);
     result.ok = ok;
     result.bytesRead = n;
@@ -118,27 +195,27 @@ ReadResult ReadSource(const std::string& path, std::vector<uint8_t>& buffer, boo
     }
     return result;
   }
-  std::vector<uint8_t> whole(buffer.begin(), buffer.end());
-  whole.push_back(static_cast<uint8_t>(extra));
-  uint8_t chunk[1 << 16];
-  size_t got;
-  errno = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) whole.insert(whole.end(), chunk, chunk + got);
-  ok = !std::ferror(f);
-  if (!ok) result.why = std::strerror(errno);
+  // Never the whole file in memory: one pass finds the last header, a
+  // second reads from it into the buffer.
+  const FileScan scan = ScanFile(f, result.why);
+  const uint64_t from = scan.found ? scan.headerOffset : 0;
+  ok = scan.ok;
+  if (ok) {
+    errno = 0;
+    if (std::fseek(f, static_cast<long>(from), SEEK_SET) != 0) {
+      ok = false;
+      result.why = std::strerror(errno);
+    } else {
+      const size_t count = static_cast<size_t>(std::min<uint64_t>(buffer.size(), scan.size - from));
+      n = ReadInto(f, buffer.data(), count, ok, result.why);
+    }
+  }
   std::fclose(f);
   result.ok = ok;
-  if (!ok) {
-    result.bytesRead = n;
-    return result;
-  }
-  PackageMatch inFile = FindPackageHeader(whole.data(), whole.size());
-  size_t from = inFile.found ? inFile.headerOffset : 0;
-  size_t count = std::min(buffer.size(), whole.size() - from);
-  std::memcpy(buffer.data(), whole.data() + from, count);
-  result.bytesRead = count;
-  result.package = FindPackageHeader(buffer.data(), count);
-  result.settingsTexts = SettingsTexts(whole.data(), inFile);
+  result.bytesRead = n;
+  if (!ok) return result;
+  result.package = FindPackageHeader(buffer.data(), n);
+  result.settingsTexts = scan.settingsTexts;
   return result;
 }
 
@@ -170,7 +247,9 @@ std::string AutomaticLoadPath() {
 void LoadNewImage() {
   FlashSettings& s = Settings();
   BiosImage& image = NewImage();
+  bool fresh = false;
   if (image.buffer.empty()) {
+    fresh = true;
     // Sizes stay 32-bit, so the buffer may not grow beyond that.
     size_t want = std::min<size_t>(size_t{CurrentRomImage().size} + kNewImageSlack, 0xFFFFFFFFu);
     if (!AllocateImageBuffer(image, want)) {
@@ -200,6 +279,9 @@ void LoadNewImage() {
 
   if (!s.ftpFileGiven) {
     ReadResult read = ReadSource(path, image.buffer, fromProgramFile);
+    // The buffer is not zeroed when it is made: what the file did not fill is,
+    // so no byte past a short image is ever undefined.
+    std::fill(image.buffer.begin() + static_cast<std::ptrdiff_t>(read.bytesRead), image.buffer.end(), 0);
     // The name as the user wrote it, and why the system would not have it.
     const std::string named = plat::WithSlashes(path) + ": " + read.why;
     if (!read.opened) {
@@ -231,8 +313,9 @@ void LoadNewImage() {
       image.bytes = image.buffer.data() + read.package.imageOffset;
       image.size = static_cast<uint32_t>(read.bytesRead - read.package.imageOffset);
     }
-  } else if (!image.bytes) {
-    image.bytes = image.buffer.data();
+  } else {
+    if (!image.bytes) image.bytes = image.buffer.data();
+    if (fresh) std::fill(image.buffer.begin(), image.buffer.end(), 0);
   }
 
   LoadedPath() = s.ftpFileGiven ? s.ftpFileName : plat::ResolvePath(path);

@@ -64,6 +64,20 @@ TEST_F(Checks, TarvexChecksumIsTheEightBitSum) {
   EXPECT_EQ(list.appended, std::vector<std::string>{"CheckSum check error !!"});
 }
 
+// The 16-bit byte sum taken 16 bytes at a time agrees with a sum byte by
+// byte for every length and start, and wraps the same way.
+TEST(ByteSum, AgreesWithTheSumOfEveryByte) {
+  std::vector<uint8_t> bytes(70000);
+  uint32_t x = 99;
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+  for (size_t start : {size_t{0}, size_t{1}, size_t{15}})
+    for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{300}, size_t{69000}}) {
+      uint32_t expected = 0;
+      for (size_t i = start; i < start + length; ++i) expected += bytes[i];
+      EXPECT_EQ(ByteSum16(bytes.data() + start, length), static_cast<uint16_t>(expected)) << start << "+" << length;
+    }
+}
+
 TEST_F(Checks, TarvexSizeStepFollowsItsSetting) {
   Prepare(TarvexBytes(0x80000), 0, 0x100000);
   Verify(0);

@@ -1,5 +1,6 @@
 #include "image/image_loader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/settings_word.h"
@@ -280,6 +281,70 @@ TEST_F(AutomaticLoad, FindsThePackageOfAProgramLargerThanTheBuffer) {
   EXPECT_EQ(0, std::memcmp(NewImage().bytes, package.data() + 48, package.size() - 48));
   EXPECT_EQ(Settings().keepNvs, 1);
   EXPECT_EQ(Settings().imageLoaded, 1);
+}
+
+// The program file is searched a piece at a time, never held whole: headers
+// wherever the pieces meet, several of them, a cut one and a false start
+// must be found as a search of the whole file finds them, and the bytes the
+// file leaves in the buffer are zero, whatever the buffer held before.
+TEST_F(AutomaticLoad, PieceBySearchFindsWhatTheWholeFileSearchFinds) {
+  constexpr size_t kPiece = 0x100000;
+  // Character 0 keeps the DMI data: on in the first header's settings, off in the second's.
+  const Bytes settingsA = [] {
+    Bytes b(34, '0');
+    b[0] = '1';
+    return b;
+  }();
+  const Bytes settingsB(34, '0');
+  struct Placed {
+    size_t at;
+    bool settings;
+  };
+  const struct {
+    const char* what;
+    size_t fileSize;
+    std::vector<Placed> headers;
+    bool falseStart;  // "HOLB" without "RIKE" just before the first header
+  } cases[] = {
+      {"across the first seam", 0x300000, {{kPiece - 20, true}}, false},
+      {"its settings across the seam", 0x300000, {{kPiece - 30, true}}, true},
+      {"ending on the seam", 0x300000, {{kPiece - 48, true}}, false},
+      {"starting on the seam", 0x300000, {{kPiece, false}}, true},
+      {"two, the last decides", 0x300000, {{kPiece - 5, true}, {2 * kPiece + 3, false}}, false},
+      {"the last cut by the file's end", 0x280000, {{0x180000, true}, {0x280000 - 30, true}}, false},
+      {"an image shorter than the buffer", 0x240000, {{0x200000, true}}, false},
+  };
+  for (const auto& c : cases) {
+    Bytes file(c.fileSize);
+    uint32_t x = 7;
+    for (uint8_t& b : file) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24) & 0x3F;
+    for (size_t i = 0; i < c.headers.size(); ++i) {
+      const Placed& h = c.headers[i];
+      const std::string tag = h.settings ? "HOLBRIKE\r\nW!SH" : "HOLBRIKE\r\n";
+      for (size_t k = 0; k < tag.size() && h.at + k < file.size(); ++k) file[h.at + k] = tag[k];
+      const Bytes& text = i % 2 ? settingsB : settingsA;
+      for (size_t k = 0; h.settings && k < 34 && h.at + 14 + k < file.size(); ++k) file[h.at + 14 + k] = text[k];
+    }
+    if (c.falseStart) std::memcpy(&file[c.headers[0].at - 8], "HOLBHOLB", 8);
+    const PackageMatch whole = FindPackageHeader(file.data(), file.size());
+    ASSERT_TRUE(whole.found) << c.what;
+
+    Settings().keepDmiData = -1;
+    CurrentRomImage().size = 0;  // a 2 MiB buffer
+    if (!NewImage().buffer.empty()) std::fill(NewImage().buffer.begin(), NewImage().buffer.end(), 0xA5);
+    dir.Write("brimlet.exe", file);
+    LoadNewImage();
+    BiosImage& img = NewImage();
+    const size_t count = std::min(img.buffer.size(), file.size() - whole.headerOffset);
+    const size_t imageAt = std::min(whole.imageOffset, file.size()) - whole.headerOffset;
+    ASSERT_EQ(img.size, count - std::min(imageAt, count)) << c.what;
+    EXPECT_EQ(0, std::memcmp(img.buffer.data(), file.data() + whole.headerOffset, count)) << c.what;
+    EXPECT_TRUE(std::all_of(img.buffer.begin() + count, img.buffer.end(), [](uint8_t b) { return b == 0; }))
+        << c.what;
+    // The settings of every header, the last applied last.
+    const int keep = whole.settingsOffsets.empty() ? -1 : file[whole.settingsOffsets.back()] == '1';
+    EXPECT_EQ(Settings().keepDmiData, keep) << c.what;
+  }
 }
 
 TEST_F(AutomaticLoad, ProgramWithoutPackageIsRefused) {

@@ -15,7 +15,7 @@ namespace brim {
 inline void Adopt(BiosImage& image, const std::vector<uint8_t>& bytes, uint32_t flagWord,
                   uint32_t base = 0) {
   image = BiosImage{};
-  image.buffer = bytes;
+  image.buffer.assign(bytes.begin(), bytes.end());
   image.bytes = image.buffer.data();
   image.size = static_cast<uint32_t>(bytes.size());
   image.flagWord = flagWord;

@@ -132,7 +132,7 @@ TEST_F(TarvexLocate, MissingFlashModuleIsNullAndStaleIdentityIsCleared) {
   Locate(spec);
   BiosImage& img = CurrentRomImage();
   std::vector<uint8_t> blank(0x20000, 0xFF);
-  img.buffer = blank;
+  img.buffer.assign(blank.begin(), blank.end());
   img.bytes = img.buffer.data();
   img.size = static_cast<uint32_t>(blank.size());
   img.flashModule = img.bytes + 16;

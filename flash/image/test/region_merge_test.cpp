@@ -36,7 +36,7 @@ class Merge : public ImageTest {
     return changed;
   }
 
-  std::vector<uint8_t> before_;
+  ImageBytes before_;
 };
 
 TEST_F(Merge, TarvexCarriesTheSmDmiArea) {
@@ -185,7 +185,7 @@ TEST_F(Merge, QuorvelReferencePasswordAreaComesFromTheSameAddress) {
   MergeKeptRegions();
   EXPECT_TRUE(SameBytes(NewImage(), 0x15000, CurrentRomImage(), 0x15000, 0x1000));
   EXPECT_EQ(ChangedOutside(0x15000, 0x1000), 0u);
-  std::vector<uint8_t> once = NewImage().buffer;
+  ImageBytes once = NewImage().buffer;
   MergeKeptRegions();
   EXPECT_EQ(NewImage().buffer, once);  // a second run changes nothing more
 }

@@ -33,6 +33,9 @@ class ChipBackend : public drv::Backend {
   // Every read probes and reads the chip in a session of its own.
   bool Read(uint32_t offset, uint32_t length, uint8_t* to, drv::Progress& progress,
             std::string* why) override;
+  // All pieces in one session.
+  bool ReadPieces(uint32_t offset, uint32_t length, uint8_t* piece, uint32_t room,
+                  const PieceTaker& take, drv::Progress& progress, std::string* why) override;
   bool Program(const drv::ProgramJob& job, drv::Progress& progress, uint8_t* ah,
                std::string* why) override;
 

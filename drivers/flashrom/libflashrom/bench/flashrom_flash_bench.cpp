@@ -1,9 +1,17 @@
-// On-demand benchmark: a silent flash of a 16 MiB package by brimlet through
-// the flashrom driver module, against the flashrom command writing the same
-// final image, both onto the same dummy-emulated W25Q128FV chip file, every
-// block changed, alternating in one run. flashrom verifies after writing;
-// brimlet's verify is its read-back of the chip in a session of its own.
+// On-demand benchmark: a silent flash of a package by brimlet through the
+// flashrom driver module, against the flashrom command writing the same
+// final image, both onto the same dummy-emulated chip file (a 16 MiB
+// W25Q128FV and a 64 MiB chip of the dummy's own size), every block changed,
+// alternating in one run: wall time and peak resident memory of each
+// process. flashrom verifies after writing; brimlet's verify is its
+// read-back of the chip, a session per piece.
+// The bench never holds a chip-sized buffer itself (a child's peak resident
+// memory would include its parent's, as it survives exec): the images are
+// made in a forked child and compared from their files.
+// Usage: flashrom_flash_bench [RUNS [BRIMLET FLASH_SYS]] (another brimlet
+// and its flashrom module, e.g. the main branch's, instead of this build's)
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 
@@ -12,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -24,8 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-constexpr uint32_t kSize = 0x1000000;
-constexpr int kRuns = 5;
 
 void WriteBytes(const fs::path& path, const imagegen::Bytes& b) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
@@ -36,12 +43,12 @@ imagegen::Bytes ReadBytes(const fs::path& path) {
   return imagegen::Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A 16 MiB Quorvel image whose blocks all differ from another seed's, so
-// every erase block is erased and written.
-imagegen::Bytes Image(const std::string& date, uint32_t seed) {
+// A Quorvel image whose blocks all differ from another seed's, so every
+// erase block is erased and written.
+imagegen::Bytes Image(uint32_t size, const std::string& date, uint32_t seed) {
   imagegen::QuorvelSpec spec;
-  spec.size = kSize;
-  spec.base = 0u - kSize;
+  spec.size = size;
+  spec.base = 0u - size;
   spec.date = date;
   spec.seed = seed;
   spec.flashModules = {0xD0000};
@@ -59,8 +66,9 @@ imagegen::Bytes Image(const std::string& date, uint32_t seed) {
   return b;
 }
 
-// Wall time of one program run with its output sent to `log`; -1 on failure.
-double Run(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& log) {
+// Wall time of one program run with its output sent to `log`, its peak
+// resident memory in MiB in *peak; -1 on failure.
+double Run(const std::vector<std::string>& args, const fs::path& cwd, const fs::path& log, double* peak) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -78,9 +86,23 @@ double Run(const std::vector<std::string>& args, const fs::path& cwd, const fs::
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return -1;
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid) return -1;
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  *peak = usage.ru_maxrss / 1024.0;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+bool SameFiles(const fs::path& a, const fs::path& b) {
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  std::vector<char> p(1 << 20), q(1 << 20);
+  while (x && y) {
+    x.read(p.data(), static_cast<std::streamsize>(p.size()));
+    y.read(q.data(), static_cast<std::streamsize>(q.size()));
+    if (x.gcount() != y.gcount() || std::memcmp(p.data(), q.data(), static_cast<size_t>(x.gcount())) != 0)
+      return false;
+  }
+  return !x && !y;
 }
 
 double Median(std::vector<double> v) {
@@ -88,69 +110,99 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-}  // namespace
+struct Chip {
+  const char* name;
+  std::string emulate;
+  uint32_t size;
+};
 
-int main() {
-  if (std::system("command -v flashrom >/dev/null 2>&1") != 0) {
-    std::fprintf(stderr, "the flashrom command is needed for the reference run "
-                         "(Debian: apt-get install flashrom)\n");
-    return 1;
-  }
+// Alternating runs of both programs on one chip; false when one failed.
+bool Compare(const Chip& chip, int runs, const fs::path& brimletExe, const fs::path& module) {
   const fs::path dir = fs::temp_directory_path() / "flashrom-bench";
   fs::remove_all(dir);
   fs::create_directories(dir / "prog");
   fs::create_directories(dir / "state");
-  const fs::path chip = dir / "chip.bin";
-  const imagegen::Bytes oldRom = Image("06/28/07", 1);
-  const imagegen::Bytes image = Image("07/15/07", 2);
-
-  imagegen::Bytes program = ReadBytes(BRIMLET_EXE);
-  const imagegen::Bytes package = imagegen::BuildPackage(image, "0000000000000000000000000001000000");
-  program.insert(program.end(), package.begin(), package.end());
-  WriteBytes(dir / "prog/brimlet", program);
-  fs::permissions(dir / "prog/brimlet", fs::perms::owner_all);
-  fs::copy_file(FLASHROM_SYS_PATH, dir / "prog/flash.sys");
-  const std::string programmer = "dummy:emulate=W25Q128FV,image=" + chip.string();
+  const fs::path file = dir / "chip.bin";
+  const std::string programmer = "dummy:emulate=" + chip.emulate + ",image=" + file.string();
   std::ofstream(dir / "prog/flashrom.ini") << "[FLASHROM]\nPROGRAMMER=" << programmer << "\nFLAG=0x10\n";
-  WriteBytes(dir / "final.rom", image);
-  int unchanged = 0;
-  for (size_t block = 0; block < kSize; block += 0x10000)
-    unchanged += std::equal(oldRom.begin() + block, oldRom.begin() + block + 0x10000, image.begin() + block);
-  if (unchanged) {
-    std::fprintf(stderr, "%d of 256 blocks are alike in the two images\n", unchanged);
-    return 1;
+  fs::copy_file(module, dir / "prog/flash.sys");
+  const pid_t maker = fork();
+  if (maker < 0) return false;
+  if (maker == 0) {
+    const imagegen::Bytes oldRom = Image(chip.size, "06/28/07", 1);
+    const imagegen::Bytes image = Image(chip.size, "07/15/07", 2);
+    imagegen::Bytes program = ReadBytes(brimletExe);
+    const imagegen::Bytes package = imagegen::BuildPackage(image, "0000000000000000000000000001000000");
+    program.insert(program.end(), package.begin(), package.end());
+    WriteBytes(dir / "prog/brimlet", program);
+    WriteBytes(dir / "old.rom", oldRom);
+    WriteBytes(dir / "final.rom", image);
+    int unchanged = 0;
+    for (size_t block = 0; block < chip.size; block += 0x10000)
+      unchanged += std::equal(oldRom.begin() + block, oldRom.begin() + block + 0x10000, image.begin() + block);
+    if (unchanged) std::fprintf(stderr, "%d blocks are alike in the two images\n", unchanged);
+    _exit(unchanged ? 1 : 0);
   }
+  int made = 0;
+  if (waitpid(maker, &made, 0) != maker || !WIFEXITED(made) || WEXITSTATUS(made) != 0) return false;
+  fs::permissions(dir / "prog/brimlet", fs::perms::owner_all);
 
   for (const char* var : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
     setenv(var, (dir / "state").c_str(), 1);
   setenv("BIOS_TOOLS_CONFIG_DIR", (dir / "state").c_str(), 1);
   setenv("BIOS_TOOLS_NO_POWER_ACTION", "1", 1);
+  setenv("BIOS_TOOLS_FLASHROM_LOCK_DIR", (dir / "state").c_str(), 1);
 
-  std::vector<double> brimlet, flashrom;
-  for (int i = 0; i < kRuns; ++i) {
-    WriteBytes(chip, oldRom);
-    double t = Run({(dir / "prog/brimlet").string(), "/silent", "/wb"}, dir / "prog", dir / "brimlet.log");
-    if (t < 0 || ReadBytes(chip) != image) {
+  std::vector<double> brimlet, flashrom, brimletPeak, flashromPeak;
+  for (int i = 0; i < runs; ++i) {
+    double peak = 0;
+    fs::copy_file(dir / "old.rom", file, fs::copy_options::overwrite_existing);
+    fs::remove_all(dir / "state");
+    fs::create_directories(dir / "state");
+    double t = Run({(dir / "prog/brimlet").string(), "/silent", "/wb"}, dir / "prog", dir / "brimlet.log", &peak);
+    if (t < 0 || !SameFiles(file, dir / "final.rom")) {
       std::fprintf(stderr, "brimlet run %d failed or left another chip (see %s)\n", i,
                    (dir / "brimlet.log").c_str());
-      return 1;
+      return false;
     }
     brimlet.push_back(t);
+    brimletPeak.push_back(peak);
 
-    WriteBytes(chip, oldRom);
-    t = Run({"flashrom", "-p", programmer, "-w", (dir / "final.rom").string()}, dir, dir / "flashrom.log");
-    if (t < 0 || ReadBytes(chip) != image) {
+    fs::copy_file(dir / "old.rom", file, fs::copy_options::overwrite_existing);
+    t = Run({"flashrom", "-p", programmer, "-w", (dir / "final.rom").string()}, dir, dir / "flashrom.log", &peak);
+    if (t < 0 || !SameFiles(file, dir / "final.rom")) {
       std::fprintf(stderr, "flashrom run %d failed or left another chip (see %s)\n", i,
                    (dir / "flashrom.log").c_str());
-      return 1;
+      return false;
     }
     flashrom.push_back(t);
+    flashromPeak.push_back(peak);
   }
   const double b = Median(brimlet), f = Median(flashrom);
-  std::printf("16 MiB W25Q128FV dummy chip, every block changed, both verified (median of %d, alternating)\n", kRuns);
-  std::printf("  brimlet /silent /wb through the flashrom module: %.3f s\n", b);
-  std::printf("  flashrom -p dummy:... -w (reference):            %.3f s\n", f);
-  std::printf("  ratio brimlet / flashrom:                        %.2f\n", b / f);
+  const double bp = Median(brimletPeak), fp = Median(flashromPeak);
+  std::printf("%s dummy chip (%u MiB), every block changed, both verified (median of %d, alternating)\n",
+              chip.name, chip.size >> 20, runs);
+  std::printf("  brimlet /silent /wb through the flashrom module: %7.3f s  %6.0f MiB peak\n", b, bp);
+  std::printf("  flashrom -p dummy:... -w (reference):            %7.3f s  %6.0f MiB peak\n", f, fp);
+  std::printf("  ratio brimlet / flashrom:                        %7.2f    %6.2f\n", b / f, bp / fp);
   fs::remove_all(dir);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::system("command -v flashrom >/dev/null 2>&1") != 0) {
+    std::fprintf(stderr, "the flashrom command is needed for the reference run "
+                         "(Debian: apt-get install flashrom)\n");
+    return 1;
+  }
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const Chip chips[] = {{"W25Q128FV", "W25Q128FV", 0x1000000},
+                        {"VARIABLE_SIZE", "VARIABLE_SIZE,size=67108864", 0x4000000}};
+  const fs::path brimletExe = argc > 3 ? fs::absolute(argv[2]) : fs::path(BRIMLET_EXE);
+  const fs::path module = argc > 3 ? fs::absolute(argv[3]) : fs::path(FLASHROM_SYS_PATH);
+  for (const Chip& chip : chips)
+    if (!Compare(chip, runs, brimletExe, module)) return 1;
   return 0;
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include <sys/mman.h>
+
 // The 1.3 header declares C functions without extern "C".
 extern "C" {
 #include <libflashrom.h>
@@ -86,6 +88,31 @@ std::string Failure(const std::string& what, int code) {
   return text;
 }
 
+// Anonymous memory of a chip's size of which only the pages used become
+// resident; Release gives them back.
+class ChipSized {
+ public:
+  explicit ChipSized(size_t size) : size_(size) {
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
+                     -1, 0);
+    data_ = p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
+  }
+  ~ChipSized() {
+    if (data_) ::munmap(data_, size_);
+  }
+  ChipSized(const ChipSized&) = delete;
+  ChipSized& operator=(const ChipSized&) = delete;
+  bool ok() const { return data_ != nullptr; }
+  uint8_t* data() { return data_; }
+  void Release() {
+    if (data_) ::madvise(data_, size_, MADV_DONTNEED);
+  }
+
+ private:
+  uint8_t* data_ = nullptr;
+  size_t size_;
+};
+
 class LibflashromChip : public FlashChip {
  public:
   explicit LibflashromChip(const FlashromConfig& config) : config_(config) {
@@ -97,6 +124,7 @@ class LibflashromChip : public FlashChip {
   ~LibflashromChip() override {
     std::string ignored;
     Close(&ignored);
+    if (layout_) flashrom_layout_release(layout_);
     flashrom_set_log_callback(nullptr);
   }
 
@@ -150,49 +178,69 @@ class LibflashromChip : public FlashChip {
   uint64_t Size() const override { return context_ ? flashrom_flash_getsize(context_) : 0; }
   std::string Name() const override { return name_; }
 
-  bool Read(uint8_t* buffer, size_t size, std::string* error) override {
+  bool Read(uint32_t offset, uint8_t* buffer, size_t length, std::string* error) override {
     if (!context_) {
       *error = "chip not open";
       return false;
     }
-    StartOperation();
-    int rc = flashrom_image_read(context_, buffer, size);
-    known_.clear();
-    if (rc != 0) *error = Failure("read failed", rc);
-    else if (size == Size()) known_.assign(buffer, buffer + size);
-    return rc == 0;
+    const size_t size = static_cast<size_t>(Size());
+    if (length == 0) return true;
+    if (offset == 0 && length == size) {
+      StartOperation();
+      const int rc = flashrom_image_read(context_, buffer, size);
+      if (rc != 0) *error = Failure("read failed", rc);
+      return rc == 0;
+    }
+    // libflashrom reads a region only into a chip-sized buffer; the pages
+    // outside the region are never touched, so they cost no memory.
+    ChipSized scratch(size);
+    if (!scratch.ok()) {
+      *error = "no address space for a chip-sized buffer";
+      return false;
+    }
+    const uint32_t last = static_cast<uint32_t>(offset + length - 1);
+    if (!Included(offset, last, "the read layout could not be made", error)) return false;
+    const int rc = flashrom_image_read(context_, scratch.data(), size);
+    flashrom_layout_set(context_, nullptr);
+    if (rc != 0) {
+      *error = Failure("read failed at " + Hex(offset) + "-" + Hex(last), rc);
+      return false;
+    }
+    std::memcpy(buffer, scratch.data() + offset, length);
+    return true;
   }
 
-  bool Write(const uint8_t* image, size_t size, const std::vector<ChipSpan>& spans,
+  bool Write(size_t size, const std::vector<ChipSpan>& spans, const ImageSource& image,
              const Written& written, std::string* error) override {
     if (!context_) {
       *error = "chip not open";
       return false;
-    }
-    // libflashrom needs the chip's contents to skip the blocks that already
-    // hold the right bytes; read once here unless a whole read just did.
-    if (known_.size() != size) {
-      std::vector<uint8_t> current(size);
-      if (!Read(current.data(), size, error)) return false;
     }
     // libflashrom has no progress callback: the spans are written in pieces
     // of a few erase blocks, each told when done. Its own verify reads the
     // whole chip on every call, so it stays off: the caller reads back.
     flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_AFTER_WRITE, false);
     flashrom_flag_set(context_, FLASHROM_FLAG_VERIFY_WHOLE_CHIP, false);
-    // libflashrom may change the buffer outside the piece it writes, so each
-    // piece is taken from the image again.
-    std::vector<uint8_t> work(size);
+    // Only the piece being written is held; libflashrom reads that piece of
+    // the chip itself to skip the blocks that hold the right bytes already.
+    ChipSized work(size);
+    if (!work.ok()) {
+      *error = "no address space for a chip-sized buffer";
+      return false;
+    }
     for (const ChipSpan& span : spans) {
       for (uint64_t first = span.first; first <= span.last;) {
         const uint64_t last = std::min<uint64_t>(span.last, (first / kPiece + 1) * kPiece - 1);
-        const size_t length = static_cast<size_t>(last - first + 1);
-        std::copy(image + first, image + last + 1, work.begin() + first);
-        if (!WritePiece(work.data(), size, static_cast<uint32_t>(first),
-                        static_cast<uint32_t>(last), error))
+        const uint32_t length = static_cast<uint32_t>(last - first + 1);
+        if (!image(static_cast<uint32_t>(first), length, work.data() + first)) {
+          *error = "the image could not be read from the caller";
           return false;
-        std::copy(image + first, image + last + 1, known_.begin() + first);
-        written(static_cast<uint32_t>(length));
+        }
+        if (!WritePiece(work.data(), size, static_cast<uint32_t>(first), static_cast<uint32_t>(last),
+                        error))
+          return false;
+        work.Release();
+        written(length);
         first = last + 1;
       }
     }
@@ -220,34 +268,36 @@ class LibflashromChip : public FlashChip {
   struct flashrom_flashctx* context_ = nullptr;
   std::string name_;
   std::string found_;  // the chip the first probe found, by libflashrom's name for it
-  bool WritePiece(uint8_t* work, size_t size, uint32_t first, uint32_t last, std::string* error) {
+  // A layout of the one region [first, last], set on the context.
+  bool Included(uint32_t first, uint32_t last, const char* what, std::string* error) {
     StartOperation();
-    struct flashrom_layout* layout = nullptr;
-    int rc = flashrom_layout_new(&layout);
-    if (rc == 0) rc = flashrom_layout_add_region(layout, first, last, "piece");
-    if (rc == 0) rc = flashrom_layout_include_region(layout, "piece");
+    if (layout_) flashrom_layout_release(layout_);
+    layout_ = nullptr;
+    int rc = flashrom_layout_new(&layout_);
+    if (rc == 0) rc = flashrom_layout_add_region(layout_, first, last, "piece");
+    if (rc == 0) rc = flashrom_layout_include_region(layout_, "piece");
     if (rc != 0) {
-      *error = Failure("the write layout could not be made", rc);
-      if (layout) flashrom_layout_release(layout);
+      *error = Failure(what, rc);
       return false;
     }
-    flashrom_layout_set(context_, layout);
-    rc = flashrom_image_write(context_, work, size, known_.data());
+    flashrom_layout_set(context_, layout_);
+    return true;
+  }
+
+  bool WritePiece(uint8_t* work, size_t size, uint32_t first, uint32_t last, std::string* error) {
+    if (!Included(first, last, "the write layout could not be made", error)) return false;
+    // No reference image: libflashrom reads the piece's present bytes from the chip.
+    const int rc = flashrom_image_write(context_, work, size, nullptr);
     flashrom_layout_set(context_, nullptr);
-    flashrom_layout_release(layout);
-    if (rc != 0) {
-      // Whether the chip changed is for the caller's read-back to tell.
-      known_.clear();
+    if (rc != 0)
       *error = Failure((rc == 4 ? "image size does not match the chip"
                                 : "write failed") + std::string(" at ") + Hex(first) + "-" + Hex(last),
                        rc);
-    }
     return rc == 0;
   }
 
+  struct flashrom_layout* layout_ = nullptr;  // the last piece's, released with the next or at the end
   static constexpr uint64_t kPiece = 16 * kBlock;
-
-  std::vector<uint8_t> known_;  // the chip's bytes as last read whole and written since
 };
 
 }  // namespace

@@ -92,6 +92,20 @@ class Backend {
   // ROM bytes [offset, offset + length) into `to`, progress as they come.
   virtual bool Read(uint32_t offset, uint32_t length, uint8_t* to, Progress& progress,
                     std::string* why) = 0;
+  // The same bytes handed to `take` in order, at most `room` at a time
+  // through `piece` (room bytes), so no ROM-sized copy is needed. A false
+  // from `take` ends the read (false, *why untouched). A backend whose
+  // reads are sessions of their own overrides it with one session.
+  using PieceTaker = std::function<bool(uint32_t done, const uint8_t* bytes, uint32_t n)>;
+  virtual bool ReadPieces(uint32_t offset, uint32_t length, uint8_t* piece, uint32_t room,
+                          const PieceTaker& take, Progress& progress, std::string* why) {
+    for (uint32_t done = 0; done < length;) {
+      const uint32_t n = length - done < room ? length - done : room;
+      if (!Read(offset + done, n, piece, progress, why) || !take(done, piece, n)) return false;
+      done += n;
+    }
+    return true;
+  }
   // True when the spans were written, *ah the answer (0 unless a failure
   // says otherwise), progress per piece written.
   virtual bool Program(const ProgramJob& job, Progress& progress, uint8_t* ah,

@@ -9,6 +9,8 @@
 namespace brim {
 
 constexpr uint32_t kRomBlock = 0x10000;
+// The read-back asks for the ROM in pieces of this size (a whole number of blocks).
+constexpr uint32_t kReadBackPiece = 0x100000;
 
 // ROM offset and size in bytes of the boot block.
 struct BootBlockSpan {
@@ -27,7 +29,8 @@ RomVerifyResult CompareReadBack(const uint8_t* newImage, const uint8_t* oldRom, 
                                 uint32_t size, bool bootBlockWritten, BootBlockSpan bootBlock);
 
 // Reads the ROM (the size the firmware reported for the current ROM image)
-// in one request through the open flash device and compares it. optionBits:
+// through the open flash device, a request per kReadBackPiece bytes, and
+// compares it. optionBits:
 // the ECX the programming request carried (ProgramFlashROM reports it), not
 // one derived again from settings that may have changed since.
 RomVerifyResult VerifyProgrammedRom(const BiosImage& newImage, const BiosImage& currentRom,

@@ -3,10 +3,35 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace brim {
+
+// Leaves bytes a resize adds uninitialised: an image buffer is filled by the
+// read that follows, and zeroing hundreds of MiB first only costs time.
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  DefaultInitAllocator() = default;
+  template <class U>
+  DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using ImageBytes = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
 
 // One located data area: a pointer into an image's bytes and its length.
 struct RegionPair {
@@ -69,7 +94,7 @@ struct BiosImage {
   uint32_t bootBlockSize = 0;
 
   // The allocation behind `bytes`; freed as a whole, never through `bytes`.
-  std::vector<uint8_t> buffer;
+  ImageBytes buffer;
 
   RegionPair& Region(RegionId id) { return regions[id]; }
   const RegionPair& Region(RegionId id) const { return regions[id]; }
@@ -79,8 +104,9 @@ struct BiosImage {
 BiosImage& CurrentRomImage();
 BiosImage& NewImage();
 
-// Replaces the image's buffer with `size` zero bytes; `bytes` points at its
-// start. False (and no buffer) when the memory cannot be had.
+// Replaces the image's buffer with `size` bytes left for the caller to fill
+// (every one, before any is used); `bytes` points at its start. False (and
+// no buffer) when the memory cannot be had.
 bool AllocateImageBuffer(BiosImage& image, size_t size);
 // Frees the buffer and clears `bytes`, `size` and every pointer into the buffer.
 void FreeImageBuffer(BiosImage& image);
