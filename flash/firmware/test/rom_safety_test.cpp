@@ -156,7 +156,9 @@ TEST_F(Backup, RestoreCheckRefusesEveryMismatch) {
     std::string why;
     const bool ok = CheckBackupForRestore(b.path, *c.rom, *c.machine, &record, &why);
     EXPECT_EQ(ok, c.refusal == nullptr) << c.what << ": " << why;
-    if (c.refusal) EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
+    if (c.refusal) {
+      EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
+    }
   }
   BiosImage larger = CurrentRomImage();
   larger.size *= 2;
