@@ -9,7 +9,8 @@ namespace brim {
 
 class ByteReader {
  public:
-  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(data ? size : 0) {}
+  ByteReader(const uint8_t* data, size_t size)
+      : data_(data), size_(data ? size : 0), wordEnd_(size_ < 4 ? 0 : size_ - 3) {}
 
   size_t size() const { return size_; }
   const uint8_t* data() const { return data_; }
@@ -28,11 +29,14 @@ class ByteReader {
            std::memcmp(data_ + offset + 1, tag + 1, 3) == 0;
   }
 
+  // Positions below this one hold four bytes.
+  size_t WordEnd() const { return wordEnd_; }
+
   // The four bytes at offset as a little-endian number, 0 past the end: a
   // scan switches on it once per position instead of comparing each tag.
-  // Inlined, so that a scan's own bounds test covers it.
+  // Inlined with the same single test as a scan's bound, which covers it.
   __attribute__((always_inline)) uint32_t Word4(size_t offset) const {
-    if (!Has(offset, 4)) return 0;
+    if (offset >= wordEnd_) return 0;
     return uint32_t{data_[offset]} | (uint32_t{data_[offset + 1]} << 8) |
            (uint32_t{data_[offset + 2]} << 16) | (uint32_t{data_[offset + 3]} << 24);
   }
@@ -87,6 +91,7 @@ class ByteReader {
  private:
   const uint8_t* data_;
   size_t size_;
+  size_t wordEnd_;
 };
 
 // A four-character tag as Word4 reads it.

@@ -1,5 +1,6 @@
 #include "image/region_locator.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "byte_reader.h"
@@ -124,7 +125,8 @@ void LocateTarvex(BiosImage& image) {
   constexpr uint32_t kModuleIndexTag = TagWord("A!MI");
   bool moduleIndex = false;
   size_t bankStart = size_t{image.fSegmentBank} * kBankSize;
-  for (size_t p = bankStart; p < bankStart + kBankSize && r.Has(p, 4); p += kStep) {
+  const size_t bankEnd = std::min(bankStart + kBankSize, r.WordEnd());
+  for (size_t p = bankStart; p < bankEnd; p += kStep) {
     if (r.Word4(p) == kModuleIndexTag) {
       moduleIndex = true;
       ReadTarvexModuleIndex(image, r, p);
@@ -138,7 +140,7 @@ void LocateTarvex(BiosImage& image) {
     uint16_t length = 0;
     if (r.U16(p + TarvexLengthOffset(id), length)) SetPair(image, id, p, length);
   };
-  for (size_t p = 0; r.Has(p, 4); p += kStep) {
+  for (size_t p = 0, end = r.WordEnd(); p < end; p += kStep) {
     switch (r.Word4(p)) {
       case TagWord("A!FR"): image.flashModule = image.bytes + p; break;
       case TagWord("A!B0"): image.bootBlockTagSeen = 1; break;
@@ -210,7 +212,7 @@ void ReadLindarDirectory(BiosImage& image, const ByteReader& r, size_t at, uint3
 void LocateLindar(BiosImage& image, uint32_t base) {
   ClearCommon(image, true);
   ByteReader r(image.bytes, image.size);
-  for (size_t p = 0; r.Has(p, 4); p += kStep) {
+  for (size_t p = 0, end = r.WordEnd(); p < end; p += kStep) {
     switch (r.Word4(p)) {
       case TagWord("A!FR"): image.flashModule = image.bytes + p; break;
       case TagWord("A!ID"):
@@ -276,7 +278,7 @@ void LocateQuorvel(BiosImage& image, BiosImage& rom) {
   }
   if (!Settings().imageLoaded) return;
   image.bootBlockTagSeen = 1;
-  for (size_t p = 0; r.Has(p, 4); p += kStep) {
+  for (size_t p = 0, end = r.WordEnd(); p < end; p += kStep) {
     switch (r.Word4(p)) {
       case TagWord("A!FR"): image.flashModule = image.bytes + p; break;
       case TagWord("A!ID"):
@@ -299,7 +301,7 @@ std::vector<ListedArea> QuorvelDirectoryAreas(const BiosImage& image, uint32_t b
   constexpr uint32_t kDirectoryTag = TagWord("W!DA");
   std::vector<ListedArea> areas;
   ByteReader r(image.bytes, image.size);
-  for (size_t at = 0; r.Has(at, 4); at += kStep) {
+  for (size_t at = 0, end = r.WordEnd(); at < end; at += kStep) {
     uint16_t length = 0;
     if (r.Word4(at) != kDirectoryTag || !r.U16(at + 4, length)) continue;
     const size_t count = DirectoryEntries(length);
