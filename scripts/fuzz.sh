@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer harness (fuzz/ and flash/image/fuzz) in build/fuzz
-# and runs each for SECONDS. Prints per harness the inputs run, inputs per
-# second and coverage; exits 1 when any harness found a crash, leak, timeout
-# or memory blow-up (the input is kept under the name printed), 2 on a usage
-# or build error.
+# and runs each, one after the other in a single process, for SECONDS.
+# Prints per harness the inputs run, inputs per second, coverage and
+# findings; exits 1 when any harness found a crash, leak, timeout or memory
+# blow-up (the input is kept under the name printed), 2 on a usage or build
+# error.
+#   scripts/fuzz.sh SECONDS
+#   scripts/fuzz.sh --campaign [SECONDS]   each harness to FUZZ_RUNS inputs
+#                    (default 10,000,000) or SECONDS (default 3600), whichever
+#                    comes first; the table is also kept in build/fuzz/campaign.txt
+#   FUZZ_RUNS=N      stop each harness after N inputs (SECONDS stays the cap)
+#   FUZZ_CAPS="name=SECONDS ..."  a cap of its own for some harnesses
 #   FUZZ_JOBS=N      build jobs (default 1)
 #   FUZZ_ONLY="a b"  run only these harnesses
 #   FUZZ_SEEDS_ONLY=1  start from the seeds alone and keep nothing found
@@ -11,11 +18,31 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-seconds=${1:-}
-if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: scripts/fuzz.sh SECONDS" >&2
+usage() {
+  echo "usage: scripts/fuzz.sh SECONDS | scripts/fuzz.sh --campaign [SECONDS]" >&2
   exit 2
+}
+campaign=0
+if [ "${1:-}" = --campaign ]; then
+  campaign=1
+  seconds=${2:-3600}
+  runs=${FUZZ_RUNS:-10000000}
+else
+  seconds=${1:-}
+  runs=${FUZZ_RUNS:-}
 fi
+[[ "$seconds" =~ ^[1-9][0-9]*$ ]] || usage
+[ -z "$runs" ] || [[ "$runs" =~ ^[1-9][0-9]*$ ]] || usage
+# A cap of its own for a harness named in FUZZ_CAPS.
+cap_of() {
+  local entry
+  for entry in ${FUZZ_CAPS:-}; do
+    [[ "$entry" =~ ^([a-z_0-9]+)=([1-9][0-9]*)$ ]] || usage
+    [ "${BASH_REMATCH[1]}" = "$1" ] && { echo "${BASH_REMATCH[2]}"; return; }
+  done
+  echo "$seconds"
+}
+cap_of - >/dev/null || exit 2
 
 # name | max input length | dictionary (fuzz/dict) | seed folder (under the seeds folder)
 harnesses=(
@@ -47,6 +74,7 @@ if ! command -v clang++ >/dev/null || ! fuzzer_works; then
 fi
 
 build=build/fuzz
+mkdir -p "$build"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBIOS_FUZZ=ON -DBIOS_IMAGE_FUZZ=ON -DBIOS_SANITIZE=ON -DBIOS_TESTS=OFF -DBIOS_GUI=OFF \
   -DBIOS_BENCHMARKS=OFF >"$build.configure.log" 2>&1 || { cat "$build.configure.log" >&2; exit 2; }
@@ -74,7 +102,15 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 findings=$build/findings
 mkdir -p "$findings"
 status=0
-printf '%-26s %12s %10s %14s %s\n' harness inputs inputs/s "cov (edges)" features
+table=$build/campaign.txt
+row() { printf '%-26s %12s %10s %8s %14s %9s %s\n' "$@"; }
+header=$(row harness inputs inputs/s seconds "cov (edges)" features findings)
+echo "$header"
+if [ $campaign = 1 ]; then
+  { echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+    echo "# up to $runs inputs or $seconds s per harness${FUZZ_CAPS:+ (caps: $FUZZ_CAPS)}"
+    echo "$header"; } >"$table"
+fi
 for h in "${harnesses[@]}"; do
   IFS='|' read -r name maxlen dict seedDir <<<"$h"
   if [ -n "${FUZZ_ONLY:-}" ] && ! [[ " $FUZZ_ONLY " == *" $name "* ]]; then continue; fi
@@ -84,17 +120,25 @@ for h in "${harnesses[@]}"; do
   [ "${FUZZ_SEEDS_ONLY:-0}" = 1 ] && corpus=$scratch/corpus-$name
   mkdir -p "$corpus" "$scratch/$name"
   log=$build/$name.log
-  args=(-max_total_time="$seconds" -print_final_stats=1 -max_len="$maxlen" -timeout=25
+  cap=$(cap_of "$name") || exit 2
+  args=(-max_total_time="$cap" -print_final_stats=1 -max_len="$maxlen" -timeout=25
         -rss_limit_mb=2560 -artifact_prefix="$findings/$name-")
+  [ -n "$runs" ] && args+=(-runs="$runs")
   [ -f "fuzz/dict/$dict.dict" ] && args+=(-dict="fuzz/dict/$dict.dict")
+  started=$SECONDS
   TMPDIR="$scratch/$name" "$exe" "${args[@]}" "$corpus" "$seeds/$seedDir" >"$log" 2>&1
   rc=$?
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  took=$((SECONDS - started))
+  done_runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
   total=$(sed -n 's/.*Loaded 1 modules *(\([0-9]*\) inline 8-bit counters.*/\1/p' "$log" | head -n 1)
-  printf '%-26s %12s %10s %14s %s\n' "$name" "${runs:-?}" "${rate:-?}" "${cov:-?}/${total:-?}" "${ft:-?}"
+  found=$(grep -c 'Test unit written to' "$log")
+  [ $rc -ne 0 ] && [ "$found" = 0 ] && found="exit $rc"
+  line=$(row "$name" "${done_runs:-?}" "${rate:-?}" "$took" "${cov:-?}/${total:-?}" "${ft:-?}" "$found")
+  echo "$line"
+  [ $campaign = 1 ] && echo "$line" >>"$table"
   if [ $rc -ne 0 ]; then
     status=1
     echo "  FINDING in $name (exit $rc); log: $log" >&2

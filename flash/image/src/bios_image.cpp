@@ -1,5 +1,6 @@
 #include "image/bios_image.h"
 
+#include <cstring>
 #include <exception>
 
 namespace brim {
@@ -63,10 +64,10 @@ int64_t OffsetInImage(const BiosImage& image, const uint8_t* p) {
 std::string IdentityText(const BiosImage& image) {
   int64_t at = OffsetInImage(image, image.identityBlock);
   if (at < 0) return {};
-  std::string text;
-  for (size_t i = static_cast<size_t>(at); i < image.size && image.bytes[i]; ++i)
-    text.push_back(static_cast<char>(image.bytes[i]));
-  return text;
+  const char* from = reinterpret_cast<const char*>(image.bytes) + at;
+  const size_t left = image.size - static_cast<size_t>(at);
+  const void* nul = std::memchr(from, 0, left);
+  return std::string(from, nul ? static_cast<const char*>(nul) - from : left);
 }
 
 }  // namespace brim

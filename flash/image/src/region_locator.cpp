@@ -1,5 +1,6 @@
 #include "image/region_locator.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "byte_reader.h"
@@ -16,19 +17,26 @@ constexpr uint32_t kSmDmiLength = 0x800;
 constexpr uint32_t kQuorvelInvertEepromAddress = 0xFFF90000;
 constexpr uint32_t kQuorvelInvertEepromLength = 256;
 
-struct DirectoryTag {
-  const char* tag;
-  RegionId region;
-};
-
-// Tags a Quorvel directory entry may name.
-constexpr DirectoryTag kQuorvelDirectoryTags[] = {
-    {"A!PS", kRegionPassword},     {"A!SC", kRegionScPassword}, {"A!ES", kRegionEscd},
-    {"A!KB", kRegionKbc},          {"A!KC", kRegionCharger},    {"A!KN", kRegionNvs},
-    {"A!MP", kRegionBbvl},         {"A!NS", kRegionNs591},      {"A!PA", kRegionPanel},
-    {"A!PF", kRegionFingerprint},  {"A!TH", kRegionThermal},    {"A!42", kRegionMasterLogo},
-    {"A!43", kRegionSlaveLogo},    {"A!PE", kRegionPowerEvent},
-};
+// The area a Quorvel directory entry's tag names; kRegionCount for none.
+RegionId QuorvelDirectoryRegion(uint32_t tag) {
+  switch (tag) {
+    case TagWord("A!PS"): return kRegionPassword;
+    case TagWord("A!SC"): return kRegionScPassword;
+    case TagWord("A!ES"): return kRegionEscd;
+    case TagWord("A!KB"): return kRegionKbc;
+    case TagWord("A!KC"): return kRegionCharger;
+    case TagWord("A!KN"): return kRegionNvs;
+    case TagWord("A!MP"): return kRegionBbvl;
+    case TagWord("A!NS"): return kRegionNs591;
+    case TagWord("A!PA"): return kRegionPanel;
+    case TagWord("A!PF"): return kRegionFingerprint;
+    case TagWord("A!TH"): return kRegionThermal;
+    case TagWord("A!42"): return kRegionMasterLogo;
+    case TagWord("A!43"): return kRegionSlaveLogo;
+    case TagWord("A!PE"): return kRegionPowerEvent;
+    default: return kRegionCount;
+  }
+}
 
 // Sets a pair when [offset, offset + length) lies in the image; a pair that
 // would reach beyond it counts as not found.
@@ -77,10 +85,11 @@ void ReadTarvexModuleIndex(BiosImage& image, const ByteReader& r, size_t at) {
     if (!r.Has(entry, 12)) return;
     r.U32(entry + 4, offset);
     r.U32(entry + 8, length);
-    if (r.Tag4(entry, "DMA!"))
-      SetPair(image, kRegionDmi, offset, length);
-    else if (r.Tag4(entry, "BUA!"))
-      SetPair(image, kRegionBuCode, offset, length);
+    switch (r.Word4(entry)) {
+      case TagWord("DMA!"): SetPair(image, kRegionDmi, offset, length); break;
+      case TagWord("BUA!"): SetPair(image, kRegionBuCode, offset, length); break;
+      default: break;
+    }
   }
 }
 
@@ -113,36 +122,37 @@ void LocateTarvex(BiosImage& image) {
   for (size_t bank = 0; r.Has(bank * kBankSize, kBankSize); ++bank)
     if (r.Tag4(bank * kBankSize + 8, "A!F0")) image.fSegmentBank = static_cast<uint32_t>(bank);
 
+  constexpr uint32_t kModuleIndexTag = TagWord("A!MI");
   bool moduleIndex = false;
   size_t bankStart = size_t{image.fSegmentBank} * kBankSize;
-  for (size_t p = bankStart; p < bankStart + kBankSize && r.Has(p, 4); p += kStep) {
-    if (r.Tag4(p, "A!MI")) {
+  const size_t bankEnd = std::min(bankStart + kBankSize, r.WordEnd());
+  for (size_t p = bankStart; p < bankEnd; p += kStep) {
+    if (r.Word4(p) == kModuleIndexTag) {
       moduleIndex = true;
       ReadTarvexModuleIndex(image, r, p);
       break;
     }
   }
 
-  static constexpr DirectoryTag kTagged[] = {{"A!PS", kRegionPassword},
-                                             {"A!SC", kRegionScPassword},
-                                             {"A!KA", kRegionInvertEeprom},
-                                             {"A!42", kRegionMasterLogo},
-                                             {"A!43", kRegionSlaveLogo}};
   image.flashModule = nullptr;
-  for (size_t p = 0; r.Has(p, 4); p += kStep) {
-    if (r.Tag4(p, "A!FR")) {
-      image.flashModule = image.bytes + p;
-    } else if (r.Tag4(p, "A!B0")) {
-      image.bootBlockTagSeen = 1;
-    } else if (r.Tag4(p, "_SM_")) {
-      if (!moduleIndex) SetPair(image, kRegionDmi, p, kSmDmiLength);
-    } else {
-      for (const DirectoryTag& t : kTagged) {
-        if (!r.Tag4(p, t.tag)) continue;
-        uint16_t length = 0;
-        if (r.U16(p + TarvexLengthOffset(t.region), length)) SetPair(image, t.region, p, length);
+  // A tagged area: its length field follows the tag.
+  auto tagged = [&](size_t p, RegionId id) {
+    uint16_t length = 0;
+    if (r.U16(p + TarvexLengthOffset(id), length)) SetPair(image, id, p, length);
+  };
+  for (size_t p = 0, end = r.WordEnd(); p < end; p += kStep) {
+    switch (r.Word4(p)) {
+      case TagWord("A!FR"): image.flashModule = image.bytes + p; break;
+      case TagWord("A!B0"): image.bootBlockTagSeen = 1; break;
+      case TagWord("_SM_"):
+        if (!moduleIndex) SetPair(image, kRegionDmi, p, kSmDmiLength);
         break;
-      }
+      case TagWord("A!PS"): tagged(p, kRegionPassword); break;
+      case TagWord("A!SC"): tagged(p, kRegionScPassword); break;
+      case TagWord("A!KA"): tagged(p, kRegionInvertEeprom); break;
+      case TagWord("A!42"): tagged(p, kRegionMasterLogo); break;
+      case TagWord("A!43"): tagged(p, kRegionSlaveLogo); break;
+      default: break;
     }
   }
   ReadTarvexIdentity(image, r);
@@ -190,26 +200,27 @@ void ReadLindarDirectory(BiosImage& image, const ByteReader& r, size_t at, uint3
     r.U32(entry + 4, address);
     r.U32(entry + 8, areaLength);
     uint32_t position = address - base;
-    if (r.Tag4(entry, "A!B0"))
-      image.bootBlockTagSeen = 1;
-    else if (r.Tag4(entry, "A!DM"))
-      SetPair(image, kRegionDmi, position, areaLength);
-    else if (r.Tag4(entry, "A!NV"))
-      SetPair(image, kRegionEscd, position, areaLength);
+    switch (r.Word4(entry)) {
+      case TagWord("A!B0"): image.bootBlockTagSeen = 1; break;
+      case TagWord("A!DM"): SetPair(image, kRegionDmi, position, areaLength); break;
+      case TagWord("A!NV"): SetPair(image, kRegionEscd, position, areaLength); break;
+      default: break;
+    }
   }
 }
 
 void LocateLindar(BiosImage& image, uint32_t base) {
   ClearCommon(image, true);
   ByteReader r(image.bytes, image.size);
-  for (size_t p = 0; r.Has(p, 4); p += kStep) {
-    if (r.Tag4(p, "A!FR")) {
-      image.flashModule = image.bytes + p;
-    } else if (r.Tag4(p, "A!ID")) {
-      ReadLindarIdentity(image, r, p);
-      p += kStep;
-    } else if (r.Tag4(p, "W!DA")) {
-      ReadLindarDirectory(image, r, p, base);
+  for (size_t p = 0, end = r.WordEnd(); p < end; p += kStep) {
+    switch (r.Word4(p)) {
+      case TagWord("A!FR"): image.flashModule = image.bytes + p; break;
+      case TagWord("A!ID"):
+        ReadLindarIdentity(image, r, p);
+        p += kStep;
+        break;
+      case TagWord("W!DA"): ReadLindarDirectory(image, r, p, base); break;
+      default: break;
     }
   }
 }
@@ -242,12 +253,10 @@ void ReadQuorvelDirectory(BiosImage& image, BiosImage& rom, const ByteReader& r,
     r.U32(entry + 4, address);
     r.U32(entry + 8, areaLength);
     uint32_t position = address - rom.baseAddress;
-    for (const DirectoryTag& t : kQuorvelDirectoryTags) {
-      if (!r.Tag4(entry, t.tag)) continue;
-      SetPair(image, t.region, position, areaLength);
-      if (romBytes.Has(position, areaLength)) rom.Region(t.region).data = rom.bytes + position;
-      break;
-    }
+    const RegionId id = QuorvelDirectoryRegion(r.Word4(entry));
+    if (id == kRegionCount) continue;
+    SetPair(image, id, position, areaLength);
+    if (romBytes.Has(position, areaLength)) rom.Region(id).data = rom.bytes + position;
   }
 }
 
@@ -269,17 +278,19 @@ void LocateQuorvel(BiosImage& image, BiosImage& rom) {
   }
   if (!Settings().imageLoaded) return;
   image.bootBlockTagSeen = 1;
-  for (size_t p = 0; r.Has(p, 4); p += kStep) {
-    if (r.Tag4(p, "A!FR")) {
-      image.flashModule = image.bytes + p;
-    } else if (r.Tag4(p, "A!ID")) {
-      ReadQuorvelIdentity(image, r, p);
-      p += 2 * kStep;
-    } else if (r.Tag4(p, "A!KA")) {
-      if (static_cast<uint32_t>(rom.baseAddress + p) == kQuorvelInvertEepromAddress)
-        SetPair(image, kRegionInvertEeprom, p, kQuorvelInvertEepromLength);
-    } else if (r.Tag4(p, "W!DA")) {
-      ReadQuorvelDirectory(image, rom, r, p);
+  for (size_t p = 0, end = r.WordEnd(); p < end; p += kStep) {
+    switch (r.Word4(p)) {
+      case TagWord("A!FR"): image.flashModule = image.bytes + p; break;
+      case TagWord("A!ID"):
+        ReadQuorvelIdentity(image, r, p);
+        p += 2 * kStep;
+        break;
+      case TagWord("A!KA"):
+        if (static_cast<uint32_t>(rom.baseAddress + p) == kQuorvelInvertEepromAddress)
+          SetPair(image, kRegionInvertEeprom, p, kQuorvelInvertEepromLength);
+        break;
+      case TagWord("W!DA"): ReadQuorvelDirectory(image, rom, r, p); break;
+      default: break;
     }
   }
 }
@@ -287,11 +298,12 @@ void LocateQuorvel(BiosImage& image, BiosImage& rom) {
 }  // namespace
 
 std::vector<ListedArea> QuorvelDirectoryAreas(const BiosImage& image, uint32_t base) {
+  constexpr uint32_t kDirectoryTag = TagWord("W!DA");
   std::vector<ListedArea> areas;
   ByteReader r(image.bytes, image.size);
-  for (size_t at = 0; r.Has(at, 4); at += kStep) {
+  for (size_t at = 0, end = r.WordEnd(); at < end; at += kStep) {
     uint16_t length = 0;
-    if (!r.Tag4(at, "W!DA") || !r.U16(at + 4, length)) continue;
+    if (r.Word4(at) != kDirectoryTag || !r.U16(at + 4, length)) continue;
     const size_t count = DirectoryEntries(length);
     for (size_t i = 0; i < count; ++i) {
       const size_t entry = at + 8 + 12 * i;
@@ -300,11 +312,8 @@ std::vector<ListedArea> QuorvelDirectoryAreas(const BiosImage& image, uint32_t b
       r.U32(entry + 4, address);
       r.U32(entry + 8, areaLength);
       const uint32_t position = address - base;
-      for (const DirectoryTag& t : kQuorvelDirectoryTags) {
-        if (!r.Tag4(entry, t.tag)) continue;
-        if (r.Has(position, areaLength)) areas.push_back({t.region, position, areaLength});
-        break;
-      }
+      const RegionId id = QuorvelDirectoryRegion(r.Word4(entry));
+      if (id != kRegionCount && r.Has(position, areaLength)) areas.push_back({id, position, areaLength});
     }
   }
   return areas;

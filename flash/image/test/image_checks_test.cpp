@@ -64,18 +64,24 @@ TEST_F(Checks, TarvexChecksumIsTheEightBitSum) {
   EXPECT_EQ(list.appended, std::vector<std::string>{"CheckSum check error !!"});
 }
 
-// The 16-bit byte sum taken 16 bytes at a time agrees with a sum byte by
-// byte for every length and start, and wraps the same way.
+// The 16-bit byte sum taken many bytes a step agrees with a sum byte by
+// byte for every length and start, and wraps the same way (all-0xFF bytes
+// give the largest lane sums).
 TEST(ByteSum, AgreesWithTheSumOfEveryByte) {
-  std::vector<uint8_t> bytes(70000);
-  uint32_t x = 99;
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
-  for (size_t start : {size_t{0}, size_t{1}, size_t{15}})
-    for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{300}, size_t{69000}}) {
-      uint32_t expected = 0;
-      for (size_t i = start; i < start + length; ++i) expected += bytes[i];
-      EXPECT_EQ(ByteSum16(bytes.data() + start, length), static_cast<uint16_t>(expected)) << start << "+" << length;
-    }
+  for (bool allOnes : {false, true}) {
+    std::vector<uint8_t> bytes(140000, 0xFF);
+    uint32_t x = 99;
+    if (!allOnes)
+      for (uint8_t& b : bytes) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+    for (size_t start : {size_t{0}, size_t{1}, size_t{15}})
+      for (size_t length : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{63}, size_t{64},
+                            size_t{65}, size_t{300}, size_t{69000}, size_t{0x20000}}) {
+        uint32_t expected = 0;
+        for (size_t i = start; i < start + length; ++i) expected += bytes[i];
+        EXPECT_EQ(ByteSum16(bytes.data() + start, length), static_cast<uint16_t>(expected))
+            << allOnes << " " << start << "+" << length;
+      }
+  }
 }
 
 TEST_F(Checks, TarvexSizeStepFollowsItsSetting) {

@@ -318,6 +318,19 @@ TEST_F(QuorvelLocate, AreasOutsideEitherImageAreNotTaken) {
   EXPECT_EQ(ImageStatus(), kPresentPassword);
 }
 
+// Texts without their NUL end with the image; the fixed fields keep what fits.
+TEST_F(QuorvelLocate, TextsRunningToTheImageEndAreCut) {
+  std::vector<uint8_t> bytes(0x1000, 'x');
+  std::memcpy(&bytes[0xF00], "A!ID", 4);
+  std::memcpy(&bytes[0xF10], "SER", 3);
+  std::memcpy(&bytes[0xF20], "R1.07", 5);
+  BiosImage& img = Locate(bytes);
+  EXPECT_EQ(IdentityText(img), "SER" + std::string(13, 'x') + "R1.07" + std::string(0x1000 - 0xF25, 'x'));
+  EXPECT_EQ(std::string(img.versionText), "R1.07" + std::string(sizeof img.versionText - 6, 'x'));
+  img.size = 0xF10;  // the identity block starts at the very end
+  EXPECT_EQ(IdentityText(img), "");
+}
+
 TEST_F(QuorvelLocate, TagsCutByTheImageEndAreIgnored) {
   std::vector<uint8_t> bytes(0x1000, 0xFF);
   std::memcpy(&bytes[0xFF0], "A!ID", 4);

@@ -113,6 +113,13 @@ Inspection InspectImage(const InspectOptions& given) {
   brim::BiosImage& img = brim::NewImage();
   img = brim::BiosImage{};
   img.flagWord = options.flagWord;
+  // A buffer as large as the file: the loader's own would add room for a
+  // package header in front of a ROM-sized image, 2 MiB to clear and drop
+  // on every file.
+  if (!brim::AllocateImageBuffer(img, std::max<size_t>(rom.size, 1))) {
+    out.refusal = options.path + ": no memory for " + std::to_string(rom.size) + " bytes";
+    return out;
+  }
 
   FixedFile host(options.path);
   brim::LoadHost* previous = brim::SetLoadHost(&host);

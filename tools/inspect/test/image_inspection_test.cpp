@@ -24,7 +24,7 @@ class TempFile {
     path = buf.data();
     if (fd >= 0) {
       std::FILE* f = fdopen(fd, "wb");
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
       std::fclose(f);
     }
   }
@@ -121,6 +121,21 @@ TEST(Inspect, MissingFilesDevicesAndPipesAreRefusedUnread) {
     EXPECT_EQ(r.refusal.rfind(path, 0), 0u) << r.refusal;
   }
   EXPECT_NE(InspectImage({"/dev/zero"}).refusal.find("not a regular file"), std::string::npos);
+  brim::Settings() = brim::FlashSettings{};
+}
+
+// Every byte of the file is read, whatever its size, and nothing past it.
+TEST(Inspect, TheWholeFileIsTheImage) {
+  const size_t sizes[] = {0, 1, 3, 0x10000, 0x30001};
+  for (size_t size : sizes) {
+    TempFile file(std::vector<uint8_t>(size, 0xFF));
+    Inspection r = InspectImage({file.path});
+    ASSERT_TRUE(r.loaded) << size;
+    EXPECT_EQ(r.fileSize, size);
+    EXPECT_EQ(r.imageOffset, 0u);
+    EXPECT_EQ(r.imageSize, size);
+    EXPECT_EQ(r.checksum, static_cast<uint16_t>(size * 0xFF)) << size;
+  }
   brim::Settings() = brim::FlashSettings{};
 }
 
