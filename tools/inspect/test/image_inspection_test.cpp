@@ -182,9 +182,11 @@ TEST(Inspect, TextFieldsStayWithinTheirSizeAndOddBytesAreShownOnce) {
   EXPECT_LE(r.dateText.size(), 9u);
   // Label column, then at most four characters (\xNN) for each byte of the field.
   std::string text = FormatText(r), line;
-  for (std::istringstream in(text); std::getline(in, line);)
-    if (line.rfind("Serial number:", 0) == 0 || line.rfind("Version:", 0) == 0)
+  for (std::istringstream in(text); std::getline(in, line);) {
+    if (line.rfind("Serial number:", 0) == 0 || line.rfind("Version:", 0) == 0) {
       EXPECT_LE(line.size(), 20u + 4 * 32) << line;
+    }
+  }
 
   EXPECT_EQ(PrintableText(std::string(82000, '\xFF')), "\\xFF x82000");
   EXPECT_EQ(PrintableText(std::string("V1.0\0\x01\x01", 7)), "V1.0\\x00\\x01 x2");
