@@ -33,21 +33,25 @@ class MemoryChip : public frd::FlashChip {
   }
   uint64_t Size() const override { return bytes_.size(); }
   std::string Name() const override { return "MEM25Q"; }
-  bool Read(uint8_t* buffer, size_t size, std::string* error) override {
-    if (!open_ || size != bytes_.size()) __builtin_trap();
+  bool Read(uint32_t offset, uint8_t* buffer, size_t length, std::string* error) override {
+    // The driver must never ask for bytes outside the chip.
+    if (!open_ || offset > bytes_.size() || length > bytes_.size() - offset) __builtin_trap();
     if (faults_ & 2) {
       *error = "read failed";
       return false;
     }
-    std::memcpy(buffer, bytes_.data(), size);
+    std::memcpy(buffer, bytes_.data() + offset, length);
     return true;
   }
-  bool Write(const uint8_t* image, size_t size, const std::vector<frd::ChipSpan>& spans,
+  bool Write(size_t size, const std::vector<frd::ChipSpan>& spans, const ImageSource& image,
              const Written& written, std::string* error) override {
     if (!open_ || size != bytes_.size()) __builtin_trap();
     for (const frd::ChipSpan& s : spans) {
       if (s.first > s.last || s.last >= bytes_.size()) __builtin_trap();
-      std::memcpy(&bytes_[s.first], image + s.first, s.last - s.first + 1);
+      if (!image(s.first, s.last - s.first + 1, &bytes_[s.first])) {
+        *error = "the image could not be read from the caller";
+        return false;
+      }
       written(s.last - s.first + 1);
     }
     if (faults_ & 4) {
