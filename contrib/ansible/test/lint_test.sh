@@ -25,5 +25,5 @@ for module in plugins/modules/*.py; do
   ansible-doc "$name" >"$scratch/doc" 2>&1 || { cat "$scratch/doc"; echo "FAIL: ansible-doc $name"; exit 1; }
   grep -q '^RETURN VALUES' "$scratch/doc" || { cat "$scratch/doc"; echo "FAIL: $name documents no return values"; exit 1; }
 done
-ansible-doc -t role bios_tools.fleet.bios_update >"$scratch/doc" 2>&1 || { cat "$scratch/doc"; echo "FAIL: the role's argument specification"; exit 1; }
+ansible-doc -t role bios_tools.fleet.bios_update >"$scratch/doc" 2>&1 || { cat "$scratch/doc"; echo "FAIL: ansible-doc cannot describe the role's arguments"; exit 1; }
 echo PASS
