@@ -26,10 +26,6 @@ std::string RecordPath(const std::string& name) {
   return ServiceRecordFolder() + "/" + ToUpper(name) + ".ini";
 }
 
-std::string Key(const std::string& name, const char* key) {
-  return GetProfileString(kSection, key, "", 261, RecordPath(name));
-}
-
 bool WriteState(const std::string& name, uint32_t state) {
   return WritePrivateProfileString(kSection, "STATE", std::to_string(state), RecordPath(name));
 }

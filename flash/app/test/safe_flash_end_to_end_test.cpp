@@ -222,7 +222,9 @@ TEST_P(CutOffRestore, BackupIsTheOldRomAndRestoresIt) {
   EXPECT_TRUE(fs::exists(record));
   // The module the run used is kept beside a ROM that has none of its own.
   EXPECT_EQ(fs::exists(module), l.moduleBehind);
-  if (l.moduleBehind) EXPECT_EQ(std::memcmp(ReadBytes(module).data(), "A!FR", 4), 0);
+  if (l.moduleBehind) {
+    EXPECT_EQ(std::memcmp(ReadBytes(module).data(), "A!FR", 4), 0);
+  }
 
   ClearFaults(l.flag);
   ASSERT_EQ(RunBrimlet("--restore " + backups[0].string()), 0) << Log();

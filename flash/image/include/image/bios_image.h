@@ -8,30 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "image/image_bytes.h"
+
 namespace brim {
-
-// Leaves bytes a resize adds uninitialised: an image buffer is filled by the
-// read that follows, and zeroing hundreds of MiB first only costs time.
-template <class T>
-struct DefaultInitAllocator : std::allocator<T> {
-  template <class U>
-  struct rebind {
-    using other = DefaultInitAllocator<U>;
-  };
-  DefaultInitAllocator() = default;
-  template <class U>
-  DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
-  template <class U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <class U, class... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-
-using ImageBytes = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
 
 // One located data area: a pointer into an image's bytes and its length.
 struct RegionPair {
