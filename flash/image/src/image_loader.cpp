@@ -96,56 +96,93 @@ std::FILE* OpenNamed(const std::string& path, std::string& why) {
   return f;
 }
 
-// The file's last package header, read a piece at a time, found exactly as
-// FindPackageHeader finds it in the whole file held at once; the settings
-// texts of every header in file order.
-struct FileScan {
+// The program file searched in one pass for its last package header, found
+// exactly as FindPackageHeader finds it in the whole file held at once. The
+// bytes from the last header on (at most the buffer's size) land in the
+// buffer as they are read, so the package is read once; the settings texts
+// of every header come in file order.
+struct PackageStream {
   bool ok = false;
-  uint64_t size = 0;  // bytes in the file
   bool found = false;
-  uint64_t headerOffset = 0;
+  size_t bytesRead = 0;  // buffer bytes from the last header on
   std::vector<std::string> settingsTexts;
 };
 
-FileScan ScanFile(std::FILE* f, std::string& why) {
-  FileScan scan;
+PackageStream StreamLastPackage(std::FILE* f, ImageBytes& buffer, std::string& why) {
+  PackageStream out;
   constexpr size_t kPiece = 1 << 20;
-  std::vector<uint8_t> window(kPiece + kPackageHeaderSize);
+  std::vector<uint8_t> spare(kPiece + kPackageHeaderSize);
+  // The scan runs over one window: the buffer while it holds the last header
+  // found and has room, else the spare window.
+  uint8_t* window = spare.data();
+  size_t capacity = spare.size();
+  bool inBuffer = false;
   uint64_t start = 0;  // file offset of window[0]
   size_t held = 0;
   bool end = false;
   uint64_t p = 0;
+  uint64_t last = 0;           // the last header found
+  bool bufferHolds = false;    // the buffer starts with a header's bytes ...
+  uint64_t bufferOrigin = 0;   // ... this one
   errno = 0;
   if (std::fseek(f, 0, SEEK_SET) != 0) {
     why = std::strerror(errno);
-    return scan;
+    return out;
   }
   auto has = [&](uint64_t at, uint64_t n) { return at + n <= start + held; };
   auto tag = [&](uint64_t at, const char* t) {
-    return has(at, 4) && std::memcmp(window.data() + (at - start), t, 4) == 0;
+    return has(at, 4) && std::memcmp(window + (at - start), t, 4) == 0;
+  };
+  // A header found since the last move lies in the window: the buffer takes
+  // the bytes from it on. Done once per piece read, so any number of headers
+  // costs at most a piece's move each time.
+  auto settle = [&] {
+    if (!out.found || (bufferHolds && last == bufferOrigin)) return;
+    const size_t n = std::min<size_t>(static_cast<size_t>(start + held - last), buffer.size());
+    if (inBuffer)
+      std::memmove(buffer.data(), window + (last - start), n);
+    else
+      std::memcpy(buffer.data(), window + (last - start), n);
+    window = buffer.data();
+    capacity = buffer.size();
+    inBuffer = bufferHolds = true;
+    start = bufferOrigin = last;
+    held = n;
   };
   for (;;) {
     // A header is judged only with all its bytes at hand or at the file's end.
     if (!end && !has(p, kPackageHeaderSize)) {
+      settle();
       const size_t keep = p < start + held ? static_cast<size_t>(start + held - p) : 0;
-      std::memmove(window.data(), window.data() + (held - keep), keep);
-      start += held - keep;
-      held = keep;
+      if (inBuffer && held == capacity) {
+        // The buffer is full of the package; what follows is only searched.
+        std::memcpy(spare.data(), window + (held - keep), keep);
+        window = spare.data();
+        capacity = spare.size();
+        inBuffer = false;
+        start += held - keep;
+        held = keep;
+      } else if (!inBuffer) {
+        std::memmove(window, window + (held - keep), keep);
+        start += held - keep;
+        held = keep;
+      }
+      const size_t want = std::min(capacity - held, kPiece);
       bool ok = true;
-      const size_t n = ReadInto(f, window.data() + held, window.size() - held, ok, why);
-      if (!ok) return scan;
+      const size_t n = ReadInto(f, window + held, want, ok, why);
+      if (!ok) return out;
       held += n;
-      end = held < window.size();
+      end = n < want;
       continue;
     }
     if (p >= start + held) break;
-    const void* hit = std::memchr(window.data() + (p - start), 'H', static_cast<size_t>(start + held - p));
+    const void* hit = std::memchr(window + (p - start), 'H', static_cast<size_t>(start + held - p));
     if (!hit) {
       p = start + held;
       if (end) break;
       continue;
     }
-    p = start + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - window.data());
+    p = start + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - window);
     if (!end && !has(p, kPackageHeaderSize)) continue;
     if (!tag(p, "HOLB")) {
       p += 1;
@@ -155,16 +192,17 @@ FileScan ScanFile(std::FILE* f, std::string& why) {
       p += 5;
       continue;
     }
-    scan.found = true;
-    scan.headerOffset = p;
+    out.found = true;
+    last = p;
     if (tag(p + 10, "W!SH") && has(p, kPackageHeaderSize))
-      scan.settingsTexts.emplace_back(reinterpret_cast<const char*>(window.data() + (p + 14 - start)),
-                                      kPackageSettingsCount);
+      out.settingsTexts.emplace_back(reinterpret_cast<const char*>(window + (p + 14 - start)),
+                                     kPackageSettingsCount);
     p += 11;
   }
-  scan.ok = true;
-  scan.size = start + held;
-  return scan;
+  settle();
+  out.ok = true;
+  if (out.found) out.bytesRead = inBuffer ? held : buffer.size();
+  return out;
 }
 
 // Reads at most the buffer's size from the file. Only brimlet's own program
@@ -195,27 +233,15 @@ ReadResult ReadSource(const std::string& path, ImageBytes& buffer, bool wholeFil
     }
     return result;
   }
-  // Never the whole file in memory: one pass finds the last header, a
-  // second reads from it into the buffer.
-  const FileScan scan = ScanFile(f, result.why);
-  const uint64_t from = scan.found ? scan.headerOffset : 0;
-  ok = scan.ok;
-  if (ok) {
-    errno = 0;
-    if (std::fseek(f, static_cast<long>(from), SEEK_SET) != 0) {
-      ok = false;
-      result.why = std::strerror(errno);
-    } else {
-      const size_t count = static_cast<size_t>(std::min<uint64_t>(buffer.size(), scan.size - from));
-      n = ReadInto(f, buffer.data(), count, ok, result.why);
-    }
-  }
+  // Never the whole file in memory, and read once: the buffer receives the
+  // bytes from the last header on as the search passes them.
+  const PackageStream stream = StreamLastPackage(f, buffer, result.why);
   std::fclose(f);
-  result.ok = ok;
-  result.bytesRead = n;
-  if (!ok) return result;
-  result.package = FindPackageHeader(buffer.data(), n);
-  result.settingsTexts = scan.settingsTexts;
+  result.ok = stream.ok;
+  result.bytesRead = stream.bytesRead;
+  if (!stream.ok) return result;
+  result.package = FindPackageHeader(buffer.data(), stream.bytesRead);
+  result.settingsTexts = stream.settingsTexts;
   return result;
 }
 

@@ -300,6 +300,11 @@ TEST_F(AutomaticLoad, PieceBySearchFindsWhatTheWholeFileSearchFinds) {
     size_t at;
     bool settings;
   };
+  auto Dense = [](size_t from, size_t count) {
+    std::vector<Placed> v;
+    for (size_t i = 0; i < count; ++i) v.push_back({from + 11 * i, false});
+    return v;
+  };
   const struct {
     const char* what;
     size_t fileSize;
@@ -313,6 +318,10 @@ TEST_F(AutomaticLoad, PieceBySearchFindsWhatTheWholeFileSearchFinds) {
       {"two, the last decides", 0x300000, {{kPiece - 5, true}, {2 * kPiece + 3, false}}, false},
       {"the last cut by the file's end", 0x280000, {{0x180000, true}, {0x280000 - 30, true}}, false},
       {"an image shorter than the buffer", 0x240000, {{0x200000, true}}, false},
+      // The buffer (2 MiB) fills behind the first header; the search goes on.
+      {"a later one after the buffer filled", 0x400000, {{0x10, true}, {0x280000, false}}, false},
+      {"a later one across the buffer's end", 0x300000, {{0x100, true}, {0x200100 - 20, true}}, false},
+      {"thousands, 11 bytes apart, across a seam", 0x300000, Dense(0x1FF000, 3000), false},
   };
   for (const auto& c : cases) {
     Bytes file(c.fileSize);
