@@ -41,6 +41,11 @@ class ByteReader {
            (uint32_t{data_[offset + 2]} << 16) | (uint32_t{data_[offset + 3]} << 24);
   }
 
+  // The four bytes at p as a little-endian number; the caller has checked them.
+  static uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+  }
+
   bool U8(size_t offset, uint8_t& v) const {
     if (!Has(offset, 1)) return false;
     v = data_[offset];

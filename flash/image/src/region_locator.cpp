@@ -189,24 +189,35 @@ void ReadLindarIdentity(BiosImage& image, const ByteReader& r, size_t tag) {
 // Entry count of a directory; a partial last entry counts.
 size_t DirectoryEntries(uint16_t length) { return length < 8 ? 0 : (length - 8u + 11u) / 12u; }
 
-void ReadLindarDirectory(BiosImage& image, const ByteReader& r, size_t at, uint32_t base) {
+struct DirectoryEntry {
+  uint32_t tag, address, length;
+};
+
+// The entries of the directory tagged at `at` that the image holds whole, up
+// to the first that runs past its end. One bound covers them all: a listed
+// directory can run to thousands of entries.
+template <class Visit>
+void ForEachDirectoryEntry(const ByteReader& r, size_t at, Visit visit) {
   uint16_t length = 0;
   if (!r.U16(at + 4, length)) return;
-  size_t count = DirectoryEntries(length);
-  for (size_t i = 0; i < count; ++i) {
-    size_t entry = at + 8 + 12 * i;
-    if (!r.Has(entry, 12)) return;
-    uint32_t address = 0, areaLength = 0;
-    r.U32(entry + 4, address);
-    r.U32(entry + 8, areaLength);
-    uint32_t position = address - base;
-    switch (r.Word4(entry)) {
+  const size_t first = at + 8;
+  if (!r.Has(first, 0)) return;
+  const size_t count = std::min(DirectoryEntries(length), (r.size() - first) / 12);
+  const uint8_t* e = r.data() + first;
+  for (size_t i = 0; i < count; ++i, e += 12)
+    visit(DirectoryEntry{ByteReader::Le32(e), ByteReader::Le32(e + 4), ByteReader::Le32(e + 8)});
+}
+
+void ReadLindarDirectory(BiosImage& image, const ByteReader& r, size_t at, uint32_t base) {
+  ForEachDirectoryEntry(r, at, [&](const DirectoryEntry& e) {
+    const uint32_t position = e.address - base;
+    switch (e.tag) {
       case TagWord("A!B0"): image.bootBlockTagSeen = 1; break;
-      case TagWord("A!DM"): SetPair(image, kRegionDmi, position, areaLength); break;
-      case TagWord("A!NV"): SetPair(image, kRegionEscd, position, areaLength); break;
+      case TagWord("A!DM"): SetPair(image, kRegionDmi, position, e.length); break;
+      case TagWord("A!NV"): SetPair(image, kRegionEscd, position, e.length); break;
       default: break;
     }
-  }
+  });
 }
 
 void LocateLindar(BiosImage& image, uint32_t base) {
@@ -242,22 +253,14 @@ void ReadQuorvelIdentity(BiosImage& image, const ByteReader& r, size_t tag) {
 }
 
 void ReadQuorvelDirectory(BiosImage& image, BiosImage& rom, const ByteReader& r, size_t at) {
-  uint16_t length = 0;
-  if (!r.U16(at + 4, length)) return;
-  size_t count = DirectoryEntries(length);
-  ByteReader romBytes(rom.bytes, rom.size);
-  for (size_t i = 0; i < count; ++i) {
-    size_t entry = at + 8 + 12 * i;
-    if (!r.Has(entry, 12)) return;
-    uint32_t address = 0, areaLength = 0;
-    r.U32(entry + 4, address);
-    r.U32(entry + 8, areaLength);
-    uint32_t position = address - rom.baseAddress;
-    const RegionId id = QuorvelDirectoryRegion(r.Word4(entry));
-    if (id == kRegionCount) continue;
-    SetPair(image, id, position, areaLength);
-    if (romBytes.Has(position, areaLength)) rom.Region(id).data = rom.bytes + position;
-  }
+  const ByteReader romBytes(rom.bytes, rom.size);
+  ForEachDirectoryEntry(r, at, [&](const DirectoryEntry& e) {
+    const uint32_t position = e.address - rom.baseAddress;
+    const RegionId id = QuorvelDirectoryRegion(e.tag);
+    if (id == kRegionCount) return;
+    SetPair(image, id, position, e.length);
+    if (romBytes.Has(position, e.length)) rom.Region(id).data = rom.bytes + position;
+  });
 }
 
 void LocateQuorvel(BiosImage& image, BiosImage& rom) {
@@ -302,19 +305,12 @@ std::vector<ListedArea> QuorvelDirectoryAreas(const BiosImage& image, uint32_t b
   std::vector<ListedArea> areas;
   ByteReader r(image.bytes, image.size);
   for (size_t at = 0, end = r.WordEnd(); at < end; at += kStep) {
-    uint16_t length = 0;
-    if (r.Word4(at) != kDirectoryTag || !r.U16(at + 4, length)) continue;
-    const size_t count = DirectoryEntries(length);
-    for (size_t i = 0; i < count; ++i) {
-      const size_t entry = at + 8 + 12 * i;
-      if (!r.Has(entry, 12)) break;
-      uint32_t address = 0, areaLength = 0;
-      r.U32(entry + 4, address);
-      r.U32(entry + 8, areaLength);
-      const uint32_t position = address - base;
-      const RegionId id = QuorvelDirectoryRegion(r.Word4(entry));
-      if (id != kRegionCount && r.Has(position, areaLength)) areas.push_back({id, position, areaLength});
-    }
+    if (r.Word4(at) != kDirectoryTag) continue;
+    ForEachDirectoryEntry(r, at, [&](const DirectoryEntry& e) {
+      const uint32_t position = e.address - base;
+      const RegionId id = QuorvelDirectoryRegion(e.tag);
+      if (id != kRegionCount && r.Has(position, e.length)) areas.push_back({id, position, e.length});
+    });
   }
   return areas;
 }
