@@ -455,14 +455,24 @@ TEST(FirmwareProgramming, HeldMachineRefusesReadingAndProgramming) {
 TEST(FirmwareProgramming, NineXMappingShowsRomBytesAndTheFSegment) {
   plat::TempDir env;
   Machine m(env, {}, 2);
+  plat::AddressWindow& window = plat::AddressWindow::Instance();
+  const size_t windowsBefore = window.MappedCount();
   std::vector<uint8_t> b(12);
   PutLe32At(b, 0, 0xF0000);
   PutLe32At(b, 4, 0xFFFF);
   ASSERT_EQ(m.Send(kVxdMapMemory, b), 0u);
   std::vector<uint8_t> seen(0xFFFF);
-  ASSERT_TRUE(plat::AddressWindow::Instance().Read(Le32At(b, 8), seen.data(), 0xFFFF));
+  ASSERT_TRUE(window.Read(Le32At(b, 8), seen.data(), 0xFFFF));
   EXPECT_TRUE(std::equal(seen.begin(), seen.end(), m.rom.begin() + kBlock));
-  EXPECT_FALSE(plat::AddressWindow::Instance().Read(Le32At(b, 8), seen.data(), 0x10000));
+  EXPECT_FALSE(window.Read(Le32At(b, 8), seen.data(), 0x10000));
+
+  // The next mapping ends this one: the driver keeps one copy, not one per range.
+  PutLe32At(b, 0, 0xFFFE0000);
+  PutLe32At(b, 4, 0x100);
+  ASSERT_EQ(m.Send(kVxdMapMemory, b), 0u);
+  ASSERT_TRUE(window.Read(Le32At(b, 8), seen.data(), 0x100));
+  EXPECT_TRUE(std::equal(seen.begin(), seen.begin() + 0x100, m.rom.begin()));
+  EXPECT_EQ(window.MappedCount(), windowsBefore + 1);
   PutLe32At(b, 0, 0xFFFE0000);
   PutLe32At(b, 4, 0x20001);
   EXPECT_EQ(m.Send(kVxdMapMemory, b), plat::ERROR_INVALID_PARAMETER);

@@ -35,10 +35,12 @@ constexpr uint32_t kReadPiece = 0x100000;
 
 RequestHandler::RequestHandler(std::unique_ptr<Backend> backend) : backend_(std::move(backend)) {}
 
-RequestHandler::~RequestHandler() {
-  if (!mapper_) return;
-  for (auto& entry : maps_)
-    if (entry.second.first) mapper_->unmap(mapper_->context, entry.second.first);
+RequestHandler::~RequestHandler() { Unmap(); }
+
+void RequestHandler::Unmap() {
+  if (mapper_ && mapped_) mapper_->unmap(mapper_->context, mapped_);
+  mapped_ = 0;
+  std::vector<uint8_t>().swap(mappedBytes_);
 }
 
 std::string RequestHandler::message() const {
@@ -331,19 +333,20 @@ uint32_t RequestHandler::MapMemory(uint32_t physical, uint32_t length, const Fla
   }
   MachineHold temporary;
   if (!HoldForRequest(&temporary, &ah)) return 0;
+  // One window at a time, so copies never pile up: the last one ends before
+  // the new one is read, and its address may be handed out again.
+  Unmap();
   std::vector<uint8_t> bytes(length);
   progress_.Start(kPhaseReading, length);
   if (!backend_->Read(static_cast<uint32_t>(offset), length, bytes.data(), progress_, &why)) {
     Fail(why);
     return 0;
   }
-  auto& slot = maps_[std::make_pair(physical, length)];
-  // The old window goes before its bytes change, so no caller sees them move.
-  if (slot.first) mem.unmap(mem.context, slot.first);
-  slot.second = std::move(bytes);
-  slot.first = mem.map(mem.context, slot.second.data(), length);
+  mappedBytes_ = std::move(bytes);
   mapper_ = &mem;
-  return slot.first;
+  mapped_ = mem.map(mem.context, mappedBytes_.data(), length);
+  if (!mapped_) std::vector<uint8_t>().swap(mappedBytes_);
+  return mapped_;
 }
 
 uint32_t RequestHandler::Handle(uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -37,11 +38,20 @@ int GetRomDataNt(uint32_t physicalAddress, uint32_t length, uint8_t* destination
   return 1;
 }
 
+// A piece at a time: the driver holds a copy of what it maps, so one
+// whole-ROM mapping would cost another ROM size of memory. The mapped
+// address is the last piece's.
 int GetRomData9x(uint32_t physicalAddress, uint32_t length, uint8_t* destination) {
-  uint32_t linear = 0;
-  if (!VxdMapMemory(physicalAddress, length, &linear)) return 0;
-  // The mapping must really hold length bytes; a short one is a failed read.
-  if (!plat::AddressWindow::Instance().Read(linear, destination, length)) return 0;
+  constexpr uint32_t kPiece = 0x100000;
+  if (uint64_t(physicalAddress) + length > 0x100000000ull) return 0;
+  uint32_t linear = 0, done = 0;
+  do {
+    const uint32_t n = std::min(length - done, kPiece);
+    if (!VxdMapMemory(physicalAddress + done, n, &linear)) return 0;
+    // The mapping must really hold n bytes; a short one is a failed read.
+    if (!plat::AddressWindow::Instance().Read(linear, destination + done, n)) return 0;
+    done += n;
+  } while (done < length);
   CurrentRomImage().mappedRomAddress = linear;
   return 1;
 }

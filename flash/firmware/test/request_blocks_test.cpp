@@ -258,6 +258,54 @@ TEST(RequestBlocks, NineXPacketsForInfoAndProgramming) {
             (V{0x9616, 1, 0, 0, W + 0x26000, 0, 0, 0, W + 0x200, W + 0x22000}));
 }
 
+// A ROM read on 9x maps a MiB at a time: the driver copies what it maps.
+TEST(RequestBlocks, NineXRomReadMapsAMebibyteAtATime) {
+  TempEnvironment env;
+  plat::SetPlatformId(plat::VER_PLATFORM_WIN32_WINDOWS);
+  constexpr uint32_t kBase = 0xFF800000;
+  std::vector<uint8_t> chip(0x400000);
+  for (size_t i = 0; i < chip.size(); ++i) chip[i] = static_cast<uint8_t>(i * 13 + i / 0x100000);
+  uint32_t window = 0;
+  FakeFlashDevice device([&](uint32_t code, const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
+    if (code != kIoctlVxdMapMemory) return 1u;
+    const uint32_t at = Le32At(in, 0) - kBase, n = Le32At(in, 4);
+    if (window) plat::AddressWindow::Instance().Unmap(window);
+    window = n && at < chip.size() && n <= chip.size() - at
+                 ? plat::AddressWindow::Instance().MapReadOnly(chip.data() + at, n) : 0;
+    PutLe32At(out, 8, window);
+    return 0u;
+  });
+  ASSERT_TRUE(OpenFlashDevice());
+  const struct { uint32_t offset, length; int result; V pieces; } cases[] = {
+      {0, 0x10, 1, {0x10}},
+      {0, 0x100000, 1, {0x100000}},
+      {0x10, 0x100001, 1, {0x100000, 1}},
+      {0, 0x400000, 1, {0x100000, 0x100000, 0x100000, 0x100000}},
+      {0x300000, 0x100001, 0, {0x100000, 1}},  // runs past the chip: the last piece fails
+  };
+  for (const auto& c : cases) {
+    device.requests.clear();
+    std::vector<uint8_t> read(c.length, 0xEE);
+    EXPECT_EQ(GetROMData(kBase + c.offset, c.length, read.data()), c.result) << c.offset << "+" << c.length;
+    V lengths;
+    uint32_t next = kBase + c.offset;
+    for (const test::RecordedRequest& r : device.requests) {
+      EXPECT_EQ(Le32At(r.in, 0), next) << "pieces follow each other";
+      next += Le32At(r.in, 4);
+      lengths.push_back(Le32At(r.in, 4));
+    }
+    EXPECT_EQ(lengths, c.pieces) << c.offset << "+" << c.length;
+    if (c.result) {
+      EXPECT_TRUE(std::equal(read.begin(), read.end(), chip.begin() + c.offset));
+    }
+  }
+  device.requests.clear();
+  std::vector<uint8_t> read(0x10);
+  EXPECT_EQ(GetROMData(0xFFFFFFF8, 0x10, read.data()), 0) << "past the top of the address space";
+  EXPECT_TRUE(device.requests.empty());
+  if (window) plat::AddressWindow::Instance().Unmap(window);
+}
+
 TEST(RequestBlocks, NineXCallBiosRefusesFlagBytesAndMapsTheErrorFlag) {
   TempEnvironment env;
   plat::SetPlatformId(plat::VER_PLATFORM_WIN32_WINDOWS);

@@ -5,7 +5,6 @@
 // which are answered at once.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -66,9 +65,11 @@ class RequestHandler {
   std::string message_;
   Progress progress_;
   MachineHold hold_;
-  // Windows handed out by the 9x mapping request: (physical, length) -> (address, bytes).
-  std::map<std::pair<uint32_t, uint32_t>, std::pair<uint32_t, std::vector<uint8_t>>> maps_;
+  // The window the 9x mapping request handed out last and the copy behind it.
+  uint32_t mapped_ = 0;
+  std::vector<uint8_t> mappedBytes_;
   const FlashDriverMemory* mapper_ = nullptr;
+  void Unmap();
 };
 
 // The module entry point's own checks, then the handler: a module exports
