@@ -16,7 +16,10 @@ ImageBytes Counting(size_t n) {
 }
 
 TEST(ImageBytes, ResizeKeepsTheBytesBothSizesShare) {
-  const struct { size_t from, to; } cases[] = {{0, 0}, {0, 16}, {16, 0}, {16, 16}, {16, 5}, {5, 70000}};
+  constexpr size_t kMiB = size_t(1) << 20;  // from 4 MiB on a buffer is a mapping of its own
+  const struct { size_t from, to; } cases[] = {{0, 0},       {0, 16},       {16, 0},           {16, 16},
+                                               {16, 5},      {5, 70000},    {5, 5 * kMiB + 3}, {5 * kMiB + 3, 16},
+                                               {5 * kMiB, 6 * kMiB}, {6 * kMiB, 4 * kMiB}, {4 * kMiB, 0}};
   for (const auto& c : cases) {
     ImageBytes b = Counting(c.from);
     const ImageBytes before = b;

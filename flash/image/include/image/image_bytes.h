@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <utility>
 
 namespace brim {
@@ -14,6 +13,7 @@ namespace brim {
 class ImageBytes {
  public:
   ImageBytes() = default;
+  ~ImageBytes() { Release(bytes_, size_); }
   ImageBytes(const ImageBytes& other) { *this = other; }
   ImageBytes(ImageBytes&& other) noexcept { swap(other); }
   ImageBytes& operator=(const ImageBytes& other) {
@@ -31,27 +31,25 @@ class ImageBytes {
   template <class It>
   void assign(It first, It last) {
     const size_t n = static_cast<size_t>(std::distance(first, last));
-    std::unique_ptr<uint8_t[]> fresh(n ? new uint8_t[n] : nullptr);
-    if (n) std::memcpy(fresh.get(), &*first, n);
-    bytes_ = std::move(fresh);
-    size_ = n;
+    ImageBytes fresh(n);
+    if (n) std::memcpy(fresh.data(), &*first, n);
+    swap(fresh);
   }
   // Keeps the first bytes up to the new size; the added ones are undefined.
   // Throws std::bad_alloc when the memory is not there.
   void resize(size_t n) {
     if (n == size_) return;
-    std::unique_ptr<uint8_t[]> fresh(n ? new uint8_t[n] : nullptr);
-    if (n && size_) std::memcpy(fresh.get(), bytes_.get(), n < size_ ? n : size_);
-    bytes_ = std::move(fresh);
-    size_ = n;
+    ImageBytes fresh(n);
+    if (n && size_) std::memcpy(fresh.data(), data(), n < size_ ? n : size_);
+    swap(fresh);
   }
   void swap(ImageBytes& other) noexcept {
     std::swap(bytes_, other.bytes_);
     std::swap(size_, other.size_);
   }
 
-  uint8_t* data() { return bytes_.get(); }
-  const uint8_t* data() const { return bytes_.get(); }
+  uint8_t* data() { return bytes_; }
+  const uint8_t* data() const { return bytes_; }
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   uint8_t* begin() { return data(); }
@@ -67,7 +65,11 @@ class ImageBytes {
   friend bool operator!=(const ImageBytes& a, const ImageBytes& b) { return !(a == b); }
 
  private:
-  std::unique_ptr<uint8_t[]> bytes_;
+  explicit ImageBytes(size_t n) : bytes_(Allocate(n)), size_(n) {}
+  static uint8_t* Allocate(size_t n);
+  static void Release(uint8_t* p, size_t n);
+
+  uint8_t* bytes_ = nullptr;
   size_t size_ = 0;
 };
 
