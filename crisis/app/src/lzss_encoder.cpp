@@ -88,6 +88,16 @@ inline void MoveIfNode(unsigned p, unsigned from, unsigned& to) {
 // The steps below are small and hot; a call each would cost as much again.
 #define LZSS_INLINE inline __attribute__((always_inline))
 
+// Steps taken at once on data that doesn't compress: four descents side by
+// side (three, five and six were slower).
+constexpr int kBatch = 4;
+// Batch steps that met a string sharing the new one's second byte: random
+// data has more than 12 in a group of items about once in 8,000 groups,
+// code and tables every other group.
+constexpr unsigned kSlowStepsPerGroup = 12;
+constexpr int kPauseGroups = 16;
+static_assert(kBatch <= 8, "a batch may end kBatch - 1 steps past the item being written");
+
 template <bool kMayBeRun>
 LZSS_INLINE void LzssEncoder::Begin(Search& q, unsigned r) {
   static_assert(F == 18, "the word compares cover bytes 1..17");
@@ -130,7 +140,6 @@ LZSS_INLINE bool LzssEncoder::CompareTail(Search& q, unsigned p, uint64_t& k, ui
   // never pile up.
   q.equal = q.bestPos = p;
   q.bestRank = Rank(F);
-  q.p = NIL;
   return false;
 }
 
@@ -148,12 +157,38 @@ LZSS_INLINE void LzssEncoder::Step(Search& q) {
   if (__builtin_expect(q.key1 != c1, 1)) {
     rank = WordRank(q.key1 ^ c1);
   } else if (!CompareTail(q, p, k, c, rank)) {
+    q.p = NIL;
     return;
   }
   KeepLonger(rank, p, q.bestRank, q.bestPos);
   // The side is found again at the end, once, rather than kept at each step.
   q.last = p;
   q.p = ChildOf(kids, k, c);
+}
+
+LZSS_INLINE unsigned LzssEncoder::LaneStep(Search& q, unsigned& at) {
+  // 64 bits wide, so p + 1 and 2 * p fold into the addresses.
+  const size_t p = at;
+  uint32_t kids;
+  std::memcpy(&kids, &links_[2 * p], sizeof kids);
+  const uint64_t c1 = BigEndian64(&ring_[p + 1]);
+  uint64_t k = q.key1, c = c1;
+  // A batch's descent starts with its first node as the best match, one
+  // byte long: a string differing in its second byte can't beat that, and
+  // in trees of few strings (data that doesn't compress) that is nearly all.
+  if (__builtin_expect((q.key1 ^ c1) >> 56 == 0, 0)) {
+    ++laneSlowSteps_;
+    int rank;
+    if (q.key1 != c1) {
+      rank = WordRank(q.key1 ^ c1);
+    } else if (!CompareTail(q, p, k, c, rank)) {
+      return NIL;  // q stays on the equal node
+    }
+    KeepLonger(rank, p, q.bestRank, q.bestPos);
+  }
+  const unsigned child = ChildOf(kids, k, c);
+  MoveIfNode<NIL>(child, child, at);
+  return child;
 }
 
 LZSS_INLINE bool LzssEncoder::Above(unsigned r, unsigned p) const {
@@ -202,10 +237,10 @@ LZSS_INLINE void LzssEncoder::InsertTwo(unsigned r1, unsigned r2) {
   while (b.p != NIL) Step(b);
   End(a);
   End(b);
-  resultPos_[r1 & 3] = a.bestPos;
-  resultLen_[r1 & 3] = Rank(a.bestRank);
-  matchPosition_ = resultPos_[r2 & 3] = b.bestPos;
-  matchLength_ = resultLen_[r2 & 3] = Rank(b.bestRank);
+  resultPos_[r1 & (kResults - 1)] = a.bestPos;
+  resultLen_[r1 & (kResults - 1)] = Rank(a.bestRank);
+  matchPosition_ = resultPos_[r2 & (kResults - 1)] = b.bestPos;
+  matchLength_ = resultLen_[r2 & (kResults - 1)] = Rank(b.bestRank);
 }
 
 // r, whose string equals p's, takes p's place in its tree.
@@ -360,6 +395,84 @@ LZSS_INLINE void LzssEncoder::AdvanceTwo(uint8_t c1, uint8_t c2) {
   InsertTwo(r1, r2);
 }
 
+template <int K>
+LZSS_INLINE bool LzssEncoder::AdvanceBatch() {
+  static_assert(K == 4, "four descents side by side");
+  const unsigned s = s_, r = r_;
+  // t[j]: the tree of new string r+1+j; t[K] is the byte after the last new
+  // string's first, so the last is no run of one byte when the two differ.
+  unsigned t[K + 1], u[K];
+  for (int j = 0; j <= K; ++j) t[j] = ring_[(r + 1 + static_cast<unsigned>(j)) & (N - 1)];
+  for (int j = 0; j < K; ++j) u[j] = ring_[(s + static_cast<unsigned>(j)) & (N - 1)];
+  // In order, removal j comes after insertions 0..j-1: it may go first when
+  // it is in none of their trees.
+  bool clash = t[K - 1] == t[K];
+  for (int j = 1; j < K; ++j) {
+    for (int i = 0; i < j; ++i) clash |= (t[i] == t[j]) | (u[j] == t[i]);
+  }
+  if (clash) return false;
+  // All removals first, in their order.
+  for (int j = 0; j < K; ++j) Unlink((s + static_cast<unsigned>(j)) & (N - 1));
+  // An empty tree has no node for its descent to stay on; the steps then
+  // finish one at a time.
+  unsigned start[K], empty = 0;
+  for (int j = 0; j < K; ++j) empty |= start[j] = links_[2 * (N + 1 + t[j]) + 1];
+  const uint8_t* in = &inBuf_[inPos_];
+  inPos_ += K;
+  for (int j = 0; j < K; ++j) {
+    const unsigned at = (s + static_cast<unsigned>(j)) & (N - 1);
+    ring_[at] = in[j];
+    if (at < F - 1) ring_[at + N] = in[j];
+  }
+  s_ = (s + K) & (N - 1);
+  if (empty & NIL) {
+    for (int j = 0; j < K; ++j) {
+      r_ = (r_ + 1) & (N - 1);
+      InsertNode(static_cast<int>(r_));
+      Record(r_);
+    }
+    return true;
+  }
+  r_ = (r + K) & (N - 1);
+  Search q[K];
+  for (int j = 0; j < K; ++j) {
+    const unsigned rj = (r + 1 + static_cast<unsigned>(j)) & (N - 1);
+    q[j].r = rj;
+    q[j].key1 = BigEndian64(&ring_[rj + 1]);
+    links_[2 * rj] = links_[2 * rj + 1] = NIL;
+    q[j].equal = NIL;
+    q[j].bestRank = Rank(1);
+    q[j].bestPos = start[j];
+  }
+  // Separate variables, not an array, keep the nodes in registers. Node
+  // indices have NIL's bit clear: the children's AND has it only when every
+  // descent is over.
+  unsigned p0 = start[0], p1 = start[1], p2 = start[2], p3 = start[3];
+  unsigned all;
+  do {
+    all = LaneStep(q[0], p0) & LaneStep(q[1], p1) & LaneStep(q[2], p2) & LaneStep(q[3], p3);
+  } while (!(all & NIL));
+  start[0] = p0;
+  start[1] = p1;
+  start[2] = p2;
+  start[3] = p3;
+  for (int j = 0; j < K; ++j) {
+    Search& e = q[j];
+    if (e.equal != NIL) {
+      Replace(e.equal, e.r);
+    } else {
+      const unsigned slot = 2 * start[j] + Above(e.r, start[j]);
+      links_[slot] = static_cast<uint16_t>(e.r);
+      slot_[e.r] = static_cast<uint16_t>(slot);
+    }
+    resultPos_[e.r & (kResults - 1)] = e.bestPos;
+    resultLen_[e.r & (kResults - 1)] = Rank(e.bestRank);
+  }
+  matchPosition_ = q[K - 1].bestPos;
+  matchLength_ = Rank(q[K - 1].bestRank);
+  return true;
+}
+
 void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   inPos_ = inLen_ = outLen_ = 0;
   matchPosition_ = matchLength_ = 0;
@@ -388,13 +501,21 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
   int groupLen = 1;
   uint8_t mask = 1;
   // Steps the coder has taken past the start of the item being written (0
-  // or 1): a step pair may end one step beyond an item. The look-ahead at
-  // the item is the coder's plus those steps, at most F.
+  // to kBatch - 1): a step pair or batch may end beyond an item. The
+  // look-ahead at the item is the coder's plus those steps, at most F.
   int ahead = 0;
+  // Batches pay off on data that doesn't compress, where trees are small
+  // and strings seldom share their second byte (each such string costs a
+  // mispredicted branch in a batch): they run after a group of 8 items that
+  // were all literals, and pause for a while after a group whose batches
+  // met many such strings.
+  bool batches = false;
+  int batchPause = 0;
+  laneSlowSteps_ = 0;
   while (len_ + ahead > 0) {
     const unsigned at = (r_ - static_cast<unsigned>(ahead)) & (N - 1);
-    int matchLength = resultLen_[at & 3];
-    const unsigned matchPosition = resultPos_[at & 3];
+    int matchLength = resultLen_[at & (kResults - 1)];
+    const unsigned matchPosition = resultPos_[at & (kResults - 1)];
     const int len = len_ + ahead < F ? len_ + ahead : F;
     if (matchLength > len) matchLength = len;
     if (matchLength <= kLzssThreshold) {
@@ -408,6 +529,13 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
     }
     mask = static_cast<uint8_t>(mask << 1);
     if (mask == 0) {
+      if (laneSlowSteps_ > kSlowStepsPerGroup) {
+        batchPause = kPauseGroups;
+      } else if (batchPause > 0) {
+        --batchPause;
+      }
+      laneSlowSteps_ = 0;
+      batches = group[0] == 0xFF && batchPause == 0;
       Emit(out, group, groupLen);
       group[0] = 0;
       groupLen = 1;
@@ -426,6 +554,11 @@ void LzssEncoder::Encode(ByteSource& in, ByteSink& out) {
       }
     }
     while (need > 0) {
+      if (batches && pairedSteps_ && inLen_ - inPos_ >= static_cast<size_t>(kBatch) &&
+          AdvanceBatch<kBatch>()) {
+        need -= kBatch;
+        continue;
+      }
       uint8_t c1, c2;
       if (!NextByte(in, c1)) {
         Advance(-1);

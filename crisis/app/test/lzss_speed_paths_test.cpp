@@ -1,5 +1,6 @@
-// The coder's fast paths (word compares, the run shortcut, two descents at
-// once) against the plain coder. Every stream must be the same, byte for byte.
+// The coder's fast paths (word compares, the run shortcut, two or four
+// descents at once) against the plain coder. Every stream must be the same,
+// byte for byte.
 #include "crisis_app/lzss_encoder.h"
 
 #include <gtest/gtest.h>
@@ -83,8 +84,12 @@ Bytes RunHeavy(std::mt19937& rng, size_t size) {
 // Every kind of input at sizes around the look-ahead, the ring and the read
 // buffer (64 KiB): runs (a run's node moves once per match, as far as the run
 // and the buffer reach), runs cut short near the match length, random bytes
-// (all literals), periodic bytes (many candidates as long as the best, so the
-// tree's tie rule decides) and words.
+// (all literals, the steps taken four at a time), random bytes with copies
+// (a batch of steps meets whole-string matches, near and as far back as the
+// strings the batch removes), few symbols (literals whose
+// strings often share their second byte, so batches pause), the two in
+// turn, periodic bytes (many candidates as long as the best, so the tree's
+// tie rule decides) and words.
 TEST(LzssSpeedPaths, EveryKindOfInputAtEdgeSizes) {
   Coders c;
   std::mt19937 rng(61);
@@ -99,6 +104,21 @@ TEST(LzssSpeedPaths, EveryKindOfInputAtEdgeSizes) {
       {"run of the fill byte", [](size_t) { return kLzssFill; }},
       {"run of 0xFF", [](size_t) { return uint8_t{0xFF}; }},
       {"random", [&](size_t) { return static_cast<uint8_t>(rng()); }},
+      {"random with copies", [&, seen = Bytes()](size_t i) mutable {
+         if (i == 0) seen.clear();
+         seen.push_back(i >= 2000 && i % 97 < 30 ? seen[i - 1999] : static_cast<uint8_t>(rng()));
+         return seen.back();
+       }},
+      {"random, stretches repeated from the ring's far end", [&, seen = Bytes()](size_t i) mutable {
+         // The oldest strings, removed during a batch, match the new ones.
+         if (i == 0) seen.clear();
+         const size_t stretch = i / 300, back = 4076 + stretch / 2 % 3;
+         seen.push_back(stretch % 2 && i >= back ? seen[i - back] : static_cast<uint8_t>(rng()));
+         return seen.back();
+       }},
+      {"40 symbols", [&](size_t) { return static_cast<uint8_t>(rng() % 40 * 5); }},
+      {"random and 40 symbols in turn",
+       [&](size_t i) { return static_cast<uint8_t>(i / 5000 % 2 ? rng() % 40 : rng()); }},
       {"0xFF then 0x00", [&](size_t i) { return uint8_t(i < 30000 ? 0xFF : 0x00); }},
       {"runs of 18 cut by a byte", [&](size_t i) { return uint8_t(i % 19 == 18 ? rng() : 0xFF); }},
       {"runs of 40 cut by a byte", [&](size_t i) { return uint8_t(i % 41 == 40 ? 0x00 : 0xFF); }},

@@ -5,8 +5,9 @@
 // The coder keeps the trees exactly as a plain one-step-at-a-time coder
 // would, so it reports the same match at every position; it only gets there
 // faster: word compares, branch-free steps, two insertions into different
-// trees walked side by side, and runs of one byte replaced without a descent
-// (a long run's node moved once per match).
+// trees walked side by side (four on data that doesn't compress), and runs
+// of one byte replaced without a descent (a long run's node moved once per
+// match).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -38,7 +39,8 @@ class LzssEncoder {
   // the same either way (tests compare the two).
   void SetRunShortcut(bool on) { runShortcut_ = on; }
   // With paired steps off, every step's deletion and insertion run one after
-  // the other; the stream is the same either way.
+  // the other (no pairs, no batches of four); the stream is the same either
+  // way.
   void SetPairedSteps(bool on) { pairedSteps_ = on; }
 
  private:
@@ -79,6 +81,16 @@ class LzssEncoder {
   // sets the words that decide the side and the match's rank, or, when the
   // whole strings are equal, ends q's descent at p and returns false.
   bool CompareTail(Search& q, unsigned p, uint64_t& k, uint64_t& c, int& rank);
+  // A step of one of a batch's descents, from node `at`: the descent stays
+  // on its last node once it has nowhere further to go (comparing with it
+  // again changes nothing), so the batch's descents run side by side until
+  // all have ended. Returns the node stepped to, NIL when q's descent is over.
+  unsigned LaneStep(Search& q, unsigned& at);
+  // K steps at once when the K new strings' trees differ and none of the
+  // strings removed meanwhile is in a tree an earlier new string goes to;
+  // false (nothing done) otherwise.
+  template <int K>
+  bool AdvanceBatch();
   // Whether r's string sorts after p's, the two being different.
   bool Above(unsigned r, unsigned p) const;
   void End(Search& q);
@@ -97,8 +109,8 @@ class LzssEncoder {
   // node and the next n bytes the run's byte.
   void AdvanceRun(int n);
   void Record(unsigned r) {
-    resultPos_[r & 3] = matchPosition_;
-    resultLen_[r & 3] = matchLength_;
+    resultPos_[r & (kResults - 1)] = matchPosition_;
+    resultLen_[r & (kResults - 1)] = matchLength_;
   }
 
   // Bytes N..N+F-2 mirror 0..F-2 so an F-byte compare never wraps; one more
@@ -117,16 +129,20 @@ class LzssEncoder {
   // insertion of such a string would descend to exactly that node and
   // replace it, so it is replaced at once.
   uint16_t runNode_[256];
+  // Steps of batch descents that met a string sharing the new one's second
+  // byte, since the last group of items was written.
+  unsigned laneSlowSteps_ = 0;
   bool runShortcut_ = true;
   bool pairedSteps_ = true;
 
   // Coder position: oldest string s, current string r, valid look-ahead len.
   unsigned s_ = 0, r_ = 0;
   int len_ = 0;
-  // Matches found for the last few current strings, by r & 3: the coder may
-  // be a step ahead of the item being written.
-  unsigned resultPos_[4] = {};
-  int resultLen_[4] = {};
+  // Matches found for the last few current strings, by r: the coder may be
+  // a few steps (a batch less one) ahead of the item being written.
+  static constexpr unsigned kResults = 8;
+  unsigned resultPos_[kResults] = {};
+  int resultLen_[kResults] = {};
 
   unsigned matchPosition_ = 0;
   int matchLength_ = 0;
