@@ -279,7 +279,9 @@ LZSS_INLINE void LzssEncoder::Unlink(unsigned p) {
   // It leaves its place to its left subtree when it is not p's left child.
   const bool moved = q != left && two;
   const unsigned qLeft = links_[2 * q];
-  const unsigned qAt = Pick(moved, slot_[q], kSpareLink);
+  // Not slot_[NIL] (q is NIL when p lacks a child): every removal writes
+  // there, and reading it would tie this removal to the one before.
+  const unsigned qAt = Pick(moved, slot_[q & (N - 1)], kSpareLink);
   links_[qAt] = static_cast<uint16_t>(qLeft);
   slot_[Pick(moved, qLeft, kSpareSlot)] = static_cast<uint16_t>(qAt);
   links_[Pick(moved, 2 * q, kSpareLink)] = static_cast<uint16_t>(left);
