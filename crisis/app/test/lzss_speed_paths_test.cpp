@@ -86,10 +86,10 @@ Bytes RunHeavy(std::mt19937& rng, size_t size) {
 // and the buffer reach), runs cut short near the match length, random bytes
 // (all literals, the steps taken four at a time), random bytes with copies
 // (a batch of steps meets whole-string matches, near and as far back as the
-// strings the batch removes), few symbols (literals whose
-// strings often share their second byte, so batches pause), the two in
-// turn, periodic bytes (many candidates as long as the best, so the tree's
-// tie rule decides) and words.
+// strings the batch removes), few symbols (literals whose strings often
+// share their second byte, so batches pause), the two in turn, periodic
+// bytes (many candidates as long as the best, so the tree's tie rule
+// decides) and words.
 TEST(LzssSpeedPaths, EveryKindOfInputAtEdgeSizes) {
   Coders c;
   std::mt19937 rng(61);
